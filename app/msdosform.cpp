@@ -1,0 +1,190 @@
+#include "msdosform.h"
+#include "ui_msdosform.h"
+
+#include "ansitext.h"
+#include "designfont.h"
+#include "editcycle.h"
+#include "failurereport.h"
+#include "lineeditrouting.h"
+#include "loadsequence.h"
+#include "rediger.h"
+#include "sectionnavigation.h"
+
+#include <QScopeGuard>
+#include <QShortcut>
+#include <QShowEvent>
+#include <QStyle>
+
+TMsDosForm::TMsDosForm(const DriveMap &drives, QWidget *parent)
+    : QWidget(parent), ui(std::make_unique<Ui::TMsDosForm>()), m_drives(drives)
+{
+    ui->setupUi(this);
+    setFont(designFont());
+    setAutoFillBackground(true);
+    setBackgroundRole(QPalette::Button);
+    // Labels size themselves to their captions, so no font cuts them off.
+    for (QLabel *label : findChildren<QLabel *>())
+        label->adjustSize();
+    ui->BitBtn1->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
+    ui->BitBtn2->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
+
+    ui->msdosmemo->setLineList(&m_state.msdosmemo);
+    ui->msdoslist->setLineList(&m_state.msdoslist);
+    ui->ConfigMemo->setLineList(&m_state.ConfigMemo);
+    ui->AutoMemo->setLineList(&m_state.AutoMemo);
+    ui->Wininimemo->setLineList(&m_state.Wininimemo);
+    ui->WinIniList->setLineList(&m_state.WinIniList);
+    ui->systeminimemo->setLineList(&m_state.systeminimemo);
+    ui->systeminilist->setLineList(&m_state.systeminilist);
+
+    wire();
+}
+
+TMsDosForm::~TMsDosForm() = default;
+
+void TMsDosForm::wire()
+{
+    using failurereport::guarded;
+    const auto on = [this](auto *sender, auto signal, void (TMsDosForm::*handler)()) {
+        connect(sender, signal, this, [this, handler] { guarded([this, handler] { (this->*handler)(); }); });
+    };
+    on(ui->HentKnapp, &QPushButton::clicked, &TMsDosForm::HentKnappClick);
+    on(ui->BitBtn2, &QPushButton::clicked, &TMsDosForm::BitBtn2Click);
+    on(&m_state.msdoslist, &LineList::selectionChangedByUser, &TMsDosForm::msdoslistClick);
+    on(&m_state.WinIniList, &LineList::selectionChangedByUser, &TMsDosForm::WinIniListDblClick);
+    on(&m_state.systeminilist, &LineList::selectionChangedByUser, &TMsDosForm::systeminilistClick);
+    on(ui->msdosmemo, &LineListView::doubleClicked, &TMsDosForm::msdosmemoDblClick);
+    on(ui->ConfigMemo, &LineListView::doubleClicked, &TMsDosForm::ConfigMemoDblClick);
+    on(ui->AutoMemo, &LineListView::doubleClicked, &TMsDosForm::AutoMemoDblClick);
+    on(ui->Wininimemo, &LineListView::doubleClicked, &TMsDosForm::WininimemoDblClick);
+    on(ui->systeminimemo, &LineListView::doubleClicked, &TMsDosForm::systeminimemoDblClick);
+
+    // Escape anywhere in the window presses "&Avbryt".
+    auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, ui->BitBtn2, &QPushButton::click);
+}
+
+void TMsDosForm::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (m_shown || event->spontaneous())
+        return;
+    m_shown = true;
+    focusFirstTabStop();
+    failurereport::guarded([this] { FormShow(); });
+}
+
+void TMsDosForm::focusFirstTabStop()
+{
+    // No control is named to get the focus first: it goes to the first
+    // enabled control in tab order, which is "&Avbryt".
+    QWidget *w = ui->BitBtn1;
+    for (int guard = 0; guard < 256; ++guard, w = w->nextInFocusChain()) {
+        if (w->isEnabled() && (w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(this)) {
+            w->setFocus(Qt::TabFocusReason);
+            return;
+        }
+    }
+}
+
+void TMsDosForm::FormShow()
+{
+    m_state.BootDelayFlag = true;
+    HentKnappClick();
+}
+
+void TMsDosForm::HentKnappClick()
+{
+    // The load works on plain values so it also runs without a window; the
+    // fields go in before it (a typed WinDir names the INI files' directory)
+    // and come back out after it, also when a file fails.
+    readFieldsIntoState();
+    const auto showResult = qScopeGuard([this] { showStateInFields(); });
+    LoadSequence(m_state, m_drives).HentKnappClick();
+}
+
+void TMsDosForm::BitBtn2Click()
+{
+    close();
+}
+
+void TMsDosForm::readFieldsIntoState()
+{
+    m_state.WD = ansi::encode(ui->WD->text());
+    m_state.WBD = ansi::encode(ui->WBD->text());
+    m_state.HWBD = ansi::encode(ui->HWBD->text());
+    m_state.WV = ansi::encode(ui->WV->text());
+    m_state.BM = ui->BM->isChecked();
+    m_state.BGUI = ui->BGUI->isChecked();
+    m_state.DB = ui->DB->isChecked();
+    m_state.ASC = ui->ASC->isChecked();
+    m_state.BD = ui->BD->isChecked();
+    m_state.NW = ui->NW->isChecked();
+}
+
+void TMsDosForm::showStateInFields()
+{
+    const auto setText = [](QLineEdit *field, const QByteArray &value) {
+        const QString text = ansi::decode(value);
+        if (field->text() != text)
+            field->setText(text);
+    };
+    setText(ui->WD, m_state.WD);
+    setText(ui->WBD, m_state.WBD);
+    setText(ui->HWBD, m_state.HWBD);
+    setText(ui->WV, m_state.WV);
+    ui->BM->setChecked(m_state.BM);
+    ui->BGUI->setChecked(m_state.BGUI);
+    ui->DB->setChecked(m_state.DB);
+    ui->ASC->setChecked(m_state.ASC);
+    ui->BD->setChecked(m_state.BD);
+    ui->NW->setChecked(m_state.NW);
+}
+
+void TMsDosForm::msdoslistClick()
+{
+    sectionnavigation::goToSection(m_state.msdoslist, m_state.msdosmemo,
+                                   sectionnavigation::Scrolling::Plain);
+}
+
+void TMsDosForm::WinIniListDblClick()
+{
+    sectionnavigation::goToSection(m_state.WinIniList, m_state.Wininimemo,
+                                   sectionnavigation::Scrolling::LookAhead);
+}
+
+void TMsDosForm::systeminilistClick()
+{
+    sectionnavigation::goToSection(m_state.systeminilist, m_state.systeminimemo,
+                                   sectionnavigation::Scrolling::LookAhead);
+}
+
+void TMsDosForm::msdosmemoDblClick()
+{
+    const std::optional<OptionBox> box = optionForLine(m_state.msdosmemo.selectedLine());
+    if (!box) {
+        editLine(m_state.msdosmemo);
+        return;
+    }
+    QCheckBox *target = nullptr;
+    switch (*box) {
+    case OptionBox::BD: target = ui->BD; break;
+    case OptionBox::NW: target = ui->NW; break;
+    case OptionBox::BM: target = ui->BM; break;
+    case OptionBox::BGUI: target = ui->BGUI; break;
+    case OptionBox::DB: target = ui->DB; break;
+    }
+    ui->PageControl->setCurrentWidget(ui->TabO);
+    target->setFocus(Qt::OtherFocusReason);
+}
+
+void TMsDosForm::ConfigMemoDblClick() { editLine(m_state.ConfigMemo); }
+void TMsDosForm::AutoMemoDblClick() { editLine(m_state.AutoMemo); }
+void TMsDosForm::WininimemoDblClick() { editLine(m_state.Wininimemo); }
+void TMsDosForm::systeminimemoDblClick() { editLine(m_state.systeminimemo); }
+
+void TMsDosForm::editLine(LineList &list)
+{
+    if (EndreForm)
+        runEditCycle(list, *EndreForm);
+}

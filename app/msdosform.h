@@ -1,0 +1,63 @@
+#pragma once
+
+#include "configstate.h"
+
+#include <QWidget>
+
+#include <memory>
+
+namespace Ui {
+class TMsDosForm;
+}
+class DriveMap;
+class LineListView;
+class TEndreForm;
+
+// The configuration window and the owner of all of the program's state: the
+// values read from MSDOS.SYS (shown in the text fields and check boxes of the
+// Paths and Options pages) and the lines of the five start-up files (shown on
+// the file pages). Its controls carry the names the handlers use: WD, BM,
+// msdosmemo, PageControl, HentKnapp and so on.
+class TMsDosForm : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit TMsDosForm(const DriveMap &drives, QWidget *parent = nullptr);
+    ~TMsDosForm() override;
+
+    // The edit dialog, created once after this window and reused for every edit.
+    void setEditDialog(TEndreForm *dialog) { EndreForm = dialog; }
+
+    ConfigState &state() { return m_state; }
+    bool BootDelayFlag() const { return m_state.BootDelayFlag; }
+
+    // Handlers.
+    void FormShow();
+    void HentKnappClick();
+    void BitBtn2Click();
+    void msdoslistClick();
+    void WinIniListDblClick();
+    void systeminilistClick();
+    void msdosmemoDblClick();
+    void ConfigMemoDblClick();
+    void AutoMemoDblClick();
+    void WininimemoDblClick();
+    void systeminimemoDblClick();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void wire();
+    void readFieldsIntoState();
+    void showStateInFields();
+    void editLine(LineList &list);
+    void focusFirstTabStop();
+
+    const std::unique_ptr<Ui::TMsDosForm> ui;
+    ConfigState m_state;
+    const DriveMap &m_drives;
+    TEndreForm *EndreForm = nullptr;
+    bool m_shown = false;
+};

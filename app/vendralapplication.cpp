@@ -1,0 +1,22 @@
+#include "vendralapplication.h"
+
+#include "failurereport.h"
+
+#include <QIcon>
+
+VendralApplication::VendralApplication(int &argc, char **argv) : QApplication(argc, argv)
+{
+    setApplicationName(QStringLiteral("vendral"));
+    setApplicationDisplayName(QStringLiteral("Vendral"));
+    setWindowIcon(QIcon(QStringLiteral(":/vendral/vendral.xpm")));
+}
+
+bool VendralApplication::notify(QObject *receiver, QEvent *event)
+{
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception &failure) {
+        failurereport::report(failure);
+        return false;
+    }
+}

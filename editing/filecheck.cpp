@@ -1,0 +1,65 @@
+#include "filecheck.h"
+
+#include "ansitext.h"
+#include "drivemap.h"
+
+QByteArray extractCheckedPath(QByteArrayView text)
+{
+    QByteArray p = text.toByteArray();
+    const qsizetype eq = p.indexOf('=');
+    if (eq >= 0)
+        p.remove(0, eq + 1);
+
+    for (;;) {
+        qsizetype s = -1;
+        for (const char separator : {',', '/', '^', '-'}) {
+            s = p.indexOf(separator);
+            if (s >= 0)
+                break;
+        }
+        if (s < 0)
+            break;
+        const qsizetype d = p.indexOf('.');
+        if (d >= 0 && s < d)
+            p.remove(0, s + 1);
+        else
+            p.truncate(s);
+    }
+
+    // What follows a blank after the name's extension are parameters
+    // («display.sys con=(ega», «himem.sys /testmem:off»), not the file name;
+    // a blank before the first "." belongs to the name («PROGRAM FILES»).
+    const qsizetype dot = p.indexOf('.');
+    if (dot >= 0) {
+        const qsizetype blank = p.indexOf(' ', dot);
+        if (blank >= 0)
+            p.truncate(blank);
+    }
+    return p;
+}
+
+CheckResult checkLine(QByteArrayView text, const DriveMap &drives)
+{
+    CheckResult result;
+    result.path = extractCheckedPath(text);
+    const QByteArray probes[] = {
+        result.path,
+        "C:\\WINDOWS\\" + result.path,
+        "C:\\WINDOWS\\SYSTEM\\" + result.path,
+    };
+    for (const QByteArray &probe : probes) {
+        if (drives.fileExists(probe)) {
+            result.found = true;
+            // The program to start is exactly the file that was found.
+            result.runPath = ansi::upper(probe);
+            break;
+        }
+    }
+    if (result.found) {
+        result.message = result.path + " finnes.";
+        result.runnable = ansi::upper(result.path).contains(".EXE");
+    } else {
+        result.message = result.path + " finnes ikke !";
+    }
+    return result;
+}

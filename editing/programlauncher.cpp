@@ -1,0 +1,34 @@
+#include "programlauncher.h"
+
+#include "drivemap.h"
+
+#include <QDesktopServices>
+#include <QDir>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QUrl>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#include <shellapi.h>
+#endif
+
+void openProgram(const QByteArray &runPath, const DriveMap &drives)
+{
+    const std::optional<QString> host = drives.hostFile(runPath);
+    if (!host)
+        return; // no file on this host to hand over
+#ifdef Q_OS_WIN
+    const QByteArray native = QDir::toNativeSeparators(*host).toLocal8Bit();
+    ShellExecuteA(nullptr, "open", native.constData(), nullptr, nullptr, SW_SHOWNORMAL);
+#else
+    if (host->endsWith(QLatin1String(".exe"), Qt::CaseInsensitive)) {
+        const QString wine = QStandardPaths::findExecutable(QStringLiteral("wine"));
+        if (!wine.isEmpty()) {
+            QProcess::startDetached(wine, {*host});
+            return;
+        }
+    }
+    QDesktopServices::openUrl(QUrl::fromLocalFile(*host));
+#endif
+}

@@ -1,0 +1,122 @@
+#include "rediger.h"
+#include "ui_rediger.h"
+
+#include "ansitext.h"
+#include "designfont.h"
+#include "failurereport.h"
+#include "filecheck.h"
+#include "programlauncher.h"
+
+#include <QScreen>
+#include <QStyle>
+
+TEndreForm::TEndreForm(const DriveMap &drives, QWidget *parent)
+    : QDialog(parent), ui(std::make_unique<Ui::TEndreForm>()), m_drives(drives)
+{
+    ui->setupUi(this);
+    setFont(designFont());
+    // The two messages have their own sizes; the family follows the form.
+    QFont fins = designFont(10);
+    fins.setBold(true);
+    ui->fins->setFont(fins);
+    ui->ok->setFont(designFont(8));
+    ui->fins->hide();
+    ui->ok->hide();
+    setFixedSize(430, 165);
+    ui->BitBtn1->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
+    ui->BitBtn2->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
+
+    m_launcher = [this](const QByteArray &runPath) { openProgram(runPath, m_drives); };
+
+    using failurereport::guarded;
+    connect(ui->ny, &QLineEdit::textChanged, this, [this] { guarded([this] { nyChange(); }); });
+    connect(ui->sjekkknapp, &QPushButton::clicked, this,
+            [this] { guarded([this] { sjekkknappClick(); }); });
+    connect(ui->RunKnapp, &QPushButton::clicked, this,
+            [this] { guarded([this] { RunKnappClick(); }); });
+    connect(ui->FixKnapp, &QPushButton::clicked, this,
+            [this] { guarded([this] { FixKnappClick(); }); });
+    connect(ui->BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
+    connect(ui->BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+TEndreForm::~TEndreForm() = default;
+
+void TEndreForm::setOriginalText(const QByteArray &line)
+{
+    ui->original->setText(ansi::decode(line));
+}
+
+void TEndreForm::setNyText(const QByteArray &line)
+{
+    ui->ny->setText(ansi::decode(line));
+}
+
+QByteArray TEndreForm::nyText() const
+{
+    return ansi::encode(ui->ny->text());
+}
+
+void TEndreForm::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (const QScreen *screen = this->screen())
+        move(screen->availableGeometry().center() - frameGeometry().center() + pos());
+    failurereport::guarded([this] { FormShow(); });
+}
+
+void TEndreForm::FormShow()
+{
+    ui->ny->setFocus();
+    ui->ny->selectAll();
+    // Select what follows the first "=", or everything when there is none.
+    const QString text = ui->ny->text();
+    const int p = static_cast<int>(text.indexOf(QLatin1Char('='))) + 1;
+    ui->ny->setSelection(p, static_cast<int>(text.size()) - p);
+    ui->fins->hide();
+    ui->ok->hide();
+    ui->RunKnapp->setEnabled(false);
+}
+
+void TEndreForm::nyChange()
+{
+    ui->sjekkknapp->setEnabled(ui->ny->text().contains(QLatin1Char('.')));
+    ui->RunKnapp->setEnabled(false);
+}
+
+void TEndreForm::sjekkknappClick()
+{
+    const CheckResult result = checkLine(nyText(), m_drives);
+    if (!result.found) {
+        FormShow();
+        ui->fins->setText(ansi::decode(result.message));
+        ui->fins->show();
+        ui->ok->hide();
+        ui->RunKnapp->setEnabled(false);
+        return;
+    }
+    // The focus stays on "Sjekk ...", so Enter checks again.
+    ui->ok->show();
+    ui->ok->setText(ansi::decode(result.message));
+    ui->fins->hide();
+    if (result.runnable)
+        ui->RunKnapp->setEnabled(true);
+    m_runPath = result.runPath;
+}
+
+void TEndreForm::RunKnappClick()
+{
+    if (m_launcher)
+        m_launcher(m_runPath);
+}
+
+void TEndreForm::FixKnappClick()
+{
+    // Both tests look at the original line, so pressing "Fix" again gives the
+    // same text; when both apply, the display line wins.
+    const QByteArray u = ansi::upper(ansi::encode(ui->original->text()));
+    if (u.contains("COUNTRY="))
+        ui->ny->setText(QStringLiteral("Country=047,850,c:\\windows\\command\\country.sys"));
+    if (u.contains("DEVICE=") && u.contains("DISPLAY.SYS"))
+        ui->ny->setText(QStringLiteral("Device=c:\\windows\\command\\display.sys con=(ega,,1)"));
+}

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <QStringView>
+
+// The start-up files are Windows-1252 bytes. These helpers convert them for
+// display one byte to one character and back, and upper-case them the way the
+// PC's own code page does, without ever changing a string's length.
+namespace ansi {
+
+QChar decodeByte(unsigned char byte);
+QString decode(QByteArrayView bytes);
+
+// Characters outside Windows-1252 become '?'.
+QByteArray encode(QStringView text);
+
+char upperByte(char byte);
+QByteArray upper(QByteArray text);
+
+} // namespace ansi

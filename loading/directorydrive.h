@@ -1,0 +1,25 @@
+#pragma once
+
+#include "drive.h"
+
+// A drive kept as a directory of the host: a mounted disk, a copied folder or
+// a Wine prefix's drive_c. Names are matched without regard to case, the
+// exact name first, so a directory of upper-case names costs no listing.
+class DirectoryDrive : public Drive
+{
+public:
+    explicit DirectoryDrive(QString root);
+
+    const QString &root() const { return m_root; }
+
+    ReadResult readFile(const QStringList &components) const override;
+    bool fileExists(const QStringList &components) const override;
+    std::optional<QString> hostFile(const QStringList &components) const override;
+
+    // The host path the components name, or nothing when a component is not
+    // there (then *reason says why).
+    std::optional<QString> resolve(const QStringList &components, QString *reason = nullptr) const;
+
+private:
+    QString m_root;
+};

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "drive.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+// The drives of the PC, by letter: what every DOS path of the program goes
+// through. Letters not named explicitly come from a fallback (a Wine prefix's
+// dosdevices on Linux, the host's own drives on Windows).
+class DriveMap
+{
+public:
+    using Fallback = std::function<std::shared_ptr<Drive>(QChar letter)>;
+
+    DriveMap();                         // the host's default drives
+    explicit DriveMap(Fallback fallback);
+
+    void setDrive(QChar letter, std::shared_ptr<Drive> drive);
+
+    // The bytes of a file, or a FileError naming its DOS path and the reason.
+    QByteArray readFile(QByteArrayView dosPath) const;
+    bool fileExists(QByteArrayView dosPath) const;
+    std::optional<QString> hostFile(QByteArrayView dosPath) const;
+
+    static Fallback hostDefault();
+    static Fallback none();
+
+private:
+    std::shared_ptr<Drive> drive(QChar letter) const;
+
+    QHash<QChar, std::shared_ptr<Drive>> m_drives;
+    Fallback m_fallback;
+};

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QAbstractListModel>
+#include <QByteArray>
+#include <QItemSelectionModel>
+
+#include <cstdint>
+#include <vector>
+
+// An ordered list of text lines, shown as a single-selection list. The lines
+// are Windows-1252 bytes; they are kept in one buffer with a small span per
+// line, so a file of hundreds of thousands of lines costs little more than its
+// own size. A selection set by the program scrolls the view to it (through
+// selectionSetByProgram) and is not reported as the user's selection change.
+class LineList : public QAbstractListModel
+{
+    Q_OBJECT
+
+public:
+    explicit LineList(QObject *parent = nullptr);
+
+    // Replaces every line with the lines of a file's contents.
+    void replaceWithText(QByteArray text);
+    void clear();
+    void append(QByteArrayView line);
+    QByteArray line(int index) const;    // throws IndexError
+    // The line without a copy; valid until the list next changes.
+    QByteArrayView lineView(int index) const; // throws IndexError
+    void setLine(int index, QByteArrayView text); // throws IndexError
+    int count() const { return static_cast<int>(m_spans.size()); }
+
+    int selectedIndex() const;
+    void setSelectedIndex(int index);    // -1 clears; throws IndexError
+    QByteArray selectedLine() const { return line(selectedIndex()); }
+
+    QItemSelectionModel *selectionModel() { return &m_selection; }
+
+    // Bytes held, for the memory figures of the benchmark.
+    qsizetype bytesHeld() const;
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+
+    // The longest text shown for one row; the line itself is always kept whole.
+    static constexpr int kMaxShownChars = 4096;
+
+signals:
+    void selectionChangedByUser();
+    void selectionSetByProgram(const QModelIndex &index);
+
+private:
+    struct Span
+    {
+        std::uint32_t start;
+        std::uint32_t length;
+    };
+
+    void checkIndex(int index) const;
+    QByteArrayView view(const Span &span) const;
+    Span store(QByteArrayView text);
+    void onSelectionChanged();
+
+    QByteArray m_text;
+    std::vector<Span> m_spans;
+    qsizetype m_unusedBytes = 0;
+    QItemSelectionModel m_selection;
+    bool m_programSelects = false;
+};

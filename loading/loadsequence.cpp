@@ -1,0 +1,135 @@
+#include "loadsequence.h"
+
+#include "ansitext.h"
+#include "drivemap.h"
+
+QByteArray normaliseMsDosLine(QByteArray line)
+{
+    line = ansi::upper(std::move(line));
+    while (!line.isEmpty() && line.back() == ' ')
+        line.chop(1);
+    return line;
+}
+
+void collectSections(const LineList &full, LineList &sections)
+{
+    sections.clear();
+    const int n = full.count();
+    for (int i = 0; i < n; ++i) {
+        const QByteArrayView line = full.lineView(i);
+        if (line.contains('['))
+            sections.append(line);
+    }
+}
+
+LoadSequence::LoadSequence(ConfigState &state, const DriveMap &drives)
+    : m(state), m_drives(drives)
+{
+}
+
+void LoadSequence::HentKnappClick()
+{
+    m.ConfigMemo.replaceWithText(m_drives.readFile("C:\\CONFIG.SYS"));
+    m.AutoMemo.replaceWithText(m_drives.readFile("C:\\AUTOEXEC.BAT"));
+
+    // The whole file is read at once, so the lists are only emptied once it
+    // could be opened and read.
+    m_msdosText = m_drives.readFile("C:\\MSDOS.SYS");
+    m_msdos = LineReader(m_msdosText);
+    CurrentLine.clear();
+    m.msdosmemo.clear();
+    m.msdoslist.clear();
+
+    while (CurrentLine != "[PATHS]" && !m_msdos.atEnd())
+        readmsdosline();
+    if (CurrentLine == "[PATHS]")
+        scanpaths();
+    scanoptions();
+
+    m_msdos = LineReader(QByteArrayView());
+    m_msdosText.clear();
+
+    scanini();
+}
+
+void LoadSequence::readmsdosline()
+{
+    // At the end of the file nothing is shown, but CurrentLine still becomes
+    // empty, so a pass that starts there runs its one round as usual.
+    if (m_msdos.atEnd()) {
+        CurrentLine.clear();
+        return;
+    }
+    QByteArray line = m_msdos.readLine();
+    m.msdosmemo.append(line);
+    if (line.contains('['))
+        m.msdoslist.append(line);
+    CurrentLine = normaliseMsDosLine(std::move(line));
+}
+
+void LoadSequence::scanpaths()
+{
+    do {
+        readmsdosline();
+        parsepathline();
+    } while (!CurrentLine.contains('[') && !m_msdos.atEnd());
+}
+
+void LoadSequence::scanoptions()
+{
+    do {
+        readmsdosline();
+        parseoptionline();
+    } while (!CurrentLine.contains('[') && !m_msdos.atEnd());
+    m.BD = m.BootDelayFlag;
+}
+
+// Cuts CurrentLine up to and including the first occurrence of the key, so a
+// value is found wherever its key stands in the line.
+bool LoadSequence::cutThroughKey(const char *key)
+{
+    const qsizetype pos = CurrentLine.indexOf(key);
+    if (pos < 0)
+        return false;
+    CurrentLine.remove(0, pos + qstrlen(key));
+    return true;
+}
+
+void LoadSequence::parsepathline()
+{
+    if (cutThroughKey("WINDIR="))
+        m.WD = CurrentLine;
+    if (cutThroughKey("WINBOOTDIR="))
+        m.WBD = CurrentLine;
+    if (cutThroughKey("HOSTWINBOOTDRV="))
+        m.HWBD = CurrentLine;
+}
+
+void LoadSequence::parseoptionline()
+{
+    const auto hasOne = [this] { return CurrentLine.contains('1'); };
+    if (CurrentLine.contains("BOOTMULTI="))
+        m.BM = hasOne();
+    if (CurrentLine.contains("BOOTGUI="))
+        m.BGUI = hasOne();
+    if (CurrentLine.contains("DOUBLEBUFFER="))
+        m.DB = hasOne();
+    if (CurrentLine.contains("AUTOSCAN="))
+        m.ASC = hasOne();
+    if (cutThroughKey("WINVER="))
+        m.WV = CurrentLine;
+    if (CurrentLine.contains("BOOTDELAY=")) {
+        m.BD = hasOne();
+        m.BootDelayFlag = m.BD;
+    }
+    if (CurrentLine.contains("NETWORK="))
+        m.NW = hasOne();
+}
+
+void LoadSequence::scanini()
+{
+    m.Wininimemo.replaceWithText(m_drives.readFile(QByteArray(m.WD + "\\WIN.INI")));
+    collectSections(m.Wininimemo, m.WinIniList);
+    m.systeminimemo.replaceWithText(m_drives.readFile(QByteArray(m.WD + "\\SYSTEM.INI")));
+    collectSections(m.systeminimemo, m.systeminilist);
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "configstate.h"
+#include "linereader.h"
+
+#include <QByteArray>
+
+class DriveMap;
+
+// Reads the five start-up files into a ConfigState: CONFIG.SYS and
+// AUTOEXEC.BAT as lines, MSDOS.SYS through its line reader (filling the Paths
+// and Options values), then WIN.INI and SYSTEM.INI from the Windows directory
+// with their section headers. A file that cannot be read ends the load with a
+// FileError; what was filled before it stays.
+class LoadSequence
+{
+public:
+    LoadSequence(ConfigState &state, const DriveMap &drives);
+
+    void HentKnappClick();
+    void scanini();
+
+private:
+    void readmsdosline();
+    void scanpaths();
+    void scanoptions();
+    void parsepathline();
+    void parseoptionline();
+    bool cutThroughKey(const char *key);
+
+    ConfigState &m;
+    const DriveMap &m_drives;
+    QByteArray m_msdosText;
+    LineReader m_msdos{QByteArrayView()};
+    QByteArray CurrentLine;
+};
+
+// Upper-cases a line and drops its trailing blanks; leading blanks, tabs and
+// everything else stay.
+QByteArray normaliseMsDosLine(QByteArray line);
+
+// Fills a section list with the lines of a full list that contain "[".
+void collectSections(const LineList &full, LineList &sections);
