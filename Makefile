@@ -1,0 +1,31 @@
+# The two set-up commands: `make run` and `make test`. Each installs the
+# Debian packages it needs first (scripts/install-deps.sh), then builds.
+BUILD ?= build
+JOBS ?= $(shell nproc)
+SAMPLE := examples/drive-c
+
+.PHONY: all deps build run test screenshots clean
+
+all: build
+
+deps:
+	@scripts/install-deps.sh
+
+build: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD) -j $(JOBS)
+
+# Builds and starts the program on the bundled sample drive C:.
+run: build
+	$(BUILD)/vendral --drive C=$(SAMPLE)
+
+# Builds and runs every test (the GUI tests on Qt's offscreen platform).
+test: build
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+# Starts the real program under Xvfb and saves a picture of every page.
+screenshots: build
+	scripts/screenshots.sh $(BUILD)/vendral $(SAMPLE) docs/screenshots
+
+clean:
+	rm -rf $(BUILD)

@@ -1,0 +1,179 @@
+// DOS paths on a drive kept as a host directory.
+#include "dospath.h"
+#include "failure.h"
+#include "scratchdrive.h"
+
+#include <QTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+class DriveTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void parsesDosPaths_data();
+    void parsesDosPaths();
+    void resolvesOnTheDrive_data();
+    void resolvesOnTheDrive();
+    void readsFileBytes();
+    void readFailuresNameTheFileAndTheReason_data();
+    void readFailuresNameTheFileAndTheReason();
+    void unreadableFile();
+    void unmappedAndMissingDrives();
+    void otherLettersUseTheirOwnDirectories();
+};
+
+void DriveTest::parsesDosPaths_data()
+{
+    QTest::addColumn<QByteArray>("path");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("plain") << QByteArray("C:\\WINDOWS\\WIN.INI") << QStringLiteral("C:\\WINDOWS\\WIN.INI");
+    QTest::newRow("lower drive") << QByteArray("d:\\x") << QStringLiteral("D:\\x");
+    QTest::newRow("forward slashes") << QByteArray("C:/A/B") << QStringLiteral("C:\\A\\B");
+    QTest::newRow("relative is from C root") << QByteArray("himem.sys") << QStringLiteral("C:\\himem.sys");
+    QTest::newRow("root relative") << QByteArray("\\WIN.INI") << QStringLiteral("C:\\WIN.INI");
+    QTest::newRow("dot ignored") << QByteArray("C:\\.\\A\\.\\B") << QStringLiteral("C:\\A\\B");
+    QTest::newRow("dotdot goes up") << QByteArray("C:\\A\\B\\..\\C") << QStringLiteral("C:\\A\\C");
+    QTest::newRow("dotdot clamped at root") << QByteArray("C:\\..\\..\\etc") << QStringLiteral("C:\\etc");
+    QTest::newRow("dotdot from relative") << QByteArray("..\\..\\x") << QStringLiteral("C:\\x");
+    QTest::newRow("trailing blanks and dots") << QByteArray("C:\\WINDOWS. \\HIMEM.SYS  ")
+                                              << QStringLiteral("C:\\WINDOWS\\HIMEM.SYS");
+    QTest::newRow("doubled separators") << QByteArray("C:\\\\A//B\\") << QStringLiteral("C:\\A\\B");
+    QTest::newRow("drive only") << QByteArray("C:") << QStringLiteral("C:\\");
+    QTest::newRow("windows-1252 name") << QByteArray("C:\\PR\xd8VE") << QStringLiteral(u"C:\\PRØVE");
+}
+
+void DriveTest::parsesDosPaths()
+{
+    QFETCH(QByteArray, path);
+    QFETCH(QString, shown);
+    QCOMPARE(DosPath::parse(path).display(), shown);
+}
+
+void DriveTest::resolvesOnTheDrive_data()
+{
+    QTest::addColumn<QByteArray>("path");
+    QTest::addColumn<bool>("exists");
+    QTest::newRow("exact case") << QByteArray("C:\\Windows\\System\\Vmm32.vxd") << true;
+    QTest::newRow("upper case") << QByteArray("C:\\WINDOWS\\SYSTEM\\VMM32.VXD") << true;
+    QTest::newRow("lower case") << QByteArray("c:\\windows\\system\\vmm32.vxd") << true;
+    QTest::newRow("trailing blank") << QByteArray("C:\\WINDOWS\\HIMEM.SYS ") << true;
+    QTest::newRow("trailing dot") << QByteArray("C:\\WINDOWS\\HIMEM.SYS.") << true;
+    QTest::newRow("relative") << QByteArray("command.com") << true;
+    QTest::newRow("up and back") << QByteArray("C:\\WINDOWS\\..\\COMMAND.COM") << true;
+    QTest::newRow("clamped at root") << QByteArray("C:\\..\\..\\COMMAND.COM") << true;
+    QTest::newRow("directory is not a file") << QByteArray("C:\\WINDOWS") << false;
+    QTest::newRow("root is not a file") << QByteArray("C:\\") << false;
+    QTest::newRow("file as a directory") << QByteArray("C:\\COMMAND.COM\\X") << false;
+    QTest::newRow("missing") << QByteArray("C:\\WINDOWS\\EMM386.EXE") << false;
+    QTest::newRow("unmapped drive") << QByteArray("D:\\COMMAND.COM") << false;
+    QTest::newRow("norwegian name") << QByteArray("C:\\m\xc5l.txt") << true;
+}
+
+void DriveTest::resolvesOnTheDrive()
+{
+    QFETCH(QByteArray, path);
+    QFETCH(bool, exists);
+    ScratchDrive c;
+    c.write(QStringLiteral("Windows/System/Vmm32.vxd"), "x");
+    c.write(QStringLiteral("Windows/himem.sys"), "x");
+    c.write(QStringLiteral("COMMAND.COM"), "x");
+    c.write(QStringLiteral(u"MÅL.TXT"), "x");
+    QCOMPARE(c.drives.fileExists(path), exists);
+    QCOMPARE(c.drives.hostFile(path).has_value(), exists);
+}
+
+void DriveTest::readsFileBytes()
+{
+    ScratchDrive c;
+    const QByteArray bytes("a\0\xe6\r\n", 5);
+    c.write(QStringLiteral("config.sys"), bytes);
+    QCOMPARE(c.drives.readFile("C:\\CONFIG.SYS"), bytes);
+    QCOMPARE(*c.drives.hostFile("C:\\CONFIG.SYS"), c.hostPath(QStringLiteral("config.sys")));
+}
+
+void DriveTest::readFailuresNameTheFileAndTheReason_data()
+{
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("missing") << "missing" << "filen finnes ikke";
+    QTest::newRow("directory") << "directory" << "det er en mappe, ikke en fil";
+    QTest::newRow("fifo") << "fifo" << "det er ikke en vanlig fil";
+    QTest::newRow("symlink loop") << "loop" << "en symbolsk lenke som ikke fører til noen fil";
+    QTest::newRow("dangling symlink") << "dangling" << "en symbolsk lenke som ikke fører til noen fil";
+}
+
+void DriveTest::readFailuresNameTheFileAndTheReason()
+{
+    QFETCH(QString, setup);
+    QFETCH(QString, reason);
+    ScratchDrive c;
+    const QByteArray host = QFile::encodeName(c.hostPath(QStringLiteral("MSDOS.SYS")));
+    if (setup == QLatin1String("directory"))
+        QDir().mkpath(QString::fromLocal8Bit(host));
+    else if (setup == QLatin1String("fifo"))
+        QCOMPARE(mkfifo(host.constData(), 0644), 0);
+    else if (setup == QLatin1String("loop"))
+        QCOMPARE(symlink(host.constData(), host.constData()), 0);
+    else if (setup == QLatin1String("dangling"))
+        QCOMPARE(symlink("nowhere", host.constData()), 0);
+
+    try {
+        c.drives.readFile("C:\\MSDOS.SYS");
+        QFAIL("the read should fail");
+    } catch (const FileError &e) {
+        QCOMPARE(e.message(), QStringLiteral("Kan ikke lese C:\\MSDOS.SYS: %1.").arg(reason));
+    }
+    QVERIFY(!c.drives.fileExists("C:\\MSDOS.SYS"));
+}
+
+void DriveTest::unreadableFile()
+{
+    if (geteuid() == 0)
+        QSKIP("running as root: every file is readable");
+    ScratchDrive c;
+    c.write(QStringLiteral("MSDOS.SYS"), "x");
+    QFile::setPermissions(c.hostPath(QStringLiteral("MSDOS.SYS")), QFileDevice::WriteOwner);
+    QVERIFY_THROWS_EXCEPTION(FileError, c.drives.readFile("C:\\MSDOS.SYS"));
+}
+
+void DriveTest::unmappedAndMissingDrives()
+{
+    DriveMap none(DriveMap::none());
+    try {
+        none.readFile("D:\\X.TXT");
+        QFAIL("the read should fail");
+    } catch (const FileError &e) {
+        QVERIFY2(e.message().contains(QLatin1String("D:\\X.TXT")), qPrintable(e.message()));
+        QVERIFY2(e.message().contains(QLatin1String("ikke tilordnet")), qPrintable(e.message()));
+    }
+    DriveMap gone(DriveMap::none());
+    gone.setDrive(QLatin1Char('c'), std::make_shared<DirectoryDrive>(QStringLiteral("/nonexistent/vendral")));
+    QVERIFY(!gone.fileExists("C:\\X"));
+    QVERIFY_THROWS_EXCEPTION(FileError, gone.readFile("C:\\X"));
+}
+
+void DriveTest::otherLettersUseTheirOwnDirectories()
+{
+    ScratchDrive c;
+    ScratchDrive d;
+    d.write(QStringLiteral("GAMES/DOOM.EXE"), "x");
+    c.drives.setDrive(QLatin1Char('D'), std::make_shared<DirectoryDrive>(d.dir.path()));
+    QVERIFY(c.drives.fileExists("D:\\games\\doom.exe"));
+    QVERIFY(!c.drives.fileExists("C:\\games\\doom.exe"));
+    // A Wine prefix: unnamed letters come from its dosdevices.
+    ScratchDrive prefix;
+    prefix.write(QStringLiteral("drive_c/AUTOEXEC.BAT"), "x");
+    QDir(prefix.dir.path()).mkpath(QStringLiteral("dosdevices"));
+    QFile::link(QStringLiteral("../drive_c"), prefix.hostPath(QStringLiteral("dosdevices/c:")));
+    qputenv("WINEPREFIX", QFile::encodeName(prefix.dir.path()));
+    DriveMap wine;
+    QVERIFY(wine.fileExists("C:\\AUTOEXEC.BAT"));
+    QVERIFY(!wine.fileExists("E:\\AUTOEXEC.BAT"));
+    qunsetenv("WINEPREFIX");
+}
+
+QTEST_GUILESS_MAIN(DriveTest)
+#include "tst_drive.moc"
