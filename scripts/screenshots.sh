@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# Starts the real program under Xvfb on a drive, drives it with the keyboard
+# and the mouse through xdotool, and saves a PNG of each of the seven pages
+# and of the edit dialog with ImageMagick's import.
+set -euo pipefail
+binary=$(realpath "$1") drive=$(realpath "$2") out=$3
+mkdir -p "$out"
+out=$(realpath "$out")
+
+if [ -z "${VENDRAL_IN_XVFB:-}" ]; then
+    scripts/install-deps.sh xdotool imagemagick x11-utils
+    VENDRAL_IN_XVFB=1 exec xvfb-run -a -s "-screen 0 800x600x24 -dpi 96" "$0" "$binary" "$drive" "$out"
+fi
+
+"$binary" --drive "C=$drive" &
+pid=$!
+trap 'kill $pid 2>/dev/null || true' EXIT
+
+win=""
+for _ in $(seq 50); do
+    win=$(xdotool search --onlyvisible --name '^DOS' 2>/dev/null | head -n 1 || true)
+    [ -n "$win" ] && break
+    sleep 0.2
+done
+[ -n "$win" ] || { echo "screenshots: the window did not appear" >&2; exit 1; }
+sleep 1
+
+shoot() { sleep 0.4; import -window "$1" "$out/$2.png"; echo "saved $out/$2.png"; }
+# Without a window manager, keys reach a window through XTEST once it has the
+# input focus (events sent to a window directly are ignored by Qt).
+keys() { local w=$1; shift; xdotool windowfocus --sync "$w" 2>/dev/null; xdotool key --delay 60 "$@"; }
+
+# The pages by their tabs, left to right (the tab centres at the designed size).
+click() { xdotool mousemove --window "$1" "$2" "$3" click 1; }
+names=(1-paths 2-options 3-msdos-sys 4-config-sys 5-autoexec-bat 6-win-ini 7-system-ini)
+centres=(25 83 152 227 307 378 442)
+for i in "${!names[@]}"; do
+    click "$win" "${centres[$i]}" 12
+    shoot "$win" "${names[$i]}"
+done
+
+# The edit dialog: on config.sys, double-click the display line.
+click "$win" 227 12
+sleep 0.3
+xdotool mousemove --window "$win" 60 88 click 1 sleep 0.3 click --repeat 2 --delay 80 1
+dialog=""
+for _ in $(seq 25); do
+    dialog=$(xdotool search --onlyvisible --name '^Endre innstilling' 2>/dev/null | head -n 1 || true)
+    [ -n "$dialog" ] && break
+    sleep 0.2
+done
+[ -n "$dialog" ] || { echo "screenshots: the edit dialog did not open" >&2; exit 1; }
+shoot "$dialog" 8-edit-dialog
+keys "$dialog" Tab Tab Tab Tab space # Tab to "Sjekk ..." and press it
+shoot "$dialog" 9-edit-dialog-checked
+keys "$dialog" Escape
+keys "$win" Escape
+wait $pid || true
+trap - EXIT
