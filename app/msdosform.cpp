@@ -77,7 +77,10 @@ void TMsDosForm::showEvent(QShowEvent *event)
 void TMsDosForm::focusFirstTabStop()
 {
     // No control is named to get the focus first: it goes to the first
-    // enabled control in tab order, which is "&Avbryt".
+    // enabled control in tab order, which is "&Avbryt". The form's tab order
+    // is a cycle of the panel's buttons, the page tabs and the page's own
+    // controls; it is written from the page controls on, because Qt's tab
+    // order cannot be given a QTabWidget without breaking the cycle in two.
     QWidget *w = ui->BitBtn1;
     for (int guard = 0; guard < 256; ++guard, w = w->nextInFocusChain()) {
         if (w->isEnabled() && (w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(this)) {

@@ -1,0 +1,108 @@
+#pragma once
+
+#include "failurereport.h"
+#include "linelistview.h"
+#include "msdosform.h"
+#include "rediger.h"
+#include "scratchdrive.h"
+
+#include <QApplication>
+#include <QStringList>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+// Records failure reports instead of showing message boxes.
+class FailureRecorder
+{
+public:
+    FailureRecorder()
+        : m_previous(failurereport::setSink([this](const QString &m) { messages.append(m); }))
+    {
+    }
+    ~FailureRecorder() { failurereport::setSink(m_previous); }
+    QStringList messages;
+
+private:
+    failurereport::Sink m_previous;
+};
+
+// The two windows as the program creates them, on a scratch drive.
+struct Windows
+{
+    explicit Windows(const DriveMap &drives)
+        : form(std::make_unique<TMsDosForm>(drives)),
+          dialog(new TEndreForm(drives, form.get()))
+    {
+        form->setEditDialog(dialog);
+        dialog->setLauncher([this](const QByteArray &path) { launched.append(path); });
+    }
+
+    bool show()
+    {
+        form->show();
+        form->activateWindow();
+        return QTest::qWaitForWindowActive(form.get());
+    }
+
+    template <typename T = QWidget>
+    T *child(const char *name) const { return form->findChild<T *>(QLatin1String(name)); }
+    LineListView *list(const char *name) const { return child<LineListView>(name); }
+    template <typename T = QWidget>
+    T *dialogChild(const char *name) const { return dialog->findChild<T *>(QLatin1String(name)); }
+
+    std::unique_ptr<TMsDosForm> form;
+    TEndreForm *dialog; // owned by the form
+    QList<QByteArray> launched;
+};
+
+inline QPoint rowCentre(LineListView *view, int row)
+{
+    view->scrollTo(view->model()->index(row, 0));
+    return view->visualRect(view->model()->index(row, 0)).center();
+}
+
+inline void clickRow(LineListView *view, int row)
+{
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, rowCentre(view, row));
+}
+
+inline void doubleClickRow(LineListView *view, int row)
+{
+    const QPoint at = rowCentre(view, row);
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, at);
+}
+
+// The first and the last row shown whole.
+inline std::pair<int, int> visibleRows(LineListView *view)
+{
+    const int height = view->viewport()->height();
+    int first = view->indexAt(QPoint(2, 0)).row();
+    if (view->visualRect(view->model()->index(first, 0)).top() < 0)
+        ++first;
+    int last = view->indexAt(QPoint(2, height - 1)).row();
+    if (last < 0)
+        last = view->model()->rowCount() - 1;
+    while (last > first && view->visualRect(view->model()->index(last, 0)).bottom() >= height)
+        --last;
+    return {first, last};
+}
+
+// Runs `inside` while the next modal dialog is open, then makes sure it is
+// closed, so a failed check never leaves exec() waiting.
+inline void whileModal(std::function<void(QDialog *)> inside)
+{
+    QTimer::singleShot(0, [inside] {
+        auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        if (!dialog) {
+            QFAIL("no modal dialog is open");
+            return;
+        }
+        inside(dialog);
+        if (dialog->isVisible())
+            dialog->reject();
+    });
+}
