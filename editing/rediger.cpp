@@ -62,7 +62,16 @@ void TEndreForm::showEvent(QShowEvent *event)
     QDialog::showEvent(event);
     if (const QScreen *screen = this->screen())
         move(screen->availableGeometry().center() - frameGeometry().center() + pos());
-    failurereport::guarded([this] { FormShow(); });
+}
+
+void TEndreForm::setVisible(bool visible)
+{
+    QDialog::setVisible(visible);
+    // After QDialog has given the focus widget its focus-in (which would
+    // select all of a text that has nothing selected), so the selection
+    // FormShow makes is the one the user sees.
+    if (visible)
+        failurereport::guarded([this] { FormShow(); });
 }
 
 void TEndreForm::FormShow()
@@ -72,7 +81,13 @@ void TEndreForm::FormShow()
     // Select what follows the first "=", or everything when there is none.
     const QString text = ui->ny->text();
     const int p = static_cast<int>(text.indexOf(QLatin1Char('='))) + 1;
-    ui->ny->setSelection(p, static_cast<int>(text.size()) - p);
+    const int length = static_cast<int>(text.size()) - p;
+    if (length > 0) {
+        ui->ny->setSelection(p, length);
+    } else { // nothing after the "=": just the cursor at the end
+        ui->ny->deselect();
+        ui->ny->setCursorPosition(p);
+    }
     ui->fins->hide();
     ui->ok->hide();
     ui->RunKnapp->setEnabled(false);

@@ -41,6 +41,8 @@ public:
     void RunKnappClick();
     void FixKnappClick();
 
+    void setVisible(bool visible) override;
+
 protected:
     void showEvent(QShowEvent *event) override;
 

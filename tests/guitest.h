@@ -101,6 +101,10 @@ inline void whileModal(std::function<void(QDialog *)> inside)
             QFAIL("no modal dialog is open");
             return;
         }
+        // Offscreen, a new window is activated by request only.
+        dialog->activateWindow();
+        if (!QTest::qWaitFor([dialog] { return QApplication::activeWindow() == dialog; }))
+            qWarning("the dialog did not become active");
         inside(dialog);
         if (dialog->isVisible())
             dialog->reject();

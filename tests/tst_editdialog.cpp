@@ -1,0 +1,444 @@
+// The edit dialog and the routing of double-clicked lines, through real widgets.
+#include "ansitext.h"
+#include "guitest.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+
+namespace {
+
+QList<QByteArray> linesOf(LineListView *view)
+{
+    QList<QByteArray> lines;
+    for (int i = 0; i < view->lineList()->count(); ++i)
+        lines.append(view->lineList()->line(i));
+    return lines;
+}
+
+const char *const kFullLists[] = {"msdosmemo", "ConfigMemo", "AutoMemo", "Wininimemo", "systeminimemo"};
+const char *const kAllLists[] = {"msdosmemo", "msdoslist", "ConfigMemo", "AutoMemo", "Wininimemo",
+                                 "WinIniList", "systeminimemo", "systeminilist"};
+const char *const kPages[] = {"TabSheet3", "TabSheet4", "TabSheet5", "TabSheet6", "TabSheet7"};
+
+} // namespace
+
+class EditDialogTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void dialogLayout();
+    void showingSelectsTheValue_data();
+    void showingSelectsTheValue();
+    void fixReplacesFromTheOriginal_data();
+    void fixReplacesFromTheOriginal();
+    void checkButtonNeedsADot();
+    void acceptedEditReplacesOnlyThatLine_data();
+    void acceptedEditReplacesOnlyThatLine();
+    void cancelledEditChangesNothing_data();
+    void cancelledEditChangesNothing();
+    void enterAfterACheck();
+    void typingAfterAFoundProgramDisablesRun();
+    void runStartsTheFileThatWasChecked();
+    void editedHeaderStaysInTheSectionList();
+    void optionLinesJumpToTheirBox_data();
+    void optionLinesJumpToTheirBox();
+    void otherMsDosLinesOpenTheDialog();
+    void noLineSelectedIsReported();
+    void typicalRoad();
+
+private:
+    std::unique_ptr<ScratchDrive> m_drive;
+    std::unique_ptr<FailureRecorder> m_failures;
+    std::unique_ptr<Windows> m_windows;
+
+    Windows &start()
+    {
+        m_windows = std::make_unique<Windows>(m_drive->drives);
+        if (!m_windows->show())
+            qWarning("the window did not become active");
+        return *m_windows;
+    }
+    // Shows the dialog for a line as the routing does, runs `inside`, and
+    // returns the dialog's result.
+    int showDialogFor(const QByteArray &line, std::function<void(QDialog *)> inside)
+    {
+        TEndreForm *d = m_windows->dialog;
+        d->setOriginalText(line);
+        d->setNyText(line);
+        whileModal(std::move(inside));
+        return d->exec();
+    }
+    QLineEdit *ny() const { return m_windows->dialogChild<QLineEdit>("ny"); }
+    QPushButton *button(const char *name) const { return m_windows->dialogChild<QPushButton>(name); }
+    QLabel *label(const char *name) const { return m_windows->dialogChild<QLabel>(name); }
+};
+
+void EditDialogTest::init()
+{
+    m_drive = std::make_unique<ScratchDrive>();
+    m_drive->writeMachine();
+    m_drive->write(QStringLiteral("WINDOWS/EMM386.EXE"), "x");
+    m_drive->write(QStringLiteral("WINDOWS/HIMEM.SYS"), "x");
+    m_drive->write(QStringLiteral("WINDOWS/NOTEPAD.EXE"), "x");
+    m_failures = std::make_unique<FailureRecorder>();
+}
+
+void EditDialogTest::cleanup()
+{
+    m_windows.reset();
+    m_failures.reset();
+    m_drive.reset();
+}
+
+void EditDialogTest::dialogLayout()
+{
+    start();
+    showDialogFor("FILES=40", [this](QDialog *d) {
+        QCOMPARE(d->windowTitle(), QStringLiteral("Endre innstilling"));
+        QCOMPARE(d->size(), QSize(430, 165));
+        QCOMPARE(d->minimumSize(), d->maximumSize());
+        QCOMPARE(button("BitBtn1")->text(), QStringLiteral("O&k"));
+        QVERIFY(button("BitBtn1")->isDefault());
+        QCOMPARE(m_windows->dialogChild<QLineEdit>("original")->text(), QStringLiteral("FILES=40"));
+        QVERIFY(m_windows->dialogChild<QLineEdit>("original")->isReadOnly());
+        QVERIFY(!label("fins")->isVisible());
+        QVERIFY(!label("ok")->isVisible());
+        QVERIFY(!button("RunKnapp")->isEnabled());
+        QVERIFY(!button("sjekkknapp")->isEnabled());
+        QCOMPARE(QApplication::focusWidget(), ny());
+        // Centred on the screen.
+        const QPoint centre = d->screen()->availableGeometry().center();
+        QVERIFY((d->frameGeometry().center() - centre).manhattanLength() <= 2);
+    });
+}
+
+void EditDialogTest::showingSelectsTheValue_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QString>("selected");
+    QTest::addColumn<int>("start");
+    QTest::newRow("after the first equals sign") << QByteArray("DEVICE=C:\\WINDOWS\\HIMEM.SYS")
+                                                 << QStringLiteral("C:\\WINDOWS\\HIMEM.SYS") << 7;
+    QTest::newRow("two equals signs") << QByteArray("a=b=c") << QStringLiteral("b=c") << 2;
+    QTest::newRow("no equals sign: all") << QByteArray("@ECHO OFF") << QStringLiteral("@ECHO OFF") << 0;
+    QTest::newRow("header") << QByteArray("[boot]") << QStringLiteral("[boot]") << 0;
+    QTest::newRow("equals sign at the end") << QByteArray("load=") << QString() << -1;
+}
+
+void EditDialogTest::showingSelectsTheValue()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(QString, selected);
+    QFETCH(int, start);
+    this->start();
+    showDialogFor(line, [&](QDialog *) {
+        QCOMPARE(ny()->cursorPosition(), int(line.size()));
+        QCOMPARE(ny()->selectedText(), selected);
+        QCOMPARE(ny()->selectionStart(), start);
+        QVERIFY(ny()->hasFocus());
+    });
+}
+
+void EditDialogTest::fixReplacesFromTheOriginal_data()
+{
+    QTest::addColumn<QByteArray>("original");
+    QTest::addColumn<QString>("after");
+    const QString country = QStringLiteral("Country=047,850,c:\\windows\\command\\country.sys");
+    const QString display = QStringLiteral("Device=c:\\windows\\command\\display.sys con=(ega,,1)");
+    QTest::newRow("country") << QByteArray("country=049,437,C:\\DOS\\COUNTRY.SYS") << country;
+    QTest::newRow("display") << QByteArray("DEVICE=C:\\DOS\\DISPLAY.SYS CON=(EGA,,1)") << display;
+    QTest::newRow("both: display wins") << QByteArray("DEVICE=DISPLAY.SYS ;COUNTRY=") << display;
+    QTest::newRow("devicehigh is no device") << QByteArray("DEVICEHIGH=C:\\WINDOWS\\COMMAND\\DISPLAY.SYS")
+                                             << QStringLiteral("DEVICEHIGH=C:\\WINDOWS\\COMMAND\\DISPLAY.SYS");
+    QTest::newRow("other lines untouched") << QByteArray("FILES=40") << QStringLiteral("FILES=40");
+}
+
+void EditDialogTest::fixReplacesFromTheOriginal()
+{
+    QFETCH(QByteArray, original);
+    QFETCH(QString, after);
+    start();
+    showDialogFor(original, [&](QDialog *) {
+        QTest::mouseClick(button("FixKnapp"), Qt::LeftButton);
+        QCOMPARE(ny()->text(), after);
+        // The tests look at the original, so pressing again gives the same.
+        QTest::mouseClick(button("FixKnapp"), Qt::LeftButton);
+        QCOMPARE(ny()->text(), after);
+        QCOMPARE(button("sjekkknapp")->isEnabled(), after.contains(QLatin1Char('.')));
+        QVERIFY(!button("RunKnapp")->isEnabled());
+    });
+}
+
+void EditDialogTest::checkButtonNeedsADot()
+{
+    start();
+    showDialogFor("SET TEMP=C:\\WINDOWS\\TEMP", [this](QDialog *) {
+        QVERIFY(!button("sjekkknapp")->isEnabled());
+        QTest::keyClicks(ny(), QStringLiteral("\\X.TMP"));
+        QVERIFY(button("sjekkknapp")->isEnabled());
+        QTest::keyClick(ny(), Qt::Key_Backspace);
+        QTest::keyClick(ny(), Qt::Key_Backspace);
+        QTest::keyClick(ny(), Qt::Key_Backspace);
+        QTest::keyClick(ny(), Qt::Key_Backspace);
+        QVERIFY(!button("sjekkknapp")->isEnabled());
+    });
+}
+
+void EditDialogTest::acceptedEditReplacesOnlyThatLine_data()
+{
+    QTest::addColumn<int>("list");
+    QTest::addColumn<bool>("withEnter");
+    for (int i = 1; i < 5; ++i) { // msdosmemo's lines route to the options first
+        QTest::addRow("%s with enter", kFullLists[i]) << i << true;
+        QTest::addRow("%s with ok", kFullLists[i]) << i << false;
+    }
+}
+
+void EditDialogTest::acceptedEditReplacesOnlyThatLine()
+{
+    QFETCH(int, list);
+    QFETCH(bool, withEnter);
+    Windows &w = start();
+    QMap<QString, QList<QByteArray>> before;
+    for (const char *name : kAllLists)
+        before[QLatin1String(name)] = linesOf(w.list(name));
+
+    w.child<QTabWidget>("PageControl")->setCurrentWidget(w.child(kPages[list]));
+    LineListView *view = w.list(kFullLists[list]);
+    QTRY_VERIFY(view->isVisible());
+    whileModal([&](QDialog *) {
+        ny()->setText(QStringLiteral("NEW=ÆØÅ"));
+        if (withEnter)
+            QTest::keyClick(ny(), Qt::Key_Return);
+        else
+            QTest::mouseClick(button("BitBtn1"), Qt::LeftButton);
+    });
+    doubleClickRow(view, 1);
+    QVERIFY(!w.dialog->isVisible());
+    QCOMPARE(w.dialog->result(), int(QDialog::Accepted));
+
+    QList<QByteArray> expected = before[QLatin1String(kFullLists[list])];
+    expected[1] = "NEW=\xc6\xd8\xc5";
+    for (const char *name : kAllLists)
+        QCOMPARE(linesOf(w.list(name)), QLatin1String(name) == QLatin1String(kFullLists[list]) ? expected
+                                                                                               : before[QLatin1String(name)]);
+    QVERIFY(m_failures->messages.isEmpty());
+}
+
+void EditDialogTest::cancelledEditChangesNothing_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("escape") << "escape";
+    QTest::newRow("avbryt") << "avbryt";
+    QTest::newRow("close control") << "close";
+}
+
+void EditDialogTest::cancelledEditChangesNothing()
+{
+    QFETCH(QString, how);
+    Windows &w = start();
+    w.child<QTabWidget>("PageControl")->setCurrentWidget(w.child("TabSheet5"));
+    LineListView *view = w.list("AutoMemo");
+    QTRY_VERIFY(view->isVisible());
+    const QList<QByteArray> before = linesOf(view);
+    whileModal([&](QDialog *d) {
+        QTest::keyClicks(ny(), QStringLiteral("changed"));
+        if (how == QLatin1String("escape"))
+            QTest::keyClick(ny(), Qt::Key_Escape);
+        else if (how == QLatin1String("avbryt"))
+            QTest::mouseClick(button("BitBtn2"), Qt::LeftButton);
+        else
+            d->close();
+    });
+    doubleClickRow(view, 0);
+    QCOMPARE(w.dialog->result(), int(QDialog::Rejected));
+    QCOMPARE(linesOf(view), before);
+}
+
+void EditDialogTest::enterAfterACheck()
+{
+    Windows &w = start();
+    // A found file: the focus stays on "Sjekk ...", and Enter checks again.
+    int result = showDialogFor("DEVICE=C:\\WINDOWS\\HIMEM.SYS", [this](QDialog *d) {
+        QTest::mouseClick(button("sjekkknapp"), Qt::LeftButton);
+        QVERIFY(label("ok")->isVisible());
+        QVERIFY(!label("fins")->isVisible());
+        QCOMPARE(label("ok")->text(), QStringLiteral("C:\\WINDOWS\\HIMEM.SYS finnes."));
+        QCOMPARE(QApplication::focusWidget(), button("sjekkknapp"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QVERIFY(d->isVisible());
+        QVERIFY(label("ok")->isVisible());
+        QVERIFY(!button("RunKnapp")->isEnabled()); // not a program
+        d->accept();
+    });
+    QCOMPARE(result, int(QDialog::Accepted));
+
+    // A failed check: the focus is back in the text, and Enter presses "O&k".
+    result = showDialogFor("DEVICE=C:\\DOS\\NOPE.SYS", [this](QDialog *d) {
+        QTest::mouseClick(button("sjekkknapp"), Qt::LeftButton);
+        QVERIFY(label("fins")->isVisible());
+        QVERIFY(!label("ok")->isVisible());
+        QCOMPARE(label("fins")->text(), QStringLiteral("C:\\DOS\\NOPE.SYS finnes ikke !"));
+        QCOMPARE(QApplication::focusWidget(), ny());
+        QCOMPARE(ny()->selectedText(), QStringLiteral("C:\\DOS\\NOPE.SYS"));
+        QTest::keyClick(ny(), Qt::Key_Return);
+        QVERIFY(!d->isVisible());
+    });
+    QCOMPARE(result, int(QDialog::Accepted));
+    QCOMPARE(w.dialog->nyText(), QByteArray("DEVICE=C:\\DOS\\NOPE.SYS"));
+}
+
+void EditDialogTest::typingAfterAFoundProgramDisablesRun()
+{
+    start();
+    showDialogFor("DEVICE=C:\\WINDOWS\\EMM386.EXE", [this](QDialog *) {
+        QTest::mouseClick(button("sjekkknapp"), Qt::LeftButton);
+        QVERIFY(button("RunKnapp")->isEnabled());
+        ny()->setFocus();
+        QTest::keyClick(ny(), Qt::Key_End);
+        QTest::keyClick(ny(), Qt::Key_Space);
+        QVERIFY(!button("RunKnapp")->isEnabled());
+        // A check of something that is no program leaves it disabled.
+        ny()->setText(QStringLiteral("DEVICE=C:\\WINDOWS\\HIMEM.SYS"));
+        QTest::mouseClick(button("sjekkknapp"), Qt::LeftButton);
+        QVERIFY(label("ok")->isVisible());
+        QVERIFY(!button("RunKnapp")->isEnabled());
+    });
+    // Showing the dialog again starts with "Kjør .." disabled and no message.
+    showDialogFor("DEVICE=C:\\WINDOWS\\EMM386.EXE", [this](QDialog *) {
+        QVERIFY(!button("RunKnapp")->isEnabled());
+        QVERIFY(!label("ok")->isVisible());
+        QVERIFY(!label("fins")->isVisible());
+    });
+}
+
+void EditDialogTest::runStartsTheFileThatWasChecked()
+{
+    Windows &w = start();
+    showDialogFor("run=notepad.exe", [this](QDialog *) {
+        QTest::mouseClick(button("sjekkknapp"), Qt::LeftButton);
+        QCOMPARE(label("ok")->text(), QStringLiteral("notepad.exe finnes."));
+        QVERIFY(button("RunKnapp")->isEnabled());
+        QTest::mouseClick(button("RunKnapp"), Qt::LeftButton);
+    });
+    QCOMPARE(w.launched, (QList<QByteArray>{"C:\\WINDOWS\\NOTEPAD.EXE"}));
+    QCOMPARE(w.dialog->RunPath(), QByteArray("C:\\WINDOWS\\NOTEPAD.EXE"));
+}
+
+void EditDialogTest::editedHeaderStaysInTheSectionList()
+{
+    Windows &w = start();
+    w.child<QTabWidget>("PageControl")->setCurrentWidget(w.child("TabSheet6"));
+    LineListView *full = w.list("Wininimemo");
+    QTRY_VERIFY(full->isVisible());
+    whileModal([this](QDialog *) {
+        ny()->setText(QStringLiteral("[windows2]"));
+        QTest::mouseClick(button("BitBtn1"), Qt::LeftButton);
+    });
+    doubleClickRow(full, 0);
+    QCOMPARE(full->lineList()->line(0), QByteArray("[windows2]"));
+    QCOMPARE(w.list("WinIniList")->lineList()->line(0), QByteArray("[windows]"));
+    // The old header is no longer found: a click on it changes nothing.
+    clickRow(full, 3);
+    clickRow(w.list("WinIniList"), 0);
+    QCOMPARE(full->lineList()->selectedIndex(), 3);
+}
+
+void EditDialogTest::optionLinesJumpToTheirBox_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QString>("box");
+    QTest::newRow("bootdelay") << QByteArray("BootDelay=2") << "BD";
+    QTest::newRow("network comment") << QByteArray(";Network settings") << "NW";
+    QTest::newRow("first word of the table") << QByteArray("BootDelay=2 ;Network") << "BD";
+    QTest::newRow("doublebuffer") << QByteArray("DoubleBuffer=1") << "DB";
+    QTest::newRow("bootmulti") << QByteArray("BootMulti=1") << "BM";
+    QTest::newRow("bootgui") << QByteArray("BootGUI=1") << "BGUI";
+}
+
+void EditDialogTest::optionLinesJumpToTheirBox()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(QString, box);
+    m_drive->write(QStringLiteral("MSDOS.SYS"), "[Paths]\r\nWinDir=C:\\WINDOWS\r\n[Options]\r\n" + line + "\r\n");
+    Windows &w = start();
+    w.child<QTabWidget>("PageControl")->setCurrentWidget(w.child("TabSheet3"));
+    LineListView *view = w.list("msdosmemo");
+    QTRY_VERIFY(view->isVisible());
+    doubleClickRow(view, 3);
+    QCOMPARE(w.child<QTabWidget>("PageControl")->currentWidget(), w.child("TabO"));
+    QTRY_COMPARE(QApplication::focusWidget(), w.child(qPrintable(box)));
+    QVERIFY(!w.dialog->isVisible());
+    QCOMPARE(view->lineList()->line(3), line);
+}
+
+void EditDialogTest::otherMsDosLinesOpenTheDialog()
+{
+    m_drive->write(QStringLiteral("MSDOS.SYS"),
+                   "[Paths]\r\nWinDir=C:\\WINDOWS\r\n[Options]\r\nWinVer=4.10.2222\r\nAutoScan=1\r\n");
+    Windows &w = start();
+    w.child<QTabWidget>("PageControl")->setCurrentWidget(w.child("TabSheet3"));
+    LineListView *view = w.list("msdosmemo");
+    QTRY_VERIFY(view->isVisible());
+    for (int row : {0, 2, 3, 4}) {
+        QString original;
+        whileModal([&](QDialog *) {
+            original = w.dialogChild<QLineEdit>("original")->text();
+            QTest::keyClick(ny(), Qt::Key_Escape);
+        });
+        doubleClickRow(view, row);
+        QCOMPARE(original, ansi::decode(view->lineList()->line(row)));
+    }
+    QCOMPARE(w.child<QTabWidget>("PageControl")->currentWidget(), w.child("TabSheet3"));
+}
+
+void EditDialogTest::noLineSelectedIsReported()
+{
+    m_drive->write(QStringLiteral("CONFIG.SYS"), "");
+    Windows &w = start();
+    w.child<QTabWidget>("PageControl")->setCurrentWidget(w.child("TabSheet4"));
+    LineListView *view = w.list("ConfigMemo");
+    QTRY_VERIFY(view->isVisible());
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, QPoint(20, 20));
+    QCOMPARE(m_failures->messages.size(), 1);
+    QVERIFY2(m_failures->messages[0].contains(QLatin1String("utenfor listen")), qPrintable(m_failures->messages[0]));
+    QVERIFY(!w.dialog->isVisible());
+    QCOMPARE(view->lineList()->count(), 0);
+    // The window goes on.
+    QVERIFY(w.form->isVisible());
+}
+
+void EditDialogTest::typicalRoad()
+{
+    Windows &w = start();
+    // config.sys page, double-click «DEVICE=C:\WINDOWS\HIMEM.SYS».
+    w.child<QTabWidget>("PageControl")->setCurrentWidget(w.child("TabSheet4"));
+    LineListView *view = w.list("ConfigMemo");
+    QTRY_VERIFY(view->isVisible());
+    QCOMPARE(view->lineList()->line(0), QByteArray("DEVICE=C:\\WINDOWS\\HIMEM.SYS"));
+    whileModal([this](QDialog *) {
+        QVERIFY(button("sjekkknapp")->isEnabled());
+        QCOMPARE(ny()->selectedText(), QStringLiteral("C:\\WINDOWS\\HIMEM.SYS"));
+        // Typing replaces the selected value.
+        QTest::keyClicks(ny(), QStringLiteral("C:\\WINDOWS\\EMM386.EXE"));
+        QVERIFY(!button("RunKnapp")->isEnabled());
+        QTest::mouseClick(button("sjekkknapp"), Qt::LeftButton);
+        QCOMPARE(label("ok")->text(), QStringLiteral("C:\\WINDOWS\\EMM386.EXE finnes."));
+        QVERIFY(button("RunKnapp")->isEnabled());
+        QTest::mouseClick(button("BitBtn1"), Qt::LeftButton);
+    });
+    doubleClickRow(view, 0);
+    QCOMPARE(view->lineList()->line(0), QByteArray("DEVICE=C:\\WINDOWS\\EMM386.EXE"));
+    QCOMPARE(view->lineList()->line(1), QByteArray("FILES=40"));
+    QVERIFY(m_failures->messages.isEmpty());
+}
+
+QTEST_MAIN(EditDialogTest)
+#include "tst_editdialog.moc"

@@ -1,0 +1,179 @@
+// The program's headless commands, run as a user runs them.
+#include "scratchdrive.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTest>
+
+namespace {
+
+struct Run
+{
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+Run vendral(const QStringList &arguments)
+{
+    QProcess process;
+    process.start(qEnvironmentVariable("VENDRAL_BINARY"), arguments);
+    Run run;
+    if (!process.waitForFinished(30000)) {
+        process.kill();
+        return run;
+    }
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.out = process.readAllStandardOutput();
+    run.err = process.readAllStandardError();
+    return run;
+}
+
+QStringList strings(const QJsonValue &array)
+{
+    QStringList list;
+    for (const QJsonValue &v : array.toArray())
+        list.append(v.toString());
+    return list;
+}
+
+QString sample() { return qEnvironmentVariable("VENDRAL_EXAMPLES"); }
+
+} // namespace
+
+class HeadlessTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void reportOnTheSampleDrive();
+    void reportOfAFailedLoad();
+    void check_data();
+    void check();
+    void badArguments_data();
+    void badArguments();
+    void helpAndVersion();
+};
+
+void HeadlessTest::reportOnTheSampleDrive()
+{
+    const Run run = vendral({QStringLiteral("--drive"), QStringLiteral("C=") + sample(), QStringLiteral("--report")});
+    QCOMPARE(run.exitCode, 0);
+    QJsonParseError error;
+    const QJsonObject report = QJsonDocument::fromJson(run.out, &error).object();
+    QCOMPARE(error.error, QJsonParseError::NoError);
+    QStringList keys = report.keys();
+    keys.sort();
+    QStringList expected{"WinDir", "WinBootDir", "HostWinBootDrv", "WinVer", "BootMulti", "BootGUI",
+                         "DoubleBuffer", "AutoScan", "BootDelay", "Network", "msdos.sys", "config.sys",
+                         "autoexec.bat", "win.ini", "system.ini", "error"};
+    expected.sort();
+    QCOMPARE(keys, expected);
+    QVERIFY(report.value(QLatin1String("error")).isNull());
+    QCOMPARE(report.value(QLatin1String("WinDir")).toString(), QStringLiteral("C:\\WINDOWS"));
+    QCOMPARE(report.value(QLatin1String("WinVer")).toString(), QStringLiteral("4.10.2222"));
+    QCOMPARE(report.value(QLatin1String("BootGUI")).toBool(), true);
+    QCOMPARE(report.value(QLatin1String("BootDelay")).toBool(), false); // BootDelay=2
+    const QJsonObject msdos = report.value(QLatin1String("msdos.sys")).toObject();
+    QCOMPARE(strings(msdos.value(QLatin1String("sections"))), (QStringList{"[Paths]", "[Options]"}));
+    QVERIFY(msdos.value(QLatin1String("lines")).toArray().size() > 30);
+    QVERIFY(report.value(QLatin1String("config.sys")).toObject().keys() == QStringList{"lines"});
+    const QStringList autoexec = strings(report.value(QLatin1String("autoexec.bat")).toObject().value(QLatin1String("lines")));
+    QVERIFY2(autoexec.join(QLatin1Char('\n')).contains(QStringLiteral(u"æøå ÆØÅ")), "Windows-1252 letters decoded");
+    QVERIFY(strings(report.value(QLatin1String("win.ini")).toObject().value(QLatin1String("sections"))).size() >= 10);
+    QVERIFY(strings(report.value(QLatin1String("system.ini")).toObject().value(QLatin1String("sections"))).contains(QStringLiteral("[386Enh]")));
+}
+
+void HeadlessTest::reportOfAFailedLoad()
+{
+    ScratchDrive c;
+    c.writeMachine();
+    c.remove(QStringLiteral("WINDOWS/SYSTEM.INI"));
+    const Run run = vendral({QStringLiteral("--drive=C=") + c.dir.path(), QStringLiteral("--report")});
+    QCOMPARE(run.exitCode, 1);
+    const QJsonObject report = QJsonDocument::fromJson(run.out).object();
+    QCOMPARE(report.value(QLatin1String("error")).toString(),
+             QStringLiteral("Kan ikke lese C:\\WINDOWS\\SYSTEM.INI: filen finnes ikke."));
+    // What was read before the failure is in the report.
+    QCOMPARE(strings(report.value(QLatin1String("win.ini")).toObject().value(QLatin1String("sections"))),
+             (QStringList{"[windows]", "[Desktop]"}));
+    QVERIFY(report.value(QLatin1String("system.ini")).toObject().value(QLatin1String("lines")).toArray().isEmpty());
+}
+
+void HeadlessTest::check_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<bool>("runnable");
+    QTest::addColumn<QString>("runPath"); // empty: null
+    QTest::newRow("display line") << "Device=c:\\windows\\command\\display.sys con=(ega,,1)" << 0
+                                  << "c:\\windows\\command\\display.sys"
+                                  << "c:\\windows\\command\\display.sys finnes." << false
+                                  << "C:\\WINDOWS\\COMMAND\\DISPLAY.SYS";
+    QTest::newRow("program under windows") << "shell=Explorer.exe" << 0 << "Explorer.exe"
+                                           << "Explorer.exe finnes." << true << "C:\\WINDOWS\\EXPLORER.EXE";
+    QTest::newRow("not found") << "DEVICE=C:\\DOS\\NOPE.SYS" << 1 << "C:\\DOS\\NOPE.SYS"
+                               << "C:\\DOS\\NOPE.SYS finnes ikke !" << false << "";
+}
+
+void HeadlessTest::check()
+{
+    QFETCH(QString, line);
+    QFETCH(int, exitCode);
+    QFETCH(QString, path);
+    QFETCH(QString, message);
+    QFETCH(bool, runnable);
+    QFETCH(QString, runPath);
+    const Run run = vendral({QStringLiteral("--drive"), QStringLiteral("C=") + sample(), QStringLiteral("--check"), line});
+    QCOMPARE(run.exitCode, exitCode);
+    const QJsonObject r = QJsonDocument::fromJson(run.out).object();
+    QCOMPARE(r.keys().size(), 5);
+    QCOMPARE(r.value(QLatin1String("path")).toString(), path);
+    QCOMPARE(r.value(QLatin1String("found")).toBool(), exitCode == 0);
+    QCOMPARE(r.value(QLatin1String("message")).toString(), message);
+    QCOMPARE(r.value(QLatin1String("runnable")).toBool(), runnable);
+    if (runPath.isEmpty())
+        QVERIFY(r.value(QLatin1String("runPath")).isNull());
+    else
+        QCOMPARE(r.value(QLatin1String("runPath")).toString(), runPath);
+}
+
+void HeadlessTest::badArguments_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("unknown") << QStringList{"--frobnicate"};
+    QTest::newRow("drive without value") << QStringList{"--report", "--drive"};
+    QTest::newRow("drive without letter") << QStringList{"--drive", "/tmp", "--report"};
+    QTest::newRow("drive letter not a letter") << QStringList{"--drive", "1=/tmp", "--report"};
+    QTest::newRow("missing drive directory") << QStringList{"--drive", "C=/nonexistent/vendral", "--report"};
+    QTest::newRow("check without line") << QStringList{"--check"};
+    QTest::newRow("two modes") << QStringList{"--report", "--check", "x"};
+}
+
+void HeadlessTest::badArguments()
+{
+    QFETCH(QStringList, arguments);
+    const Run run = vendral(arguments);
+    QCOMPARE(run.exitCode, 2);
+    QVERIFY(run.out.isEmpty());
+    QCOMPARE(run.err.count('\n'), 1);
+    QVERIFY(run.err.startsWith("vendral: "));
+}
+
+void HeadlessTest::helpAndVersion()
+{
+    const Run help = vendral({QStringLiteral("--help")});
+    QCOMPARE(help.exitCode, 0);
+    for (const char *option : {"--drive", "--report", "--check", "--help", "--version"})
+        QVERIFY2(help.out.contains(option), option);
+    const Run version = vendral({QStringLiteral("--version")});
+    QCOMPARE(version.exitCode, 0);
+    QVERIFY(version.out.startsWith("vendral " VENDRAL_VERSION));
+}
+
+QTEST_GUILESS_MAIN(HeadlessTest)
+#include "tst_headless.moc"
