@@ -19,6 +19,11 @@ TMsDosForm::TMsDosForm(const DriveMap &drives, QWidget *parent)
     : QWidget(parent), ui(std::make_unique<Ui::TMsDosForm>()), m_drives(drives)
 {
     ui->setupUi(this);
+    // The designed window is 556 x 356 outside at 200, 108; with the frame of
+    // the PC it was made for (4 pixels at the sides and bottom, 23 at the top)
+    // that is a client area of 548 x 329, which is what the layout holds.
+    resize(548, 329);
+    move(200, 108);
     setFont(designFont());
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::Button);
