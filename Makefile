@@ -4,7 +4,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 SAMPLE := examples/drive-c
 
-.PHONY: all deps build run test screenshots clean
+.PHONY: all deps build run test screenshots install deb clean
 
 all: build
 
@@ -26,6 +26,15 @@ test: build
 # Starts the real program under Xvfb and saves a picture of every page.
 screenshots: build
 	scripts/screenshots.sh $(BUILD)/vendral $(SAMPLE) docs/screenshots
+
+# Installs under PREFIX (default /usr/local; DESTDIR works as usual).
+PREFIX ?= /usr/local
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# Builds the Debian package, then checks it from a scratch root.
+deb: build
+	scripts/check-deb.sh $(BUILD)
 
 clean:
 	rm -rf $(BUILD)

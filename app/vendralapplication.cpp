@@ -8,7 +8,7 @@ VendralApplication::VendralApplication(int &argc, char **argv) : QApplication(ar
 {
     setApplicationName(QStringLiteral("vendral"));
     setApplicationDisplayName(QStringLiteral("Vendral"));
-    setWindowIcon(QIcon(QStringLiteral(":/vendral/vendral.xpm")));
+    setWindowIcon(QIcon(QStringLiteral(":/vendral/vendral.png")));
 }
 
 bool VendralApplication::notify(QObject *receiver, QEvent *event)
