@@ -4,7 +4,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 SAMPLE := examples/drive-c
 
-.PHONY: all deps build run test screenshots install deb clean
+.PHONY: all deps build run test screenshots install deb bench clean
 
 all: build
 
@@ -35,6 +35,11 @@ install: build
 # Builds the Debian package, then checks it from a scratch root.
 deb: build
 	scripts/check-deb.sh $(BUILD)
+
+# Speed and memory figures, each against a floor measured in the same run.
+bench: build
+	cmake --build $(BUILD) --target vendral_bench -j $(JOBS)
+	$(BUILD)/vendral_bench
 
 clean:
 	rm -rf $(BUILD)

@@ -83,7 +83,7 @@ char upperByte(char byte)
 QByteArray upper(QByteArray text)
 {
     for (char &c : text)
-        c = upperByte(c);
+        c = static_cast<char>(kUpper[static_cast<unsigned char>(c)]);
     return text;
 }
 

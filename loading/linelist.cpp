@@ -25,6 +25,7 @@ void LineList::replaceWithText(QByteArray text)
     if (text.size() > kMaxBuffer)
         throw Failure(QStringLiteral("Filen er for stor (%1 byte).").arg(text.size()));
     std::vector<Span> spans;
+    spans.reserve(static_cast<size_t>(text.size() / 24 + 1)); // a typical line and its break
     LineReader reader(text);
     while (!reader.atEnd()) {
         const LineReader::Span s = reader.nextSpan();

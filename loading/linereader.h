@@ -12,6 +12,8 @@ public:
     explicit LineReader(QByteArrayView text) : m_text(text) {}
 
     bool atEnd() const { return m_pos >= m_text.size(); }
+    // How far the lines read so far reach, their breaks included.
+    qsizetype position() const { return m_pos; }
 
     // Where the next line starts and how long it is, without its break.
     // At the end of the text it gives an empty line and stays at the end.

@@ -3,6 +3,8 @@
 #include "ansitext.h"
 #include "drivemap.h"
 
+#include <cstring>
+
 QByteArray normaliseMsDosLine(QByteArray line)
 {
     line = ansi::upper(std::move(line));
@@ -17,7 +19,7 @@ void collectSections(const LineList &full, LineList &sections)
     const int n = full.count();
     for (int i = 0; i < n; ++i) {
         const QByteArrayView line = full.lineView(i);
-        if (line.contains('['))
+        if (!line.isEmpty() && std::memchr(line.data(), '[', static_cast<size_t>(line.size())))
             sections.append(line);
     }
 }
@@ -46,25 +48,24 @@ void LoadSequence::HentKnappClick()
         scanpaths();
     scanoptions();
 
+    // msdosmemo shows every line the reader read, exactly as read, which is
+    // the file up to where the reader stopped; msdoslist the ones with "[".
+    // Filling both in one go here spares the views one update per line.
+    m_msdosText.truncate(m_msdos.position());
     m_msdos = LineReader(QByteArrayView());
-    m_msdosText.clear();
+    m.msdosmemo.replaceWithText(std::move(m_msdosText));
+    m_msdosText = QByteArray();
+    collectSections(m.msdosmemo, m.msdoslist);
 
     scanini();
 }
 
 void LoadSequence::readmsdosline()
 {
-    // At the end of the file nothing is shown, but CurrentLine still becomes
-    // empty, so a pass that starts there runs its one round as usual.
-    if (m_msdos.atEnd()) {
-        CurrentLine.clear();
-        return;
-    }
-    QByteArray line = m_msdos.readLine();
-    m.msdosmemo.append(line);
-    if (line.contains('['))
-        m.msdoslist.append(line);
-    CurrentLine = normaliseMsDosLine(std::move(line));
+    // A read at the end of the file shows nothing (the line read is only
+    // shown when it is in the file), but CurrentLine still becomes empty, so
+    // a pass that starts there runs its one round as usual.
+    CurrentLine = normaliseMsDosLine(m_msdos.readLine());
 }
 
 void LoadSequence::scanpaths()
@@ -97,6 +98,8 @@ bool LoadSequence::cutThroughKey(const char *key)
 
 void LoadSequence::parsepathline()
 {
+    if (!CurrentLine.contains('='))
+        return; // every key ends in "="
     if (cutThroughKey("WINDIR="))
         m.WD = CurrentLine;
     if (cutThroughKey("WINBOOTDIR="))
@@ -107,6 +110,8 @@ void LoadSequence::parsepathline()
 
 void LoadSequence::parseoptionline()
 {
+    if (!CurrentLine.contains('='))
+        return; // every key ends in "=": comments and padding match none
     const auto hasOne = [this] { return CurrentLine.contains('1'); };
     if (CurrentLine.contains("BOOTMULTI="))
         m.BM = hasOne();

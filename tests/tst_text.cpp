@@ -107,6 +107,12 @@ void TextTest::splitsLines_data()
     QTest::newRow("empty lines") << QByteArray("\r\n\n\r") << QList<QByteArray>{"", "", ""};
     QTest::newRow("lf cr is two breaks") << QByteArray("a\n\rb") << QList<QByteArray>{"a", "", "b"};
     QTest::newRow("only a break") << QByteArray("\r\n") << QList<QByteArray>{""};
+    QTest::newRow("breaks around 16-byte blocks")
+        << QByteArray("0123456789abcde\r0123456789abcdef\r\n0123456789abcdefg\n" "0123456789abcdef0123456789abcdef\r")
+        << QList<QByteArray>{"0123456789abcde", "0123456789abcdef", "0123456789abcdefg",
+                             "0123456789abcdef0123456789abcdef"};
+    QTest::newRow("crlf split by a block edge") << QByteArray("0123456789abcde\r\nX")
+                                                << QList<QByteArray>{"0123456789abcde", "X"};
     QTest::newRow("bytes as they are") << QByteArray("x\0y\x1a\t \r\n", 8)
                                        << QList<QByteArray>{QByteArray("x\0y\x1a\t ", 6)};
 }

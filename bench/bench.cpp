@@ -1,0 +1,279 @@
+// Vendral's speed and memory, measured: each case prints its median and its
+// ratio to a floor measured in the same run, and whether it meets its target.
+#include "configstate.h"
+#include "directorydrive.h"
+#include "drivemap.h"
+#include "filecheck.h"
+#include "linelistview.h"
+#include "loadsequence.h"
+#include "msdosform.h"
+#include "rediger.h"
+#include "vendralapplication.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+namespace {
+
+const char *const kFiles[] = {"CONFIG.SYS", "AUTOEXEC.BAT", "MSDOS.SYS", "WINDOWS/WIN.INI", "WINDOWS/SYSTEM.INI"};
+
+double medianMs(int runs, const std::function<void()> &work)
+{
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        work();
+        times.push_back(timer.nsecsElapsed() / 1e6);
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+void row(const char *name, double value, const char *unit, double floor, const char *floorName,
+         bool pass, const char *target)
+{
+    std::printf("%-34s %10.2f %-5s  %6.2fx %-22s %s (%s)\n", name, value, unit,
+                floor > 0 ? value / floor : 0.0, floorName, pass ? "PASS" : "FAIL", target);
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        qFatal("cannot write %s", qPrintable(path));
+    file.write(bytes);
+}
+
+QByteArray lines(int count, const std::function<QByteArray(int)> &line)
+{
+    QByteArray text;
+    for (int i = 0; i < count; ++i)
+        text += line(i) + "\r\n";
+    return text;
+}
+
+// MSDOS.SYS of 1 MB, WIN.INI and SYSTEM.INI of 200,000 lines each,
+// CONFIG.SYS and AUTOEXEC.BAT of 50,000 lines each.
+void writeLargeDrive(const QString &root)
+{
+    QByteArray msdos = "[Paths]\r\nWinDir=C:\\WINDOWS\r\nWinBootDir=C:\\WINDOWS\r\nHostWinBootDrv=C\r\n\r\n"
+                       "[Options]\r\nBootMulti=1\r\nBootGUI=1\r\nWinVer=4.10.2222\r\n";
+    while (msdos.size() < 1024 * 1024)
+        msdos += ";" + QByteArray(69, 'x') + "\r\n";
+    writeFile(root + QStringLiteral("/MSDOS.SYS"), msdos);
+    const auto ini = [](int i) -> QByteArray {
+        if (i % 20 == 0)
+            return "[section" + QByteArray::number(i / 20) + "]";
+        return "key" + QByteArray::number(i) + "=C:\\WINDOWS\\SYSTEM\\FILE" + QByteArray::number(i) + ".DLL";
+    };
+    writeFile(root + QStringLiteral("/WINDOWS/WIN.INI"), lines(200000, ini));
+    writeFile(root + QStringLiteral("/WINDOWS/SYSTEM.INI"), lines(200000, ini));
+    const auto dos = [](int i) -> QByteArray { return "DEVICE=C:\\WINDOWS\\DRIVER" + QByteArray::number(i) + ".SYS /X"; };
+    writeFile(root + QStringLiteral("/CONFIG.SYS"), lines(50000, dos));
+    writeFile(root + QStringLiteral("/AUTOEXEC.BAT"), lines(50000, dos));
+}
+
+qint64 textBytes(const QString &root)
+{
+    qint64 total = 0;
+    for (const char *f : kFiles)
+        total += QFileInfo(root + QLatin1Char('/') + QLatin1String(f)).size();
+    return total;
+}
+
+// Reading the same bytes and splitting them into lines with a plain loop.
+void floorLoad(const QString &root)
+{
+    for (const char *f : kFiles) {
+        QFile file(root + QLatin1Char('/') + QLatin1String(f));
+        if (!file.open(QIODevice::ReadOnly))
+            qFatal("cannot read %s", f);
+        const QByteArray bytes = file.readAll();
+        std::vector<qsizetype> starts;
+        starts.push_back(0);
+        for (qsizetype i = 0; i < bytes.size(); ++i) {
+            if (bytes[i] == '\n')
+                starts.push_back(i + 1);
+        }
+        if (starts.size() == 1234567)
+            std::puts(""); // keeps the loop from being optimised away
+    }
+}
+
+long statusKb(const char *field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(field))
+            return line.mid(qstrlen(field)).trimmed().split(' ').first().toLong();
+    }
+    return -1;
+}
+
+void resetPeak()
+{
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    if (clear.open(QIODevice::WriteOnly))
+        clear.write("5");
+}
+
+// The child processes of the start-up case.
+int child(const QString &mode, const QString &drive, int argc, char **argv)
+{
+    VendralApplication app(argc, argv);
+    if (mode == QLatin1String("bare")) {
+        QWidget window;
+        window.resize(548, 329);
+        window.show();
+        return QTest::qWaitForWindowExposed(&window) ? 0 : 1;
+    }
+    DriveMap drives;
+    drives.setDrive(QLatin1Char('C'), std::make_shared<DirectoryDrive>(drive));
+    TMsDosForm form(drives);
+    TEndreForm dialog(drives, &form);
+    form.setEditDialog(&dialog);
+    form.show();
+    return QTest::qWaitForWindowExposed(&form) ? 0 : 1;
+}
+
+double startupMs(const QString &mode, const QString &drive)
+{
+    return medianMs(9, [&] {
+        QProcess process;
+        process.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--child"), mode, drive});
+        if (!process.waitForFinished(30000) || process.exitCode() != 0)
+            qFatal("start-up child failed: %s", process.readAllStandardError().constData());
+    });
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (argc == 4 && qstrcmp(argv[1], "--child") == 0)
+        return child(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]), argc, argv);
+
+    VendralApplication app(argc, argv);
+    const QString sample = QStringLiteral(VENDRAL_EXAMPLES);
+    QTemporaryDir large;
+    writeLargeDrive(large.path());
+
+    std::printf("%-34s %10s %-5s  %7s %-22s %s\n", "case", "median", "", "ratio", "floor", "target");
+
+    DriveMap sampleDrives;
+    sampleDrives.setDrive(QLatin1Char('C'), std::make_shared<DirectoryDrive>(sample));
+    DriveMap largeDrives;
+    largeDrives.setDrive(QLatin1Char('C'), std::make_shared<DirectoryDrive>(large.path()));
+
+    // The load, shown in the window, against reading and splitting the bytes.
+    const auto windowLoad = [](DriveMap &drives, const QString &root, const char *name, const char *floorName,
+                               int runs, double limit, const char *target) {
+        TMsDosForm form(drives);
+        form.show();
+        if (!QTest::qWaitForWindowExposed(&form))
+            qFatal("the window was not shown");
+        auto *pages = form.findChild<QTabWidget *>(QStringLiteral("PageControl"));
+        pages->setCurrentIndex(5); // win.ini, the largest list on screen
+        const double floor = medianMs(runs, [&] { floorLoad(root); });
+        const double load = medianMs(runs, [&] {
+            form.HentKnappClick();
+            QCoreApplication::processEvents();
+        });
+        row(name, load, "ms", floor, floorName, limit <= 0 || load <= limit * floor, target);
+        return load;
+    };
+    const double sampleLoad = windowLoad(sampleDrives, sample, "load, sample drive", "read + split", 21, 0, "none");
+    windowLoad(largeDrives, large.path(), "load, large drive (shown)", "read + split", 7, 3.0, "< 3x floor");
+
+    {
+        const double floor = medianMs(7, [&] { floorLoad(large.path()); });
+        const double load = medianMs(7, [&] {
+            ConfigState state;
+            LoadSequence(state, largeDrives).HentKnappClick();
+        });
+        row("load, large drive (headless)", load, "ms", floor, "read + split", load <= 3 * floor, "< 3x floor");
+    }
+
+    // Start-up to the first shown window, in fresh processes.
+    {
+        const double bare = startupMs(QStringLiteral("bare"), sample);
+        const double window = startupMs(QStringLiteral("window"), sample);
+        row("start-up to shown window", window, "ms", bare + sampleLoad, "bare window + load",
+            window <= 1.5 * (bare + sampleLoad), "< 1.5x floor");
+    }
+
+    // A header click on the largest list: the last section of WIN.INI.
+    {
+        TMsDosForm form(largeDrives);
+        form.show();
+        if (!QTest::qWaitForWindowExposed(&form))
+            qFatal("the window was not shown");
+        form.findChild<QTabWidget *>(QStringLiteral("PageControl"))->setCurrentIndex(5);
+        QCoreApplication::processEvents();
+        auto *sections = form.findChild<LineListView *>(QStringLiteral("WinIniList"));
+        const int last = sections->model()->rowCount() - 1;
+        bool up = false;
+        const double click = medianMs(21, [&] {
+            // Alternate between the first and the last header, so every click
+            // is a selection change that scrolls the full list.
+            const int row = up ? 0 : last;
+            up = !up;
+            const QModelIndex index = sections->model()->index(row, 0);
+            sections->scrollTo(index);
+            QTest::mouseClick(sections->viewport(), Qt::LeftButton, {}, sections->visualRect(index).center());
+            QCoreApplication::processEvents();
+        });
+        row("header click, 200,000 lines", click, "ms", 16.0, "one frame (16 ms)", click < 16.0, "< 16 ms");
+    }
+
+    // A 10,000-character line through the check.
+    {
+        const QByteArray line = "DEVICE=C:\\WINDOWS\\" + QByteArray(10000, 'A') + ".SYS /X";
+        const double check = medianMs(21, [&] { checkLine(line, sampleDrives); });
+        const double floor = medianMs(21, [&] { sampleDrives.fileExists("C:\\WINDOWS\\HIMEM.SYS"); });
+        row("check, 10,000-character line", check, "ms", floor, "one short probe", true, "none");
+    }
+
+    // Peak memory per byte of text loaded.
+    {
+        const qint64 bytes = textBytes(large.path());
+        const auto measure = [&](const char *name, const std::function<void()> &work) {
+            const long before = statusKb("VmRSS:");
+            resetPeak();
+            work();
+            const long peak = statusKb("VmHWM:");
+            const double perByte = (peak - before) * 1024.0 / bytes;
+            row(name, perByte, "B/B", 1.0, "the text itself", perByte < 6.0, "< 6 bytes per byte");
+        };
+        measure("memory, large load (headless)", [&] {
+            ConfigState state;
+            LoadSequence(state, largeDrives).HentKnappClick();
+        });
+        measure("memory, large load (shown)", [&] {
+            TMsDosForm form(largeDrives);
+            form.show();
+            if (!QTest::qWaitForWindowExposed(&form))
+            qFatal("the window was not shown");
+            form.findChild<QTabWidget *>(QStringLiteral("PageControl"))->setCurrentIndex(5);
+            QCoreApplication::processEvents();
+        });
+        std::printf("(%.1f MB of text on the large drive)\n", bytes / 1048576.0);
+    }
+    return 0;
+}
