@@ -15,13 +15,18 @@ QByteArray normaliseMsDosLine(QByteArray line)
 
 void collectSections(const LineList &full, LineList &sections)
 {
-    sections.clear();
+    // Gathered into one text and handed over at once, so a view of the
+    // section list updates once, not once per header.
+    QByteArray headers;
     const int n = full.count();
     for (int i = 0; i < n; ++i) {
         const QByteArrayView line = full.lineView(i);
-        if (!line.isEmpty() && std::memchr(line.data(), '[', static_cast<size_t>(line.size())))
-            sections.append(line);
+        if (!line.isEmpty() && std::memchr(line.data(), '[', static_cast<size_t>(line.size()))) {
+            headers.append(line.data(), line.size());
+            headers.append('\n');
+        }
     }
+    sections.replaceWithText(std::move(headers));
 }
 
 LoadSequence::LoadSequence(ConfigState &state, const DriveMap &drives)
