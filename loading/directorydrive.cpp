@@ -78,12 +78,11 @@ Drive::ReadResult DirectoryDrive::readFile(const QStringList &components) const
         return {std::nullopt, QStringLiteral("det er ikke en vanlig fil")};
     if (info.size() > kMaxFileSize)
         return {std::nullopt, QStringLiteral("filen er for stor (%1 byte)").arg(info.size())};
+    if (!info.isReadable())
+        return {std::nullopt, QStringLiteral("ingen lesetilgang")};
     QFile file(*path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (file.error() == QFileDevice::PermissionsError)
-            return {std::nullopt, QStringLiteral("ingen lesetilgang")};
+    if (!file.open(QIODevice::ReadOnly))
         return {std::nullopt, file.errorString()};
-    }
     QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         return {std::nullopt, file.errorString()};

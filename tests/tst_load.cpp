@@ -42,8 +42,6 @@ private slots:
     void iniFilesComeFromTheWinDirField();
     void failureOrder_data();
     void failureOrder();
-    void badFileContentsLoadAsBytes_data();
-    void badFileContentsLoadAsBytes();
 
 private:
     void load(ScratchDrive &c, ConfigState &s) { LoadSequence(s, c.drives).HentKnappClick(); }
@@ -308,56 +306,6 @@ void LoadTest::failureOrder()
     QCOMPARE(isNew(s.systeminilist), reloaded[4]);
     // What was not reloaded still holds the first load's lines.
     QCOMPARE(s.systeminimemo.count() > 0, true);
-}
-
-void LoadTest::badFileContentsLoadAsBytes_data()
-{
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<int>("lines");
-    QTest::newRow("nul bytes") << QByteArray("a\0b\r\n\0\r\n", 7) << 2;
-    QTest::newRow("ctrl-z end mark") << QByteArray("a\r\nb\r\n\x1a") << 3;
-    QTest::newRow("lone cr") << QByteArray("\r") << 1;
-    QTest::newRow("mixed breaks") << QByteArray("a\rb\nc\r\nd") << 4;
-    QTest::newRow("long line") << QByteArray(2 * 1024 * 1024, 'x') << 1;
-    QByteArray noise(4096, Qt::Uninitialized);
-    quint32 x = 12345;
-    for (char &b : noise) {
-        x = x * 1103515245u + 12345u;
-        b = static_cast<char>(x >> 24);
-    }
-    QTest::newRow("random binary") << noise << -1;
-}
-
-void LoadTest::badFileContentsLoadAsBytes()
-{
-    QFETCH(QByteArray, bytes);
-    QFETCH(int, lines);
-    for (const char *name : {"CONFIG.SYS", "AUTOEXEC.BAT", "MSDOS.SYS", "WINDOWS/WIN.INI", "WINDOWS/SYSTEM.INI"}) {
-        ScratchDrive c;
-        c.writeMachine();
-        c.write(QString::fromLatin1(name), bytes);
-        if (QByteArray(name) == "MSDOS.SYS") { // no WinDir then: INI files at the root
-            c.write(QStringLiteral("WIN.INI"), "");
-            c.write(QStringLiteral("SYSTEM.INI"), "");
-        }
-        ConfigState s;
-        load(c, s);
-        const LineList &list = QByteArray(name) == "CONFIG.SYS" ? s.ConfigMemo
-                             : QByteArray(name) == "AUTOEXEC.BAT" ? s.AutoMemo
-                             : QByteArray(name) == "MSDOS.SYS" ? s.msdosmemo
-                             : QByteArray(name) == "WINDOWS/WIN.INI" ? s.Wininimemo
-                                                                     : s.systeminimemo;
-        QByteArray joined;
-        for (int i = 0; i < list.count(); ++i)
-            joined += list.line(i);
-        if (lines >= 0 && QByteArray(name) != "MSDOS.SYS")
-            QCOMPARE(list.count(), lines);
-        // Nothing but the line breaks is dropped.
-        QByteArray expected = bytes;
-        expected.replace('\r', "").replace('\n', "");
-        if (QByteArray(name) != "MSDOS.SYS") // the MSDOS.SYS reader stops at a third section
-            QCOMPARE(joined, expected);
-    }
 }
 
 QTEST_GUILESS_MAIN(LoadTest)
