@@ -4,7 +4,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 SAMPLE := examples/drive-c
 
-.PHONY: all deps build run test screenshots install deb bench clean
+.PHONY: all deps build run test screenshots install deb bench sanitize fuzz clean
 
 all: build
 
@@ -41,5 +41,17 @@ bench: build
 	cmake --build $(BUILD) --target vendral_bench -j $(JOBS)
 	$(BUILD)/vendral_bench
 
+# The whole test suite built with AddressSanitizer and UndefinedBehaviorSanitizer.
+sanitize: deps
+	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DVENDRAL_SANITIZE=ON
+	cmake --build build-asan -j $(JOBS)
+	cd build-asan && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1:halt_on_error=1 \
+		UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
+
+# The libFuzzer targets, each for FUZZ_SECONDS.
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	scripts/fuzz.sh $(FUZZ_SECONDS)
+
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) build-asan build-fuzz
