@@ -31,15 +31,30 @@ std::optional<CommandLine> CommandLine::parse(const QStringList &arguments, QStr
         if (arg == QLatin1String("--drive") || arg.startsWith(QLatin1String("--drive="))) {
             const std::optional<QString> spec = value(QStringLiteral("--drive"));
             if (!spec)
-                return fail(QStringLiteral("--drive trenger X=MAPPE"));
+                return fail(QStringLiteral("--drive trenger X=MAPPE eller X=BILDE"));
             const QChar letter = spec->isEmpty() ? QChar() : spec->at(0).toUpper();
             if (spec->size() < 3 || spec->at(1) != QLatin1Char('=') || letter < QLatin1Char('A')
                 || letter > QLatin1Char('Z'))
-                return fail(QStringLiteral("--drive %1: ventet X=MAPPE, for eksempel C=/mnt/win98").arg(*spec));
-            const QString directory = spec->mid(2);
-            if (!QFileInfo(directory).isDir())
-                return fail(QStringLiteral("--drive %1: mappen %2 finnes ikke").arg(letter).arg(directory));
-            result.drives.append({letter, directory});
+                return fail(QStringLiteral("--drive %1: ventet X=MAPPE eller X=BILDE, for eksempel C=/mnt/win98").arg(*spec));
+            const QString path = spec->mid(2);
+            if (QFileInfo(path).isDir()) {
+                result.drives.append({letter, path, false, 0});
+                continue;
+            }
+            // IMAGE#N names partition N of a disk image.
+            QString image = path;
+            int partition = 0;
+            const qsizetype hash = path.lastIndexOf(QLatin1Char('#'));
+            if (hash > 0 && !QFileInfo(path).isFile()) {
+                bool number = false;
+                partition = path.mid(hash + 1).toInt(&number);
+                if (!number || partition < 1 || partition > 4)
+                    return fail(QStringLiteral("--drive %1: partisjonsnummeret må være 1 til 4").arg(*spec));
+                image = path.left(hash);
+            }
+            if (!QFileInfo(image).isFile())
+                return fail(QStringLiteral("--drive %1: %2 er verken en mappe eller et diskbilde").arg(letter).arg(path));
+            result.drives.append({letter, image, true, partition});
         } else if (arg == QLatin1String("--report")) {
             if (!setMode(Mode::Report))
                 return fail(QStringLiteral("bare én av --report, --check, --help og --version"));
@@ -64,10 +79,11 @@ std::optional<CommandLine> CommandLine::parse(const QStringList &arguments, QStr
 QString CommandLine::usage()
 {
     return QStringLiteral(
-        "Bruk: vendral [--drive X=MAPPE]... [--report | --check LINJE]\n"
+        "Bruk: vendral [--drive X=STED]... [--report | --check LINJE]\n"
         "Viser oppstartsoppsettet til en Windows 95/98-PC. Ingen fil blir skrevet.\n"
         "\n"
-        "  --drive X=MAPPE  stasjon X: er denne mappen (kan gjentas)\n"
+        "  --drive X=STED   stasjon X: er denne mappen, eller diskbildet (BILDE eller BILDE#N\n"
+        "                   for partisjon N), lest med mtools; kan gjentas\n"
         "  --report         les de fem oppstartsfilene og skriv dem ut som JSON\n"
         "  --check LINJE    sjekk om filen linjen nevner finnes, som JSON\n"
         "  --help           vis denne hjelpen\n"

@@ -13,10 +13,14 @@ struct CommandLine
 {
     enum class Mode { Window, Report, Check, Help, Version };
 
+    // A drive's directory, or a disk image (with a partition number, 0 for
+    // the image's own choice) when the path names a regular file.
     struct DriveArgument
     {
         QChar letter;
-        QString directory;
+        QString path;
+        bool image = false;
+        int partition = 0;
     };
 
     Mode mode = Mode::Window;

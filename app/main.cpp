@@ -2,6 +2,7 @@
 #include "directorydrive.h"
 #include "drivemap.h"
 #include "headless.h"
+#include "imagedrive.h"
 #include "msdosform.h"
 #include "rediger.h"
 #include "vendralapplication.h"
@@ -48,8 +49,18 @@ int main(int argc, char *argv[])
     }
 
     DriveMap drives;
-    for (const CommandLine::DriveArgument &d : options->drives)
-        drives.setDrive(d.letter, std::make_shared<DirectoryDrive>(d.directory));
+    for (const CommandLine::DriveArgument &d : options->drives) {
+        if (!d.image) {
+            drives.setDrive(d.letter, std::make_shared<DirectoryDrive>(d.path));
+            continue;
+        }
+        std::shared_ptr<ImageDrive> image = ImageDrive::open(d.path, d.partition, &error);
+        if (!image) {
+            printLine(stderr, QStringLiteral("vendral: ") + error);
+            return 2;
+        }
+        drives.setDrive(d.letter, std::move(image));
+    }
 
     if (options->mode == CommandLine::Mode::Report || options->mode == CommandLine::Mode::Check) {
         QCoreApplication app(argc, argv);

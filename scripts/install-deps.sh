@@ -12,6 +12,7 @@ packages=(
     desktop-file-utils              # checks the menu entry
     dpkg-dev                        # dpkg-shlibdeps, for the Debian package
     strace                          # proves in a test that nothing is written
+    mtools                          # reads drives kept as disk images
 )
 packages+=("$@")
 
