@@ -16,13 +16,19 @@ fi
 pid=$!
 trap 'kill $pid 2>/dev/null || true' EXIT
 
-win=""
-for _ in $(seq 50); do
-    win=$(xdotool search --onlyvisible --name '^DOS' 2>/dev/null | head -n 1 || true)
-    [ -n "$win" ] && break
-    sleep 0.2
-done
-[ -n "$win" ] || { echo "screenshots: the window did not appear" >&2; exit 1; }
+# Prints the id of the first visible window whose title starts with $1.
+wait_for_window() {
+    local id=""
+    for _ in $(seq 50); do
+        id=$(xdotool search --onlyvisible --name "^$1" 2>/dev/null | head -n 1 || true)
+        [ -n "$id" ] && { echo "$id"; return 0; }
+        sleep 0.2
+    done
+    echo "screenshots: no window \"$1\" appeared" >&2
+    return 1
+}
+
+win=$(wait_for_window DOS)
 sleep 1
 
 shoot() { sleep 0.4; import -window "$1" "$out/$2.png"; echo "saved $out/$2.png"; }
@@ -43,13 +49,7 @@ done
 click "$win" 227 12
 sleep 0.3
 xdotool mousemove --window "$win" 60 88 click 1 sleep 0.3 click --repeat 2 --delay 80 1
-dialog=""
-for _ in $(seq 25); do
-    dialog=$(xdotool search --onlyvisible --name '^Endre innstilling' 2>/dev/null | head -n 1 || true)
-    [ -n "$dialog" ] && break
-    sleep 0.2
-done
-[ -n "$dialog" ] || { echo "screenshots: the edit dialog did not open" >&2; exit 1; }
+dialog=$(wait_for_window "Endre innstilling")
 shoot "$dialog" 8-edit-dialog
 keys "$dialog" Tab Tab Tab Tab space # Tab to "Sjekk ..." and press it
 shoot "$dialog" 9-edit-dialog-checked

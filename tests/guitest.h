@@ -58,6 +58,36 @@ struct Windows
     QList<QByteArray> launched;
 };
 
+// Per test: a drive with a small machine, recorded failure reports, and the
+// windows once start() has shown them.
+class WindowFixture
+{
+protected:
+    void setUpFixture()
+    {
+        m_drive = std::make_unique<ScratchDrive>();
+        m_drive->writeMachine();
+        m_failures = std::make_unique<FailureRecorder>();
+    }
+    void tearDownFixture()
+    {
+        m_windows.reset();
+        m_failures.reset();
+        m_drive.reset();
+    }
+    Windows &start()
+    {
+        m_windows = std::make_unique<Windows>(m_drive->drives);
+        if (!m_windows->show())
+            qWarning("the window did not become active");
+        return *m_windows;
+    }
+
+    std::unique_ptr<ScratchDrive> m_drive;
+    std::unique_ptr<FailureRecorder> m_failures;
+    std::unique_ptr<Windows> m_windows;
+};
+
 inline QPoint rowCentre(LineListView *view, int row)
 {
     view->scrollTo(view->model()->index(row, 0));

@@ -25,7 +25,7 @@ const char *const kPages[] = {"TabSheet3", "TabSheet4", "TabSheet5", "TabSheet6"
 
 } // namespace
 
-class EditDialogTest : public QObject
+class EditDialogTest : public QObject, public WindowFixture
 {
     Q_OBJECT
 
@@ -54,17 +54,6 @@ private slots:
     void typicalRoad();
 
 private:
-    std::unique_ptr<ScratchDrive> m_drive;
-    std::unique_ptr<FailureRecorder> m_failures;
-    std::unique_ptr<Windows> m_windows;
-
-    Windows &start()
-    {
-        m_windows = std::make_unique<Windows>(m_drive->drives);
-        if (!m_windows->show())
-            qWarning("the window did not become active");
-        return *m_windows;
-    }
     // Shows the dialog for a line as the routing does, runs `inside`, and
     // returns the dialog's result.
     int showDialogFor(const QByteArray &line, std::function<void(QDialog *)> inside)
@@ -82,19 +71,15 @@ private:
 
 void EditDialogTest::init()
 {
-    m_drive = std::make_unique<ScratchDrive>();
-    m_drive->writeMachine();
+    setUpFixture();
     m_drive->write(QStringLiteral("WINDOWS/EMM386.EXE"), "x");
     m_drive->write(QStringLiteral("WINDOWS/HIMEM.SYS"), "x");
     m_drive->write(QStringLiteral("WINDOWS/NOTEPAD.EXE"), "x");
-    m_failures = std::make_unique<FailureRecorder>();
 }
 
 void EditDialogTest::cleanup()
 {
-    m_windows.reset();
-    m_failures.reset();
-    m_drive.reset();
+    tearDownFixture();
 }
 
 void EditDialogTest::dialogLayout()

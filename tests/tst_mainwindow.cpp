@@ -24,7 +24,7 @@ QByteArray iniWithSections(int lines, const QList<int> &headerRows, const QByteA
 
 } // namespace
 
-class MainWindowTest : public QObject
+class MainWindowTest : public QObject, public WindowFixture
 {
     Q_OBJECT
 
@@ -52,32 +52,16 @@ private slots:
     void editedHeaderNotFoundChangesNothing();
     void resizingGrowsTheFullListsOnly();
 
-private:
-    std::unique_ptr<ScratchDrive> m_drive;
-    std::unique_ptr<FailureRecorder> m_failures;
-    std::unique_ptr<Windows> m_windows;
-
-    Windows &start()
-    {
-        m_windows = std::make_unique<Windows>(m_drive->drives);
-        if (!m_windows->show())
-            qWarning("the window did not become active");
-        return *m_windows;
-    }
 };
 
 void MainWindowTest::init()
 {
-    m_drive = std::make_unique<ScratchDrive>();
-    m_drive->writeMachine();
-    m_failures = std::make_unique<FailureRecorder>();
+    setUpFixture();
 }
 
 void MainWindowTest::cleanup()
 {
-    m_windows.reset();
-    m_failures.reset();
-    m_drive.reset();
+    tearDownFixture();
 }
 
 void MainWindowTest::startLoadsEverythingAndFocusesAvbryt()
