@@ -29,14 +29,14 @@ std::optional<CommandLine> CommandLine::parse(const QStringList &arguments, QStr
             return std::nullopt;
         };
         if (arg == QLatin1String("--drive") || arg.startsWith(QLatin1String("--drive="))) {
-            const std::optional<QString> spec = value(QStringLiteral("--drive"));
-            if (!spec)
+            const std::optional<QString> driveValue = value(QStringLiteral("--drive"));
+            if (!driveValue)
                 return fail(QStringLiteral("--drive trenger X=MAPPE eller X=BILDE"));
-            const QChar letter = spec->isEmpty() ? QChar() : spec->at(0).toUpper();
-            if (spec->size() < 3 || spec->at(1) != QLatin1Char('=') || letter < QLatin1Char('A')
+            const QChar letter = driveValue->isEmpty() ? QChar() : driveValue->at(0).toUpper();
+            if (driveValue->size() < 3 || driveValue->at(1) != QLatin1Char('=') || letter < QLatin1Char('A')
                 || letter > QLatin1Char('Z'))
-                return fail(QStringLiteral("--drive %1: ventet X=MAPPE eller X=BILDE, for eksempel C=/mnt/win98").arg(*spec));
-            const QString path = spec->mid(2);
+                return fail(QStringLiteral("--drive %1: ventet X=MAPPE eller X=BILDE, for eksempel C=/mnt/win98").arg(*driveValue));
+            const QString path = driveValue->mid(2);
             if (QFileInfo(path).isDir()) {
                 result.drives.append({letter, path, false, 0});
                 continue;
@@ -49,7 +49,7 @@ std::optional<CommandLine> CommandLine::parse(const QStringList &arguments, QStr
                 bool number = false;
                 partition = path.mid(hash + 1).toInt(&number);
                 if (!number || partition < 1 || partition > 4)
-                    return fail(QStringLiteral("--drive %1: partisjonsnummeret må være 1 til 4").arg(*spec));
+                    return fail(QStringLiteral("--drive %1: partisjonsnummeret må være 1 til 4").arg(*driveValue));
                 image = path.left(hash);
             }
             if (!QFileInfo(image).isFile())

@@ -216,8 +216,8 @@ void ImageTest::partitionedHardDisk()
                                                    QStringLiteral("32"), QStringLiteral("::")}));
         QVERIFY(copyOnto(volume, source));
     }
-    const auto configOf = [&](const QString &spec) {
-        const Run run = vendral({QStringLiteral("--drive"), QStringLiteral("C=") + spec, QStringLiteral("--report")});
+    const auto configOf = [&](const QString &image) {
+        const Run run = vendral({QStringLiteral("--drive"), QStringLiteral("C=") + image, QStringLiteral("--report")});
         return QJsonDocument::fromJson(run.out).object().value(QLatin1String("config.sys")).toObject()
             .value(QLatin1String("lines")).toArray().first().toString();
     };
