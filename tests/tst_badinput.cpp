@@ -4,6 +4,7 @@
 #include "failure.h"
 #include "guitest.h"
 #include "loadsequence.h"
+#include "testhelpers.h"
 
 #include <QCheckBox>
 
@@ -35,14 +36,6 @@ const LineList &listOf(const ConfigState &s, int file)
     case 3: return s.Wininimemo;
     default: return s.systeminimemo;
     }
-}
-
-QList<QByteArray> linesOf(const LineList &list)
-{
-    QList<QByteArray> lines;
-    for (int i = 0; i < list.count(); ++i)
-        lines.append(list.line(i));
-    return lines;
 }
 
 QByteArray noise(int size)

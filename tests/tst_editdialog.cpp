@@ -1,6 +1,7 @@
 // The edit dialog and the routing of double-clicked lines, through real widgets.
 #include "ansitext.h"
 #include "guitest.h"
+#include "testhelpers.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -9,14 +10,6 @@
 #include <QTabWidget>
 
 namespace {
-
-QList<QByteArray> linesOf(LineListView *view)
-{
-    QList<QByteArray> lines;
-    for (int i = 0; i < view->lineList()->count(); ++i)
-        lines.append(view->lineList()->line(i));
-    return lines;
-}
 
 const char *const kFullLists[] = {"msdosmemo", "ConfigMemo", "AutoMemo", "Wininimemo", "systeminimemo"};
 const char *const kAllLists[] = {"msdosmemo", "msdoslist", "ConfigMemo", "AutoMemo", "Wininimemo",
@@ -193,7 +186,7 @@ void EditDialogTest::acceptedEditReplacesOnlyThatLine()
     Windows &w = start();
     QMap<QString, QList<QByteArray>> before;
     for (const char *name : kAllLists)
-        before[QLatin1String(name)] = linesOf(w.list(name));
+        before[QLatin1String(name)] = linesOf(*w.list(name)->lineList());
 
     w.child<QTabWidget>("PageControl")->setCurrentWidget(w.child(kPages[list]));
     LineListView *view = w.list(kFullLists[list]);
@@ -212,7 +205,7 @@ void EditDialogTest::acceptedEditReplacesOnlyThatLine()
     QList<QByteArray> expected = before[QLatin1String(kFullLists[list])];
     expected[1] = "NEW=\xc6\xd8\xc5";
     for (const char *name : kAllLists)
-        QCOMPARE(linesOf(w.list(name)), QLatin1String(name) == QLatin1String(kFullLists[list]) ? expected
+        QCOMPARE(linesOf(*w.list(name)->lineList()), QLatin1String(name) == QLatin1String(kFullLists[list]) ? expected
                                                                                                : before[QLatin1String(name)]);
     QVERIFY(m_failures->messages.isEmpty());
 }
@@ -232,7 +225,7 @@ void EditDialogTest::cancelledEditChangesNothing()
     w.child<QTabWidget>("PageControl")->setCurrentWidget(w.child("TabSheet5"));
     LineListView *view = w.list("AutoMemo");
     QTRY_VERIFY(view->isVisible());
-    const QList<QByteArray> before = linesOf(view);
+    const QList<QByteArray> before = linesOf(*view->lineList());
     whileModal([&](QDialog *d) {
         QTest::keyClicks(ny(), QStringLiteral("changed"));
         if (how == QLatin1String("escape"))
@@ -244,7 +237,7 @@ void EditDialogTest::cancelledEditChangesNothing()
     });
     doubleClickRow(view, 0);
     QCOMPARE(w.dialog->result(), int(QDialog::Rejected));
-    QCOMPARE(linesOf(view), before);
+    QCOMPARE(linesOf(*view->lineList()), before);
 }
 
 void EditDialogTest::enterAfterACheck()

@@ -1,5 +1,6 @@
 // The program's headless commands, run as a user runs them.
 #include "scratchdrive.h"
+#include "testhelpers.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -8,28 +9,6 @@
 #include <QTest>
 
 namespace {
-
-struct Run
-{
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-Run vendral(const QStringList &arguments)
-{
-    QProcess process;
-    process.start(qEnvironmentVariable("VENDRAL_BINARY"), arguments);
-    Run run;
-    if (!process.waitForFinished(30000)) {
-        process.kill();
-        return run;
-    }
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = process.readAllStandardOutput();
-    run.err = process.readAllStandardError();
-    return run;
-}
 
 QStringList strings(const QJsonValue &array)
 {

@@ -5,6 +5,7 @@
 #include "failure.h"
 #include "imagedrive.h"
 #include "scratchdrive.h"
+#include "testhelpers.h"
 
 #include <QCryptographicHash>
 #include <QJsonArray>
@@ -75,24 +76,6 @@ QByteArray mbr(const QList<QByteArray> &entries)
     for (int i = 0; i < entries.size(); ++i)
         s.replace(446 + 16 * i, 16, entries[i]);
     return s;
-}
-
-struct Run
-{
-    int exitCode = -1;
-    QByteArray out, err;
-};
-
-Run vendral(const QStringList &arguments)
-{
-    QProcess process;
-    process.start(qEnvironmentVariable("VENDRAL_BINARY"), arguments);
-    Run run;
-    if (process.waitForFinished(60000))
-        run = {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
-    else
-        process.kill();
-    return run;
 }
 
 QByteArray fingerprint(const QString &path)

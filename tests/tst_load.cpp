@@ -3,18 +3,11 @@
 #include "failure.h"
 #include "loadsequence.h"
 #include "scratchdrive.h"
+#include "testhelpers.h"
 
 #include <QTest>
 
 namespace {
-
-QList<QByteArray> linesOf(const LineList &list)
-{
-    QList<QByteArray> lines;
-    for (int i = 0; i < list.count(); ++i)
-        lines.append(list.line(i));
-    return lines;
-}
 
 QByteArray crlf(const QList<QByteArray> &lines)
 {
