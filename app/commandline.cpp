@@ -1,6 +1,6 @@
-#include "commandline.h"
+#include "app/commandline.h"
 
-#include "ansitext.h"
+#include "loading/ansitext.h"
 
 #include <QFileInfo>
 

@@ -1,11 +1,11 @@
-#include "headless.h"
+#include "app/headless.h"
 
-#include "ansitext.h"
-#include "configstate.h"
-#include "drivemap.h"
-#include "failure.h"
-#include "filecheck.h"
-#include "loadsequence.h"
+#include "loading/ansitext.h"
+#include "loading/configstate.h"
+#include "loading/drivemap.h"
+#include "loading/failure.h"
+#include "editing/filecheck.h"
+#include "loading/loadsequence.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

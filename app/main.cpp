@@ -1,11 +1,11 @@
-#include "commandline.h"
-#include "directorydrive.h"
-#include "drivemap.h"
-#include "headless.h"
-#include "imagedrive.h"
-#include "msdosform.h"
-#include "rediger.h"
-#include "vendralapplication.h"
+#include "app/commandline.h"
+#include "loading/directorydrive.h"
+#include "loading/drivemap.h"
+#include "app/headless.h"
+#include "loading/imagedrive.h"
+#include "app/msdosform.h"
+#include "editing/rediger.h"
+#include "app/vendralapplication.h"
 
 #include <QCoreApplication>
 

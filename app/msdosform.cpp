@@ -1,14 +1,14 @@
-#include "msdosform.h"
+#include "app/msdosform.h"
 #include "ui_msdosform.h"
 
-#include "ansitext.h"
-#include "designfont.h"
-#include "editcycle.h"
-#include "failurereport.h"
-#include "lineeditrouting.h"
-#include "loadsequence.h"
-#include "rediger.h"
-#include "sectionnavigation.h"
+#include "loading/ansitext.h"
+#include "widgets/designfont.h"
+#include "editing/editcycle.h"
+#include "widgets/failurereport.h"
+#include "editing/lineeditrouting.h"
+#include "loading/loadsequence.h"
+#include "editing/rediger.h"
+#include "loading/sectionnavigation.h"
 
 #include <QScopeGuard>
 #include <QShortcut>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "configstate.h"
+#include "loading/configstate.h"
 
 #include <QWidget>
 

@@ -1,6 +1,6 @@
-#include "vendralapplication.h"
+#include "app/vendralapplication.h"
 
-#include "failurereport.h"
+#include "widgets/failurereport.h"
 
 #include <QIcon>
 

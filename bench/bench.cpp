@@ -1,14 +1,14 @@
 // Vendral's speed and memory, measured: each case prints its median and its
 // ratio to a floor measured in the same run, and whether it meets its target.
-#include "configstate.h"
-#include "directorydrive.h"
-#include "drivemap.h"
-#include "filecheck.h"
-#include "linelistview.h"
-#include "loadsequence.h"
-#include "msdosform.h"
-#include "rediger.h"
-#include "vendralapplication.h"
+#include "loading/configstate.h"
+#include "loading/directorydrive.h"
+#include "loading/drivemap.h"
+#include "editing/filecheck.h"
+#include "widgets/linelistview.h"
+#include "loading/loadsequence.h"
+#include "app/msdosform.h"
+#include "editing/rediger.h"
+#include "app/vendralapplication.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -1,7 +1,7 @@
-#include "editcycle.h"
+#include "editing/editcycle.h"
 
-#include "linelist.h"
-#include "rediger.h"
+#include "loading/linelist.h"
+#include "editing/rediger.h"
 
 void runEditCycle(LineList &list, TEndreForm &dialog)
 {

@@ -1,7 +1,7 @@
-#include "filecheck.h"
+#include "editing/filecheck.h"
 
-#include "ansitext.h"
-#include "drivemap.h"
+#include "loading/ansitext.h"
+#include "loading/drivemap.h"
 
 QByteArray extractCheckedPath(QByteArrayView text)
 {

@@ -1,6 +1,6 @@
-#include "lineeditrouting.h"
+#include "editing/lineeditrouting.h"
 
-#include "ansitext.h"
+#include "loading/ansitext.h"
 
 #include <QByteArray>
 

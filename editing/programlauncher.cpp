@@ -1,6 +1,6 @@
-#include "programlauncher.h"
+#include "editing/programlauncher.h"
 
-#include "drivemap.h"
+#include "loading/drivemap.h"
 
 #include <QDesktopServices>
 #include <QDir>

@@ -1,11 +1,11 @@
-#include "rediger.h"
+#include "editing/rediger.h"
 #include "ui_rediger.h"
 
-#include "ansitext.h"
-#include "designfont.h"
-#include "failurereport.h"
-#include "filecheck.h"
-#include "programlauncher.h"
+#include "loading/ansitext.h"
+#include "widgets/designfont.h"
+#include "widgets/failurereport.h"
+#include "editing/filecheck.h"
+#include "editing/programlauncher.h"
 
 #include <QScreen>
 #include <QStyle>

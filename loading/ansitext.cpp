@@ -1,4 +1,4 @@
-#include "ansitext.h"
+#include "loading/ansitext.h"
 
 #include <array>
 

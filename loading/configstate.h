@@ -1,6 +1,6 @@
 #pragma once
 
-#include "linelist.h"
+#include "loading/linelist.h"
 
 #include <QByteArray>
 

@@ -1,4 +1,4 @@
-#include "directorydrive.h"
+#include "loading/directorydrive.h"
 
 #include <QDir>
 #include <QFile>
@@ -34,59 +34,63 @@ DirectoryDrive::DirectoryDrive(QString root) : m_root(std::move(root))
         m_root.chop(1);
 }
 
-std::optional<QString> DirectoryDrive::resolve(const QStringList &components, QString *reason) const
+Result<QString> DirectoryDrive::resolve(const QStringList &components) const
 {
-    if (!QFileInfo(m_root).isDir()) {
-        if (reason)
-            *reason = QStringLiteral("mappen for stasjonen (%1) finnes ikke").arg(m_root);
-        return std::nullopt;
-    }
+    if (!QFileInfo(m_root).isDir())
+        return Failed{QStringLiteral("mappen for stasjonen (%1) finnes ikke").arg(m_root)};
     QString path = m_root;
     for (qsizetype i = 0; i < components.size(); ++i) {
-        if (i > 0 && !QFileInfo(path).isDir()) {
-            if (reason)
-                *reason = kNoSuchFile;
-            return std::nullopt;
-        }
+        if (i > 0 && !QFileInfo(path).isDir())
+            return Failed{kNoSuchFile};
         const std::optional<QString> next = findEntry(path, components[i]);
-        if (!next) {
-            if (reason)
-                *reason = kNoSuchFile;
-            return std::nullopt;
-        }
+        if (!next)
+            return Failed{kNoSuchFile};
         path = *next;
     }
     return path;
 }
 
-Drive::ReadResult DirectoryDrive::readFile(const QStringList &components) const
+Result<QByteArray> DirectoryDrive::readFile(const QStringList &components) const
 {
-    QString reason;
-    const std::optional<QString> path = resolve(components, &reason);
+    const Result<QString> path = resolve(components);
     if (!path)
-        return {std::nullopt, reason};
+        return Failed{path.reason()};
     const QFileInfo info(*path);
     if (!info.exists()) {
-        return {std::nullopt, info.isSymLink()
-                                  ? QStringLiteral("en symbolsk lenke som ikke fører til noen fil")
-                                  : kNoSuchFile};
+        return Failed{info.isSymLink() ? QStringLiteral("en symbolsk lenke som ikke fører til noen fil")
+                                       : kNoSuchFile};
     }
     if (info.isDir())
-        return {std::nullopt, QStringLiteral("det er en mappe, ikke en fil")};
+        return Failed{QStringLiteral("det er en mappe, ikke en fil")};
     // A FIFO or a device would block or never end: only regular files are read.
     if (!info.isFile())
-        return {std::nullopt, QStringLiteral("det er ikke en vanlig fil")};
+        return Failed{QStringLiteral("det er ikke en vanlig fil")};
     if (info.size() > kMaxFileSize)
-        return {std::nullopt, QStringLiteral("filen er for stor (%1 byte)").arg(info.size())};
+        return Failed{QStringLiteral("filen er for stor (%1 byte)").arg(info.size())};
     if (!info.isReadable())
-        return {std::nullopt, QStringLiteral("ingen lesetilgang")};
+        return Failed{QStringLiteral("ingen lesetilgang")};
     QFile file(*path);
     if (!file.open(QIODevice::ReadOnly))
-        return {std::nullopt, file.errorString()};
+        return Failed{file.errorString()};
     QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        return {std::nullopt, file.errorString()};
-    return {std::move(bytes), QString()};
+        return Failed{file.errorString()};
+    return bytes;
+}
+
+Result<QList<DirEntry>> DirectoryDrive::listDirectory(const QStringList &components) const
+{
+    const Result<QString> path = resolve(components);
+    if (!path)
+        return Failed{path.reason()};
+    if (!QFileInfo(*path).isDir())
+        return Failed{QStringLiteral("det er ikke en mappe")};
+    QList<DirEntry> entries;
+    const QFileInfoList infos = QDir(*path).entryInfoList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::NoSort);
+    for (const QFileInfo &info : infos)
+        entries.append({info.fileName(), info.isDir()});
+    return entries;
 }
 
 bool DirectoryDrive::fileExists(const QStringList &components) const
@@ -96,8 +100,8 @@ bool DirectoryDrive::fileExists(const QStringList &components) const
 
 std::optional<QString> DirectoryDrive::hostFile(const QStringList &components) const
 {
-    const std::optional<QString> path = resolve(components);
+    const Result<QString> path = resolve(components);
     if (!path || !QFileInfo(*path).isFile())
         return std::nullopt;
-    return path;
+    return *path;
 }

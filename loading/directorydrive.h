@@ -1,6 +1,6 @@
 #pragma once
 
-#include "drive.h"
+#include "loading/drive.h"
 
 // A drive kept as a directory of the host: a mounted disk, a copied folder or
 // a Wine prefix's drive_c. Names are matched without regard to case, the
@@ -12,13 +12,13 @@ public:
 
     const QString &root() const { return m_root; }
 
-    ReadResult readFile(const QStringList &components) const override;
+    Result<QByteArray> readFile(const QStringList &components) const override;
     bool fileExists(const QStringList &components) const override;
+    Result<QList<DirEntry>> listDirectory(const QStringList &components) const override;
     std::optional<QString> hostFile(const QStringList &components) const override;
 
-    // The host path the components name, or nothing when a component is not
-    // there (then *reason says why).
-    std::optional<QString> resolve(const QStringList &components, QString *reason = nullptr) const;
+    // The host path the components name, or why there is none.
+    Result<QString> resolve(const QStringList &components) const;
 
 private:
     QString m_root;

@@ -1,4 +1,4 @@
-#include "diskimage.h"
+#include "loading/diskimage.h"
 
 
 namespace diskimage {

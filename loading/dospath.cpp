@@ -1,6 +1,6 @@
-#include "dospath.h"
+#include "loading/dospath.h"
 
-#include "ansitext.h"
+#include "loading/ansitext.h"
 
 DosPath DosPath::parse(QByteArrayView path)
 {

@@ -1,10 +1,20 @@
 #pragma once
 
+#include "loading/result.h"
+
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
 #include <optional>
+
+// One entry of a directory on a drive.
+struct DirEntry
+{
+    QString name;
+    bool isDirectory = false;
+};
 
 // One drive of the PC whose configuration is shown. Paths reach it already
 // taken apart into components from the drive's root (see DosPath).
@@ -13,15 +23,14 @@ class Drive
 public:
     virtual ~Drive() = default;
 
-    struct ReadResult
-    {
-        std::optional<QByteArray> bytes; // set when the file was read
-        QString reason;                  // why not, in the user's language
-    };
-    virtual ReadResult readFile(const QStringList &components) const = 0;
+    virtual Result<QByteArray> readFile(const QStringList &components) const = 0;
 
     // True only for an existing regular file; a directory does not count.
     virtual bool fileExists(const QStringList &components) const = 0;
+
+    // The entries of a directory (names as the drive spells them), without
+    // "." and "..".
+    virtual Result<QList<DirEntry>> listDirectory(const QStringList &components) const = 0;
 
     // The file on this host that a program can be started from, if any.
     virtual std::optional<QString> hostFile(const QStringList &components) const = 0;

@@ -1,8 +1,8 @@
-#include "drivemap.h"
+#include "loading/drivemap.h"
 
-#include "directorydrive.h"
-#include "dospath.h"
-#include "failure.h"
+#include "loading/directorydrive.h"
+#include "loading/dospath.h"
+#include "loading/failure.h"
 
 #include <QDir>
 
@@ -21,10 +21,10 @@ QByteArray DriveMap::readFile(QByteArrayView dosPath) const
     const std::shared_ptr<Drive> d = drive(path.drive);
     if (!d)
         throw FileError(path.display(), QStringLiteral("stasjon %1: er ikke tilordnet").arg(path.drive));
-    Drive::ReadResult result = d->readFile(path.components);
-    if (!result.bytes)
-        throw FileError(path.display(), result.reason);
-    return std::move(*result.bytes);
+    Result<QByteArray> result = d->readFile(path.components);
+    if (!result)
+        throw FileError(path.display(), result.reason());
+    return std::move(result).value();
 }
 
 bool DriveMap::fileExists(QByteArrayView dosPath) const
@@ -39,6 +39,15 @@ std::optional<QString> DriveMap::hostFile(QByteArrayView dosPath) const
     const DosPath path = DosPath::parse(dosPath);
     const std::shared_ptr<Drive> d = drive(path.drive);
     return d ? d->hostFile(path.components) : std::nullopt;
+}
+
+Result<QList<DirEntry>> DriveMap::listDirectory(QByteArrayView dosPath) const
+{
+    const DosPath path = DosPath::parse(dosPath);
+    const std::shared_ptr<Drive> d = drive(path.drive);
+    if (!d)
+        return Failed{QStringLiteral("stasjon %1: er ikke tilordnet").arg(path.drive)};
+    return d->listDirectory(path.components);
 }
 
 std::shared_ptr<Drive> DriveMap::drive(QChar letter) const

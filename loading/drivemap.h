@@ -1,6 +1,6 @@
 #pragma once
 
-#include "drive.h"
+#include "loading/drive.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -27,6 +27,8 @@ public:
     QByteArray readFile(QByteArrayView dosPath) const;
     bool fileExists(QByteArrayView dosPath) const;
     std::optional<QString> hostFile(QByteArrayView dosPath) const;
+    // The entries of a directory, or why it cannot be listed.
+    Result<QList<DirEntry>> listDirectory(QByteArrayView dosPath) const;
 
     static Fallback hostDefault();
     static Fallback none();

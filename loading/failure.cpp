@@ -1,4 +1,4 @@
-#include "failure.h"
+#include "loading/failure.h"
 
 Failure::Failure(QString message)
     : m_message(std::move(message)), m_utf8(m_message.toUtf8())

@@ -1,6 +1,6 @@
-#include "imagedrive.h"
+#include "loading/imagedrive.h"
 
-#include "diskimage.h"
+#include "loading/diskimage.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -121,15 +121,38 @@ int ImageDrive::kindOf(const QStringList &components, QString *reason) const
     return fail(QStringLiteral("det er en mappe, ikke en fil"), 0);
 }
 
-Drive::ReadResult ImageDrive::readFile(const QStringList &components) const
+Result<QByteArray> ImageDrive::readFile(const QStringList &components) const
 {
     QString reason;
     if (kindOf(components, &reason) != 1)
-        return {std::nullopt, reason};
+        return Failed{reason};
     Run run = mtools(QStringLiteral("mtype"), {mtoolsPath(components)});
     if (!run.finished || run.exitCode != 0)
-        return {std::nullopt, QStringLiteral("mtools: %1").arg(QString::fromUtf8(run.err.split('\n').first()))};
-    return {std::move(run.out), QString()};
+        return Failed{QStringLiteral("mtools: %1").arg(QString::fromUtf8(run.err.split('\n').first()))};
+    return std::move(run.out);
+}
+
+Result<QList<DirEntry>> ImageDrive::listDirectory(const QStringList &components) const
+{
+    // "mdir -b" prints one path per entry, a directory's with a "/" at the end.
+    const QString dir = mtoolsPath(components);
+    const Run run = mtools(QStringLiteral("mdir"), {QStringLiteral("-b"), QStringLiteral("-a"), dir});
+    if (!run.finished || run.exitCode != 0) {
+        if (run.err.contains("not found"))
+            return Failed{QStringLiteral("mappen finnes ikke")};
+        return Failed{QStringLiteral("mtools: %1").arg(QString::fromUtf8(run.err.split('\n').first()))};
+    }
+    QList<DirEntry> entries;
+    for (const QByteArray &line : run.out.split('\n')) {
+        QString path = QString::fromUtf8(line);
+        if (path.isEmpty())
+            continue;
+        const bool isDirectory = path.endsWith(QLatin1Char('/'));
+        if (isDirectory)
+            path.chop(1);
+        entries.append({path.mid(path.lastIndexOf(QLatin1Char('/')) + 1), isDirectory});
+    }
+    return entries;
 }
 
 bool ImageDrive::fileExists(const QStringList &components) const

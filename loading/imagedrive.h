@@ -1,6 +1,6 @@
 #pragma once
 
-#include "drive.h"
+#include "loading/drive.h"
 
 #include <memory>
 
@@ -18,8 +18,9 @@ public:
 
     ImageDrive(QString image, qint64 offset);
 
-    ReadResult readFile(const QStringList &components) const override;
+    Result<QByteArray> readFile(const QStringList &components) const override;
     bool fileExists(const QStringList &components) const override;
+    Result<QList<DirEntry>> listDirectory(const QStringList &components) const override;
     std::optional<QString> hostFile(const QStringList &) const override { return std::nullopt; }
 
     // "::/WINDOWS/WIN.INI": how mtools names a path on the volume.

@@ -1,8 +1,8 @@
-#include "linelist.h"
+#include "loading/linelist.h"
 
-#include "ansitext.h"
-#include "failure.h"
-#include "linereader.h"
+#include "loading/ansitext.h"
+#include "loading/failure.h"
+#include "loading/linereader.h"
 
 #include <QScopedValueRollback>
 

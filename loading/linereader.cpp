@@ -1,4 +1,4 @@
-#include "linereader.h"
+#include "loading/linereader.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>

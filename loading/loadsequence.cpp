@@ -1,7 +1,7 @@
-#include "loadsequence.h"
+#include "loading/loadsequence.h"
 
-#include "ansitext.h"
-#include "drivemap.h"
+#include "loading/ansitext.h"
+#include "loading/drivemap.h"
 
 #include <cstring>
 

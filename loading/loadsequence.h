@@ -1,7 +1,7 @@
 #pragma once
 
-#include "configstate.h"
-#include "linereader.h"
+#include "loading/configstate.h"
+#include "loading/linereader.h"
 
 #include <QByteArray>
 

@@ -1,6 +1,6 @@
-#include "sectionnavigation.h"
+#include "loading/sectionnavigation.h"
 
-#include "linelist.h"
+#include "loading/linelist.h"
 
 #include <algorithm>
 

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "failurereport.h"
-#include "linelistview.h"
-#include "msdosform.h"
-#include "rediger.h"
+#include "widgets/failurereport.h"
+#include "widgets/linelistview.h"
+#include "app/msdosform.h"
+#include "editing/rediger.h"
 #include "scratchdrive.h"
 
 #include <QApplication>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "directorydrive.h"
-#include "drivemap.h"
+#include "loading/directorydrive.h"
+#include "loading/drivemap.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,9 +1,9 @@
 // Each of the five start-up files broken in every way a disk can break it:
 // the load neither crashes nor hangs, a failure names the file and the
 // reason, and what was loaded before stays.
-#include "failure.h"
+#include "loading/failure.h"
 #include "guitest.h"
-#include "loadsequence.h"
+#include "loading/loadsequence.h"
 #include "testhelpers.h"
 
 #include <QCheckBox>

@@ -1,7 +1,7 @@
 // The edit dialog's file check and the routing of MSDOS.SYS lines, without widgets.
-#include "ansitext.h"
-#include "filecheck.h"
-#include "lineeditrouting.h"
+#include "loading/ansitext.h"
+#include "editing/filecheck.h"
+#include "editing/lineeditrouting.h"
 #include "scratchdrive.h"
 
 #include <QTest>

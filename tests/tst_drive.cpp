@@ -1,6 +1,6 @@
 // DOS paths on a drive kept as a host directory.
-#include "dospath.h"
-#include "failure.h"
+#include "loading/dospath.h"
+#include "loading/failure.h"
 #include "scratchdrive.h"
 
 #include <QTest>

@@ -1,9 +1,9 @@
 // Drive C: read straight from a disk image through mtools. The images are
 // built here with mformat and mcopy (and an MBR written by the test), so no
 // binary image is kept in the sources.
-#include "diskimage.h"
-#include "failure.h"
-#include "imagedrive.h"
+#include "loading/diskimage.h"
+#include "loading/failure.h"
+#include "loading/imagedrive.h"
 #include "scratchdrive.h"
 #include "testhelpers.h"
 

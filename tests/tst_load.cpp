@@ -1,7 +1,7 @@
 // The load sequence: MSDOS.SYS values, the lines of the five files, the
 // section lists, and what stays when a file cannot be read.
-#include "failure.h"
-#include "loadsequence.h"
+#include "loading/failure.h"
+#include "loading/loadsequence.h"
 #include "scratchdrive.h"
 #include "testhelpers.h"
 

@@ -1,8 +1,8 @@
 // Windows-1252 decoding, upper-casing and line splitting.
-#include "ansitext.h"
-#include "linelist.h"
-#include "linereader.h"
-#include "failure.h"
+#include "loading/ansitext.h"
+#include "loading/linelist.h"
+#include "loading/linereader.h"
+#include "loading/failure.h"
 
 #include <QSignalSpy>
 #include <QTest>

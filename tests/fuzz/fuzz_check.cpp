@@ -1,11 +1,11 @@
 // libFuzzer target: the check's path extraction and probes, DOS path parsing,
 // and the Windows-1252 conversions, with the fuzzer's bytes as the line.
-#include "ansitext.h"
-#include "dospath.h"
-#include "drivemap.h"
-#include "filecheck.h"
+#include "loading/ansitext.h"
+#include "loading/dospath.h"
+#include "loading/drivemap.h"
+#include "editing/filecheck.h"
 #include "fuzzdrive.h"
-#include "lineeditrouting.h"
+#include "editing/lineeditrouting.h"
 
 #include <cstdlib>
 

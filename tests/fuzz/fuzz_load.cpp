@@ -1,12 +1,12 @@
 // libFuzzer target: the MSDOS.SYS reader and the whole load sequence, with
 // the fuzzer's bytes as every start-up file, loaded twice as a reload does,
 // then section navigation and line edits on the result.
-#include "ansitext.h"
-#include "drivemap.h"
-#include "failure.h"
+#include "loading/ansitext.h"
+#include "loading/drivemap.h"
+#include "loading/failure.h"
 #include "fuzzdrive.h"
-#include "loadsequence.h"
-#include "sectionnavigation.h"
+#include "loading/loadsequence.h"
+#include "loading/sectionnavigation.h"
 
 #include <cstdlib>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "drive.h"
+#include "loading/drive.h"
 
 #include <QByteArray>
 
@@ -12,21 +12,27 @@ class FuzzDrive : public Drive
 public:
     explicit FuzzDrive(QByteArray bytes) : m_bytes(std::move(bytes)) {}
 
-    ReadResult readFile(const QStringList &components) const override
+    Result<QByteArray> readFile(const QStringList &components) const override
     {
         if (components.isEmpty())
-            return {std::nullopt, QStringLiteral("det er en mappe, ikke en fil")};
+            return Failed{QStringLiteral("det er en mappe, ikke en fil")};
         const QString name = components.last().toUpper();
         for (const char *known : {"CONFIG.SYS", "AUTOEXEC.BAT", "MSDOS.SYS", "WIN.INI", "SYSTEM.INI"}) {
             if (name == QLatin1String(known))
-                return {m_bytes, QString()};
+                return m_bytes;
         }
-        return {std::nullopt, QStringLiteral("filen finnes ikke")};
+        return Failed{QStringLiteral("filen finnes ikke")};
     }
 
     bool fileExists(const QStringList &components) const override
     {
         return components.join(QLatin1Char('\\')).size() % 2 == 1;
+    }
+
+    // Every directory holds one file whose name has the fuzzer's first bytes.
+    Result<QList<DirEntry>> listDirectory(const QStringList &) const override
+    {
+        return QList<DirEntry>{{QString::fromLatin1(m_bytes.left(12)), false}};
     }
 
     std::optional<QString> hostFile(const QStringList &) const override { return std::nullopt; }

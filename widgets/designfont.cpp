@@ -1,4 +1,4 @@
-#include "designfont.h"
+#include "widgets/designfont.h"
 
 #include <QStringList>
 

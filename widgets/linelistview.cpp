@@ -1,6 +1,6 @@
-#include "linelistview.h"
+#include "widgets/linelistview.h"
 
-#include "linelist.h"
+#include "loading/linelist.h"
 
 #include <QMouseEvent>
 #include <QStyledItemDelegate>

@@ -1,6 +1,6 @@
-#include "failurereport.h"
+#include "widgets/failurereport.h"
 
-#include "failure.h"
+#include "loading/failure.h"
 
 #include <QApplication>
 #include <QMessageBox>
