@@ -67,11 +67,18 @@ void TEndreForm::showEvent(QShowEvent *event)
 void TEndreForm::setVisible(bool visible)
 {
     QDialog::setVisible(visible);
+    if (!visible)
+        return;
+    // Showing sends the control that had the focus when the dialog closed a
+    // focus-in; a push button takes the default role from it, and as FormShow
+    // moves the focus on before the dialog is active, that button never gets
+    // the focus-out that would hand the role back. "O&k" is the default at
+    // every showing.
+    ui->BitBtn1->setDefault(true);
     // After QDialog has given the focus widget its focus-in (which would
     // select all of a text that has nothing selected), so the selection
     // FormShow makes is the one the user sees.
-    if (visible)
-        failurereport::guarded([this] { FormShow(); });
+    failurereport::guarded([this] { FormShow(); });
 }
 
 void TEndreForm::FormShow()

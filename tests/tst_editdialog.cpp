@@ -37,6 +37,8 @@ private slots:
     void cancelledEditChangesNothing_data();
     void cancelledEditChangesNothing();
     void enterAfterACheck();
+    void enterPressesOkAtEveryShowing_data();
+    void enterPressesOkAtEveryShowing();
     void typingAfterAFoundProgramDisablesRun();
     void runStartsTheFileThatWasChecked();
     void editedHeaderStaysInTheSectionList();
@@ -268,6 +270,52 @@ void EditDialogTest::enterAfterACheck()
     });
     QCOMPARE(result, int(QDialog::Accepted));
     QCOMPARE(w.dialog->nyText(), QByteArray("DEVICE=C:\\DOS\\NOPE.SYS"));
+}
+
+void EditDialogTest::enterPressesOkAtEveryShowing_data()
+{
+    QTest::addColumn<QByteArray>("before"); // the line of the showing before
+    QTest::addColumn<QString>("pressed");   // the button clicked there
+    QTest::addColumn<QString>("closedBy");
+    QTest::addColumn<QByteArray>("next");   // the line of the next showing
+    const QByteArray found = "DEVICE=C:\\WINDOWS\\EMM386.EXE";
+    const QByteArray missing = "DEVICE=C:\\WINDOWS\\EMM386.EXE NOEMS";
+    const std::pair<QByteArray, const char *> presses[] = {
+        {found, "sjekkknapp"}, {missing, "sjekkknapp"}, {found, "RunKnapp"}, {missing, "FixKnapp"}};
+    for (const char *next : {"FILES=40", "DEVICE=C:\\WINDOWS\\HIMEM.SYS"}) {
+        for (const auto &[before, pressed] : presses) {
+            for (const char *closedBy : {"escape", "avbryt"}) {
+                QTest::addRow("%s on %s, %s, then %s", pressed, before.constData(), closedBy, next)
+                    << before << pressed << closedBy << QByteArray(next);
+            }
+        }
+    }
+}
+
+void EditDialogTest::enterPressesOkAtEveryShowing()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(QString, pressed);
+    QFETCH(QString, closedBy);
+    QFETCH(QByteArray, next);
+    Windows &w = start();
+    showDialogFor(before, [&](QDialog *) {
+        if (pressed != QLatin1String("sjekkknapp"))
+            QTest::mouseClick(button("sjekkknapp"), Qt::LeftButton); // enables "Kjør .."
+        QTest::mouseClick(button(qPrintable(pressed)), Qt::LeftButton);
+        if (closedBy == QLatin1String("escape"))
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        else
+            QTest::mouseClick(button("BitBtn2"), Qt::LeftButton);
+    });
+    const int result = showDialogFor(next, [this](QDialog *d) {
+        QVERIFY(button("BitBtn1")->isDefault());
+        QTest::keyClicks(ny(), QStringLiteral("1"));
+        QTest::keyClick(ny(), Qt::Key_Return);
+        QVERIFY(!d->isVisible());
+    });
+    QCOMPARE(result, int(QDialog::Accepted));
+    QCOMPARE(w.dialog->nyText(), next.left(next.indexOf('=') + 1) + "1");
 }
 
 void EditDialogTest::typingAfterAFoundProgramDisablesRun()
