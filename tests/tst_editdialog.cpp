@@ -45,7 +45,8 @@ private slots:
     void optionLinesJumpToTheirBox_data();
     void optionLinesJumpToTheirBox();
     void otherMsDosLinesOpenTheDialog();
-    void noLineSelectedIsReported();
+    void doubleClickBelowTheLines_data();
+    void doubleClickBelowTheLines();
     void typicalRoad();
 
 private:
@@ -422,19 +423,50 @@ void EditDialogTest::otherMsDosLinesOpenTheDialog()
     QCOMPARE(w.child<QTabWidget>("PageControl")->currentWidget(), w.child("TabSheet3"));
 }
 
-void EditDialogTest::noLineSelectedIsReported()
+void EditDialogTest::doubleClickBelowTheLines_data()
 {
-    m_drive->write(QStringLiteral("CONFIG.SYS"), "");
+    QTest::addColumn<QByteArray>("config");
+    QTest::addColumn<int>("selected"); // clicked before, -1: none
+    QTest::newRow("empty list") << QByteArray() << -1;
+    QTest::newRow("nothing selected") << QByteArray("FILES=40\r\nBUFFERS=20\r\n") << -1;
+    QTest::newRow("first line selected") << QByteArray("FILES=40\r\nBUFFERS=20\r\n") << 0;
+    QTest::newRow("last line selected") << QByteArray("FILES=40\r\nBUFFERS=20\r\n") << 1;
+}
+
+// A click where there is no line keeps the selection, so a double-click
+// there edits the selected line; with none selected the lookup fails.
+void EditDialogTest::doubleClickBelowTheLines()
+{
+    QFETCH(QByteArray, config);
+    QFETCH(int, selected);
+    m_drive->write(QStringLiteral("CONFIG.SYS"), config);
     Windows &w = start();
     w.child<QTabWidget>("PageControl")->setCurrentWidget(w.child("TabSheet4"));
     LineListView *view = w.list("ConfigMemo");
     QTRY_VERIFY(view->isVisible());
-    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, QPoint(20, 20));
-    QCOMPARE(m_failures->messages.size(), 1);
-    QVERIFY2(m_failures->messages[0].contains(QLatin1String("utenfor listen")), qPrintable(m_failures->messages[0]));
-    QVERIFY(!w.dialog->isVisible());
-    QCOMPARE(view->lineList()->count(), 0);
-    // The window goes on.
+    if (selected >= 0)
+        clickRow(view, selected);
+    const QPoint blank(20, view->viewport()->height() - 5);
+    QVERIFY(!view->indexAt(blank).isValid());
+    QString original;
+    if (selected >= 0) {
+        whileModal([&](QDialog *d) {
+            original = w.dialogChild<QLineEdit>("original")->text();
+            d->reject();
+        });
+    }
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, blank);
+    QCOMPARE(view->lineList()->selectedIndex(), selected);
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, blank);
+    if (selected < 0) {
+        QCOMPARE(m_failures->messages.size(), 1);
+        QVERIFY2(m_failures->messages[0].contains(QLatin1String("utenfor listen")), qPrintable(m_failures->messages[0]));
+        QVERIFY(!w.dialog->isVisible());
+    } else {
+        QVERIFY(m_failures->messages.isEmpty());
+        QCOMPARE(original, ansi::decode(view->lineList()->line(selected)));
+    }
+    QCOMPARE(view->lineList()->selectedIndex(), selected);
     QVERIFY(w.form->isVisible());
 }
 

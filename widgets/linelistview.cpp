@@ -46,6 +46,18 @@ void LineListView::setLineList(LineList *list)
             [this](const QModelIndex &index) { scrollTo(index, QAbstractItemView::EnsureVisible); });
 }
 
+void LineListView::mousePressEvent(QMouseEvent *event)
+{
+    // The item view takes a press where there is no line for a selection of
+    // nothing and clears the selected line; here it only takes the focus, so
+    // a double-click below the lines edits the line that is selected.
+    if (!indexAt(event->position().toPoint()).isValid()) {
+        setFocus(Qt::MouseFocusReason);
+        return;
+    }
+    QListView::mousePressEvent(event);
+}
+
 void LineListView::mouseDoubleClickEvent(QMouseEvent *event)
 {
     QListView::mouseDoubleClickEvent(event);

@@ -5,8 +5,9 @@
 class LineList;
 
 // Shows a LineList as a single-selection list. A selection the program sets
-// scrolls just far enough to show the line; a double-click anywhere in the
-// list is reported, whether or not it hit a line.
+// scrolls just far enough to show the line; a click where there is no line
+// keeps the selection, and a double-click anywhere in the list is reported,
+// whether or not it hit a line.
 class LineListView : public QListView
 {
     Q_OBJECT
@@ -21,6 +22,7 @@ signals:
     void doubleClicked();
 
 protected:
+    void mousePressEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
 
 private:
