@@ -51,6 +51,8 @@ private slots:
     void duplicatedHeadersPickTheFirst();
     void editedHeaderNotFoundChangesNothing();
     void resizingGrowsTheFullListsOnly();
+    void longLinesAreShownWhole_data();
+    void longLinesAreShownWhole();
 
 };
 
@@ -373,6 +375,55 @@ void MainWindowTest::resizingGrowsTheFullListsOnly()
     pages->setCurrentWidget(w.child("TabSheet3"));
     QTRY_COMPARE(w.list("msdoslist")->width(), 177);
     QVERIFY(w.list("msdosmemo")->width() > fullWidth + 200);
+}
+
+void MainWindowTest::longLinesAreShownWhole_data()
+{
+    QTest::addColumn<int>("length");
+    QTest::addColumn<int>("row");     // of the long line among three
+    QTest::addColumn<int>("padding"); // short lines after the three
+    QTest::newRow("fits the list") << 30 << 1 << 0;
+    QTest::newRow("300 characters, first") << 300 << 0 << 0;
+    QTest::newRow("300 characters, last") << 300 << 2 << 0;
+    QTest::newRow("5,000 characters") << 5000 << 1 << 0;
+    QTest::newRow("in a list of megabytes") << 300 << 1 << 100000;
+}
+
+// A line wider than the list is shown as it is, to its last character, with
+// a horizontal scroll bar to reach it.
+void MainWindowTest::longLinesAreShownWhole()
+{
+    QFETCH(int, length);
+    QFETCH(int, row);
+    QFETCH(int, padding);
+    QList<QByteArray> lines{"FILES=40", "BUFFERS=20", "STACKS=9,256"};
+    lines[row] = "DEVICE=C:\\" + QByteArray(length - 12, 'W') + ".SYS";
+    m_drive->write(QStringLiteral("CONFIG.SYS"),
+                   lines.join("\r\n") + "\r\n" + QByteArray("REM padding\r\n").repeated(padding));
+    Windows &w = start();
+    w.child<QTabWidget>("PageControl")->setCurrentWidget(w.child("TabSheet4"));
+    LineListView *view = w.list("ConfigMemo");
+    QTRY_VERIFY(view->isVisible());
+    QScrollBar *bar = view->horizontalScrollBar();
+    const int textWidth = view->fontMetrics().horizontalAdvance(QString::fromLatin1(lines[row]));
+    if (textWidth < view->viewport()->width()) {
+        QCOMPARE(bar->maximum(), 0);
+        return;
+    }
+    QTRY_VERIFY(bar->maximum() > 0);
+    QVERIFY(bar->isVisible());
+    // Scrolled to the end, the line's last character is on screen: the
+    // picture changes with it.
+    const auto shownWithLast = [&](char last) {
+        QByteArray line = lines[row];
+        line.back() = last;
+        view->lineList()->setLine(row, line);
+        QCoreApplication::processEvents();
+        bar->setValue(bar->maximum());
+        return view->viewport()->grab().toImage();
+    };
+    QVERIFY(shownWithLast('S') != shownWithLast('M'));
+    QVERIFY(shownWithLast('M') == shownWithLast('M'));
 }
 
 QTEST_MAIN(MainWindowTest)

@@ -1,24 +1,94 @@
 #include "widgets/linelistview.h"
 
+#include "loading/ansitext.h"
 #include "loading/linelist.h"
 
 #include <QMouseEvent>
+#include <QPainter>
 #include <QStyledItemDelegate>
+
+#include <cmath>
 
 namespace {
 
-// Rows are 13 pixels high, or as high as the font needs if that is more.
+// Lines up to this length are drawn whole; of a longer line only the part on
+// screen is laid out, so even a line of megabytes scrolls smoothly.
+constexpr qsizetype kDrawnWhole = 1024;
+// Lists holding up to this much text have all their lines measured at once.
+constexpr qsizetype kMeasuredWhole = 1024 * 1024;
+
+int textMargin(const QWidget *widget)
+{
+    return widget->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
+}
+
+// Draws each line from its bytes, unelided. Rows are 13 pixels high, or as
+// high as the font needs if that is more, and as wide as the widest line.
 class LineDelegate : public QStyledItemDelegate
 {
 public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    explicit LineDelegate(LineListView *view) : QStyledItemDelegate(view), m_view(view) {}
 
-    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &) const override
     {
-        QSize size = QStyledItemDelegate::sizeHint(option, index);
-        size.setHeight(std::max(13, option.fontMetrics.height()));
-        return size;
+        return {m_view->linesWidth() + 2 * textMargin(m_view), std::max(13, option.fontMetrics.height())};
     }
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        QStyleOptionViewItem opt = option;
+        initStyleOption(&opt, index);
+        opt.text.clear();
+        // A row of a very long line is far wider than any screen: only its
+        // visible part is painted.
+        const QRect shown = m_view->viewport()->rect().adjusted(-8, 0, 8, 0);
+        const QRect row = opt.rect;
+        opt.rect = row.intersected(QRect(shown.left(), row.top(), shown.width(), row.height()));
+        if (opt.rect.isEmpty())
+            return;
+        m_view->style()->drawControl(QStyle::CE_ItemViewItem, &opt, painter, m_view);
+
+        const QByteArrayView line = m_view->lineList()->lineView(index.row());
+        m_view->lineShown(index.row(), line);
+        const LineMetrics &metrics = m_view->metrics();
+        qreal x = row.left() + textMargin(m_view);
+        QByteArrayView part = line;
+        if (line.size() > kDrawnWhole) {
+            const LineMetrics::Position start = metrics.byteAt(line, shown.left() - x);
+            const qsizetype length = metrics.byteAt(line.sliced(start.byte), shown.right() - x - start.x).byte + 1;
+            part = line.sliced(start.byte, std::min(length, line.size() - start.byte));
+            x += start.x;
+        }
+        const QPalette::ColorGroup group = !(opt.state & QStyle::State_Enabled) ? QPalette::Disabled
+                                         : (opt.state & QStyle::State_Active) ? QPalette::Normal
+                                                                                : QPalette::Inactive;
+        painter->save();
+        painter->setPen(opt.palette.color(group, (opt.state & QStyle::State_Selected) ? QPalette::HighlightedText
+                                                                                       : QPalette::Text));
+        painter->setFont(opt.font);
+        painter->setClipRect(opt.rect);
+        const qreal baseline = row.top() + (row.height() - opt.fontMetrics.height()) / 2.0 + opt.fontMetrics.ascent();
+        // The text between control characters is drawn in runs; a control
+        // character is a blank of its own width.
+        qsizetype run = 0;
+        for (qsizetype i = 0; i <= part.size(); ++i) {
+            if (i < part.size() && !LineMetrics::isControl(part[i]))
+                continue;
+            if (i > run) {
+                const QByteArrayView text = part.sliced(run, i - run);
+                painter->drawText(QPointF(x, baseline), ansi::decode(text));
+                if (i < part.size())
+                    x += metrics.width(text);
+            }
+            if (i < part.size())
+                x += metrics.advance(part[i]);
+            run = i + 1;
+        }
+        painter->restore();
+    }
+
+private:
+    LineListView *m_view;
 };
 
 } // namespace
@@ -30,6 +100,8 @@ LineListView::LineListView(QWidget *parent) : QListView(parent)
     // Every row has the same height: the view then never measures all rows,
     // which keeps lists of hundreds of thousands of lines instant.
     setUniformItemSizes(true);
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    setTextElideMode(Qt::ElideNone);
     setItemDelegate(new LineDelegate(this));
 }
 
@@ -44,6 +116,76 @@ void LineListView::setLineList(LineList *list)
     delete made;
     connect(list, &LineList::selectionSetByProgram, this,
             [this](const QModelIndex &index) { scrollTo(index, QAbstractItemView::EnsureVisible); });
+    connect(list, &QAbstractItemModel::modelReset, this, &LineListView::linesChanged);
+    connect(list, &QAbstractItemModel::rowsInserted, this, &LineListView::linesChanged);
+    connect(list, &QAbstractItemModel::rowsRemoved, this, &LineListView::linesChanged);
+    connect(list, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex &, const QModelIndex &, const QList<int> &roles) {
+                if (roles.isEmpty() || roles.contains(Qt::DisplayRole)) {
+                    linesChanged();
+                    // An edited line may be wider or narrower than the rows.
+                    scheduleDelayedItemsLayout();
+                }
+            });
+}
+
+const LineMetrics &LineListView::metrics() const
+{
+    if (!m_metrics)
+        m_metrics.emplace(font());
+    return *m_metrics;
+}
+
+int LineListView::linesWidth() const
+{
+    if (m_linesWidth < 0) {
+        m_linesWidth = 0;
+        // A list of ordinary size is measured whole, so its scroll bar is
+        // there from the start; the lines of a longer one are measured as
+        // they come into view, which keeps its load as fast as before.
+        if (m_list && m_list->bytesHeld() <= kMeasuredWhole) {
+            qreal widest = 0;
+            for (int i = 0, n = m_list->count(); i < n; ++i)
+                widest = std::max(widest, metrics().width(m_list->lineView(i)));
+            m_linesWidth = int(std::ceil(widest));
+        }
+    }
+    return m_linesWidth;
+}
+
+void LineListView::lineShown(int row, QByteArrayView line)
+{
+    const int widest = linesWidth();
+    // A long line is measured once; the rest are cheaper to measure again.
+    int width = 0;
+    if (line.size() > kDrawnWhole) {
+        auto known = m_longLineWidths.constFind(row);
+        if (known == m_longLineWidths.cend())
+            known = m_longLineWidths.insert(row, int(std::ceil(metrics().width(line))));
+        width = *known;
+    } else {
+        width = int(std::ceil(metrics().width(line)));
+    }
+    if (width > widest) {
+        m_linesWidth = width;
+        scheduleDelayedItemsLayout();
+    }
+}
+
+void LineListView::linesChanged()
+{
+    m_linesWidth = -1;
+    m_longLineWidths.clear();
+}
+
+void LineListView::changeEvent(QEvent *event)
+{
+    QListView::changeEvent(event);
+    if (event->type() == QEvent::FontChange) {
+        m_metrics.reset();
+        linesChanged();
+        scheduleDelayedItemsLayout();
+    }
 }
 
 void LineListView::mousePressEvent(QMouseEvent *event)

@@ -1,10 +1,18 @@
 #pragma once
 
+#include "widgets/linemetrics.h"
+
+#include <QHash>
 #include <QListView>
+
+#include <optional>
 
 class LineList;
 
-// Shows a LineList as a single-selection list. A selection the program sets
+// Shows a LineList as a single-selection list. Every line is shown as it is,
+// never cut short: the rows are as wide as the widest line, with a horizontal
+// scroll bar when that is wider than the list (in a list of megabytes, the
+// widest line that has been on screen). A selection the program sets
 // scrolls just far enough to show the line; a click where there is no line
 // keeps the selection, and a double-click anywhere in the list is reported,
 // whether or not it hit a line.
@@ -18,13 +26,26 @@ public:
     void setLineList(LineList *list);
     LineList *lineList() const { return m_list; }
 
+    // The width of the widest line: of all lines in a list of ordinary size,
+    // of those that have been on screen in a list of megabytes.
+    int linesWidth() const;
+    const LineMetrics &metrics() const;
+    // Called as a line is drawn: a line wider than the rows widens them.
+    void lineShown(int row, QByteArrayView line);
+
 signals:
     void doubleClicked();
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
+    void linesChanged();
+
     LineList *m_list = nullptr;
+    mutable std::optional<LineMetrics> m_metrics;
+    mutable int m_linesWidth = -1;
+    QHash<int, int> m_longLineWidths;
 };
