@@ -199,6 +199,10 @@ void TMsDosForm::msdosmemoDblClick()
     case OptionBox::DB: target = ui->DB; break;
     }
     ui->PageControl->setCurrentWidget(ui->TabO);
+    // The style draws the focus only after a change made by the keyboard, and
+    // the double-click that brought the user here was the mouse's: mark this
+    // one as the keyboard's, so the user sees where the focus went.
+    setAttribute(Qt::WA_KeyboardFocusChange);
     target->setFocus(Qt::OtherFocusReason);
 }
 

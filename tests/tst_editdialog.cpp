@@ -398,9 +398,18 @@ void EditDialogTest::optionLinesJumpToTheirBox()
     QTRY_VERIFY(view->isVisible());
     doubleClickRow(view, 3);
     QCOMPARE(w.child<QTabWidget>("PageControl")->currentWidget(), w.child("TabO"));
-    QTRY_COMPARE(QApplication::focusWidget(), w.child(qPrintable(box)));
+    QWidget *target = w.child(qPrintable(box));
+    QTRY_COMPARE(QApplication::focusWidget(), target);
     QVERIFY(!w.dialog->isVisible());
     QCOMPARE(view->lineList()->line(3), line);
+    // The box shows its focus as it does when the keyboard brought it there.
+    const QImage routed = target->grab().toImage();
+    QTest::keyClick(target, Qt::Key_Tab);
+    const QImage left = target->grab().toImage();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+    QCOMPARE(QApplication::focusWidget(), target);
+    QVERIFY(routed != left);
+    QVERIFY(routed == target->grab().toImage());
 }
 
 void EditDialogTest::otherMsDosLinesOpenTheDialog()
