@@ -12,6 +12,7 @@
 #include "loading/startupfiles.h"
 
 #include <QScopeGuard>
+#include <QScreen>
 #include <QShortcut>
 #include <QShowEvent>
 #include <QStyle>
@@ -24,13 +25,11 @@ TMsDosForm::TMsDosForm(const DriveMap &drives, QWidget *parent)
     // the PC it was made for (4 pixels at the sides and bottom, 23 at the top)
     // that is a client area of 548 x 329, which is what the layout holds.
     resize(548, 329);
-    move(200, 108);
+    placeOnScreen();
     setFont(designFont());
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::Button);
-    // Labels size themselves to their captions, so no font cuts them off.
-    for (QLabel *label : findChildren<QLabel *>())
-        label->adjustSize();
+    growLabelsToFit(this);
     ui->BitBtn1->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
     ui->BitBtn2->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
 
@@ -89,6 +88,21 @@ void TMsDosForm::showEvent(QShowEvent *event)
     m_shown = true;
     focusFirstTabStop();
     failurereport::guarded([this] { FormShow(); });
+}
+
+void TMsDosForm::placeOnScreen()
+{
+    // The designed place, 200, 108 with the frame 556 x 356 outside, moved
+    // just enough to be on the screen where that is too small for it (at a
+    // scale of 2, say). The frame is not known before the first showing.
+    QRect place(QPoint(200, 108), frameGeometry().size().expandedTo(QSize(556, 356)));
+    move(place.topLeft());
+    const QRect screen = this->screen()->availableGeometry();
+    place.moveRight(std::min(place.right(), screen.right()));
+    place.moveBottom(std::min(place.bottom(), screen.bottom()));
+    place.moveLeft(std::max(place.left(), screen.left()));
+    place.moveTop(std::max(place.top(), screen.top()));
+    move(place.topLeft());
 }
 
 void TMsDosForm::focusFirstTabStop()

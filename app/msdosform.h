@@ -57,6 +57,7 @@ private:
     void readFieldsIntoState();
     void showStateInFields();
     void editLine(LineList &list);
+    void placeOnScreen();
     void focusFirstTabStop();
 
     const std::unique_ptr<Ui::TMsDosForm> ui;

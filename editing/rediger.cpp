@@ -23,6 +23,7 @@ TEndreForm::TEndreForm(const DriveMap &drives, Launcher launcher, QWidget *paren
     ui->ok->setFont(designFont(8));
     ui->fins->hide();
     ui->ok->hide();
+    growLabelsToFit(this);
     setFixedSize(430, 165);
     ui->BitBtn1->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
     ui->BitBtn2->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));

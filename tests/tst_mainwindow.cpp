@@ -3,9 +3,12 @@
 #include "guitest.h"
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
+#include <QStyleOptionButton>
 #include <QTabWidget>
 
 namespace {
@@ -53,6 +56,9 @@ private slots:
     void resizingGrowsTheFullListsOnly();
     void longLinesAreShownWhole_data();
     void longLinesAreShownWhole();
+    void windowKeepsItsDesignedPlaceWhereItFits();
+    void captionsFitFromTheirDesignedLeftEdge_data();
+    void captionsFitFromTheirDesignedLeftEdge();
 
 };
 
@@ -424,6 +430,68 @@ void MainWindowTest::longLinesAreShownWhole()
     };
     QVERIFY(shownWithLast('S') != shownWithLast('M'));
     QVERIFY(shownWithLast('M') == shownWithLast('M'));
+}
+
+// At 200, 108 with its frame (556 x 356 outside) where that is on the screen,
+// else moved just enough to be on it. The tests run once more at scale 2 on a
+// screen of 1280 x 1024, that is 640 x 512 to the program.
+void MainWindowTest::windowKeepsItsDesignedPlaceWhereItFits()
+{
+    Windows &w = start();
+    const QRect screen = w.form->screen()->availableGeometry();
+    const QRect designed(QPoint(200, 108), QSize(556, 356));
+    QVERIFY(screen.contains(w.form->frameGeometry()));
+    const QPoint expected(designed.right() > screen.right() ? screen.right() + 1 - designed.width() : 200,
+                          designed.bottom() > screen.bottom() ? screen.bottom() + 1 - designed.height() : 108);
+    QCOMPARE(w.form->pos(), expected);
+}
+
+void MainWindowTest::captionsFitFromTheirDesignedLeftEdge_data()
+{
+    QTest::addColumn<bool>("inDialog");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("left"); // as designed
+    const std::tuple<bool, const char *, int> controls[] = {
+        {false, "LabelWD", 72}, {false, "LabelWBD", 48}, {false, "LabelHWBD", 24}, {false, "Label5", 72},
+        {false, "Label1", 304}, {false, "Label2", 304}, {false, "BM", 64}, {false, "BGUI", 64},
+        {false, "DB", 64}, {false, "ASC", 280}, {false, "BD", 280}, {false, "NW", 280},
+        {false, "HentKnapp", 24}, {false, "BitBtn1", 176}, {false, "BitBtn2", 328},
+        {true, "Label2", 16}, {true, "Label1", 16}, {true, "FixKnapp", 16}, {true, "RunKnapp", 104},
+        {true, "sjekkknapp", 184}, {true, "BitBtn1", 264}, {true, "BitBtn2", 344},
+    };
+    for (const auto &[inDialog, name, left] : controls)
+        QTest::addRow("%s %s", inDialog ? "dialog" : "window", name) << inDialog << QString::fromLatin1(name) << left;
+}
+
+// With whatever font stands in for MS Sans Serif, at any scale, a caption is
+// never cut off: its control keeps its designed left edge and is as large as
+// the caption needs.
+void MainWindowTest::captionsFitFromTheirDesignedLeftEdge()
+{
+    QFETCH(bool, inDialog);
+    QFETCH(QString, name);
+    QFETCH(int, left);
+    Windows &w = start();
+    QWidget *window = inDialog ? static_cast<QWidget *>(w.dialog) : w.form.get();
+    auto *control = window->findChild<QWidget *>(name);
+    QVERIFY(control);
+    QCOMPARE(control->x(), left);
+    if (auto *button = qobject_cast<QPushButton *>(control)) {
+        // The caption and the glyph within the button's bevel.
+        QStyleOptionButton option;
+        option.initFrom(button);
+        const QRect room = button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button);
+        const int glyph = button->icon().isNull() ? 0 : button->iconSize().width() + 4;
+        const QString caption = QString(button->text()).remove(QLatin1Char('&'));
+        QVERIFY2(button->fontMetrics().horizontalAdvance(caption) + glyph <= room.width(),
+                 qPrintable(QStringLiteral("%1 in %2").arg(caption).arg(room.width())));
+    } else {
+        const QSize needed = control->sizeHint();
+        QVERIFY2(needed.width() <= control->width(),
+                 qPrintable(QStringLiteral("%1 wide, needs %2").arg(control->width()).arg(needed.width())));
+        if (qobject_cast<QLabel *>(control))
+            QVERIFY(needed.height() <= control->height());
+    }
 }
 
 QTEST_MAIN(MainWindowTest)

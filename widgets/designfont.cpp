@@ -1,5 +1,6 @@
 #include "widgets/designfont.h"
 
+#include <QLabel>
 #include <QStringList>
 
 QFont designFont(int pointSize)
@@ -10,4 +11,12 @@ QFont designFont(int pointSize)
                       QStringLiteral("DejaVu Sans")});
     font.setPointSize(pointSize);
     return font;
+}
+
+void growLabelsToFit(QWidget *window)
+{
+    for (QLabel *label : window->findChildren<QLabel *>()) {
+        if (!label->wordWrap())
+            label->resize(label->size().expandedTo(label->sizeHint()));
+    }
 }
