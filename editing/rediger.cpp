@@ -46,6 +46,8 @@ void TEndreForm::setOriginalText(const QByteArray &line)
 {
     m_original = line;
     ui->original->setText(ansi::decode(line));
+    // setText leaves the cursor at the end, and the field scrolls to show it.
+    ui->original->setCursorPosition(0);
 }
 
 void TEndreForm::setNyText(const QByteArray &line)

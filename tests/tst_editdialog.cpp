@@ -111,6 +111,8 @@ void EditDialogTest::showingSelectsTheValue_data()
     QTest::newRow("no equals sign: all") << QByteArray("@ECHO OFF") << QStringLiteral("@ECHO OFF") << 0;
     QTest::newRow("header") << QByteArray("[boot]") << QStringLiteral("[boot]") << 0;
     QTest::newRow("equals sign at the end") << QByteArray("load=") << QString() << -1;
+    const QByteArray path = "C:\\" + QByteArray("LONGDIR\\").repeated(30) + "DRIVER.SYS";
+    QTest::newRow("longer than the field") << "DEVICE=" + path << QString::fromLatin1(path) << 7;
 }
 
 void EditDialogTest::showingSelectsTheValue()
@@ -124,6 +126,9 @@ void EditDialogTest::showingSelectsTheValue()
         QCOMPARE(ny()->selectedText(), selected);
         QCOMPARE(ny()->selectionStart(), start);
         QVERIFY(ny()->hasFocus());
+        // The read-only original shows the line from its beginning.
+        auto *original = m_windows->dialogChild<QLineEdit>("original");
+        QCOMPARE(original->cursorPositionAt(QPoint(original->contentsRect().left() + 4, original->height() / 2)), 0);
     });
 }
 
