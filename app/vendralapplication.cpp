@@ -6,8 +6,11 @@
 
 VendralApplication::VendralApplication(int &argc, char **argv) : QApplication(argc, argv)
 {
-    setApplicationName(QStringLiteral("vendral"));
-    setApplicationDisplayName(QStringLiteral("Vendral"));
+    // The desktop knows the program as Vendral by these two: the window class
+    // and the menu entry. A display name is not set: Qt would append it to
+    // every caption.
+    setApplicationName(QStringLiteral("Vendral"));
+    setDesktopFileName(QStringLiteral("vendral"));
     setWindowIcon(QIcon(QStringLiteral(":/vendral/vendral.png")));
 }
 

@@ -9,6 +9,7 @@ packages=(
     libqt6test6 qt6-qpa-plugins     # QtTest and the platform plugins (offscreen for tests)
     fonts-liberation2               # a font with the widths of MS Sans Serif
     xvfb xauth                      # a virtual display for the screenshots
+    x11-utils xdotool               # drive it and read window properties (a test, the screenshots)
     desktop-file-utils              # checks the menu entry
     dpkg-dev                        # dpkg-shlibdeps, for the Debian package
     strace                          # proves in a test that nothing is written
