@@ -2,6 +2,8 @@
 #include "ui_msdosform.h"
 
 #include "loading/ansitext.h"
+#include "loading/drivemap.h"
+#include "loading/failure.h"
 #include "widgets/designfont.h"
 #include "editing/editcycle.h"
 #include "widgets/failurereport.h"
@@ -16,6 +18,14 @@
 #include <QShortcut>
 #include <QShowEvent>
 #include <QStyle>
+
+namespace {
+
+const QString kNoDriveC = QStringLiteral(
+    "Ingen stasjon C er oppgitt: start Vendral med --drive C=MAPPE, der MAPPE er en mappe eller et "
+    "diskbilde med PC-ens stasjon C, eller lag et Wine-prefiks (~/.wine eller WINEPREFIX).");
+
+} // namespace
 
 TMsDosForm::TMsDosForm(const DriveMap &drives, QWidget *parent)
     : QWidget(parent), ui(std::make_unique<Ui::TMsDosForm>()), m_drives(drives)
@@ -136,7 +146,15 @@ void TMsDosForm::load(Load &&loadState)
     // typed WinDir names the INI files' directory.
     readFieldsIntoState();
     const auto showResult = qScopeGuard([this] { showStateInFields(); });
-    loadState();
+    try {
+        loadState();
+    } catch (const Failure &) {
+        // Without a drive C: every file fails alike; a new user started the
+        // program without one, and is told how to give it.
+        if (!m_drives.listDirectory("C:\\"))
+            throw Failure(kNoDriveC);
+        throw;
+    }
 }
 
 void TMsDosForm::FormShow()

@@ -10,6 +10,7 @@
 #include <QScrollBar>
 #include <QStyleOptionButton>
 #include <QTabWidget>
+#include <QTextLayout>
 
 namespace {
 
@@ -37,6 +38,8 @@ private slots:
 
     void startLoadsEverythingAndFocusesAvbryt();
     void startWithoutMsDosSysStillShowsTheWindow();
+    void startWithoutADriveSaysWhatToDo();
+    void failureBoxesKeepPathsWholeInTheProgramsFont();
     void escapeEndsTheProgram_data();
     void escapeEndsTheProgram();
     void enterOrSpaceRightAfterStartEndsIt_data();
@@ -100,6 +103,75 @@ void MainWindowTest::startWithoutMsDosSysStillShowsTheWindow()
     // The event loop goes on: the window still answers its buttons.
     QTest::mouseClick(w.child("BitBtn2"), Qt::LeftButton);
     QTRY_VERIFY(!w.form->isVisible());
+}
+
+void MainWindowTest::startWithoutADriveSaysWhatToDo()
+{
+    // No --drive and no Wine prefix: drive C: is a folder that is not there.
+    QTemporaryDir home;
+    DriveMap drives([&home](QChar letter) {
+        return std::make_shared<DirectoryDrive>(home.path() + QStringLiteral("/.wine/dosdevices/") + letter.toLower()
+                                                + QLatin1Char(':'));
+    });
+    Windows w(drives);
+    QVERIFY(w.show());
+    QCOMPARE(m_failures->messages.size(), 1);
+    const QString message = m_failures->messages[0];
+    for (const char *part : {"--drive C=MAPPE", "diskbilde", "Wine-prefiks"})
+        QVERIFY2(message.contains(QLatin1String(part)), qPrintable(message));
+    QVERIFY2(message.endsWith(QLatin1Char('.')) && !message.contains(QLatin1String(". ")), qPrintable(message));
+    // Once the folder is there, "&Hent verdier" reads from it.
+    QDir(home.path()).mkpath(QStringLiteral(".wine/dosdevices/c:"));
+    QFile config(home.path() + QStringLiteral("/.wine/dosdevices/c:/CONFIG.SYS"));
+    QVERIFY(config.open(QIODevice::WriteOnly));
+    config.write("FILES=40\r\n");
+    config.close();
+    QTest::mouseClick(w.child("HentKnapp"), Qt::LeftButton);
+    QCOMPARE(w.list("ConfigMemo")->model()->rowCount(), 1);
+    QVERIFY(!m_failures->messages.last().contains(QLatin1String("--drive")));
+}
+
+// The message box of a failure: the font of the windows, and a path in the
+// message never broken across lines.
+void MainWindowTest::failureBoxesKeepPathsWholeInTheProgramsFont()
+{
+    m_failures.reset(); // the real box
+    const QString missing = QDir::tempPath() + QStringLiteral("/a-folder-with-a-rather-long-name/and-another-one/"
+                                                              "and-a-third/dosdevices/d:");
+    DriveMap drives([&missing](QChar) { return std::make_shared<DirectoryDrive>(missing); });
+    drives.setDrive(QLatin1Char('C'), std::make_shared<DirectoryDrive>(m_drive->dir.path()));
+    m_drive->write(QStringLiteral("MSDOS.SYS"), "[Paths]\r\nWinDir=D:\\WINDOWS\r\n");
+    QStringList seen;
+    Windows w(drives);
+    whileModal([&](QDialog *box) {
+        auto *label = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"));
+        QVERIFY(label);
+        const QString text = label->text();
+        seen.append(QString(text).remove(QChar(0x2060)));
+        const QFontInfo shown(label->font());
+        const QFontInfo program(w.form->font());
+        QCOMPARE(shown.family(), program.family());
+        QCOMPARE(shown.pixelSize(), program.pixelSize());
+        // Lay the text out as the label does: every line after the first
+        // starts after a blank.
+        QTextLayout layout(text, label->font());
+        QTextOption option;
+        option.setWrapMode(label->wordWrap() ? QTextOption::WordWrap : QTextOption::NoWrap);
+        layout.setTextOption(option);
+        layout.beginLayout();
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine())
+            line.setLineWidth(label->contentsRect().width());
+        layout.endLayout();
+        QVERIFY(layout.lineCount() > 1);
+        for (int i = 1; i < layout.lineCount(); ++i) {
+            const int start = layout.lineAt(i).textStart();
+            QVERIFY2(text[start - 1].isSpace(), qPrintable(text.left(start) + QStringLiteral(" | ")));
+        }
+        box->accept();
+    });
+    QVERIFY(w.show());
+    QCOMPARE(seen.size(), 1);
+    QVERIFY2(seen[0].contains(missing), qPrintable(seen[0]));
 }
 
 void MainWindowTest::escapeEndsTheProgram_data()

@@ -1,6 +1,7 @@
 #include "widgets/failurereport.h"
 
 #include "loading/failure.h"
+#include "widgets/designfont.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -8,10 +9,39 @@
 namespace failurereport {
 namespace {
 
+// A path is one word to the reader: between its characters a word joiner
+// keeps the box from wrapping the line after a slash or a backslash.
+QString withPathsKeptWhole(const QString &message)
+{
+    QString shown;
+    shown.reserve(message.size() * 2);
+    qsizetype wordStart = 0;
+    for (qsizetype i = 0; i <= message.size(); ++i) {
+        if (i < message.size() && !message[i].isSpace())
+            continue;
+        const QStringView word = QStringView(message).sliced(wordStart, i - wordStart);
+        if (word.contains(QLatin1Char('/')) || word.contains(QLatin1Char('\\'))) {
+            for (qsizetype c = 0; c < word.size(); ++c) {
+                if (c > 0)
+                    shown += QChar(0x2060); // WORD JOINER
+                shown += word[c];
+            }
+        } else {
+            shown += word;
+        }
+        if (i < message.size())
+            shown += message[i];
+        wordStart = i + 1;
+    }
+    return shown;
+}
+
 void showMessageBox(const QString &message)
 {
-    QMessageBox::critical(QApplication::activeWindow(), QApplication::applicationDisplayName(),
-                          message);
+    QMessageBox box(QMessageBox::Critical, QApplication::applicationDisplayName(), withPathsKeptWhole(message),
+                    QMessageBox::Ok, QApplication::activeWindow());
+    box.setFont(designFont());
+    box.exec();
 }
 
 Sink &currentSink()
