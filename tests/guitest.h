@@ -7,6 +7,8 @@
 #include "scratchdrive.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
+#include <QMenu>
 #include <QStringList>
 #include <QTest>
 #include <QTimer>
@@ -139,4 +141,31 @@ inline void whileModal(std::function<void(QDialog *)> inside)
         if (dialog->isVisible())
             dialog->reject();
     });
+}
+
+enum class MenuItem { Missing, Disabled, Chosen };
+
+// Opens a list's context menu and clicks the item of that caption, if it is
+// there and enabled; the menu is closed in any case.
+inline MenuItem chooseFromContextMenu(LineListView *view, const QString &caption)
+{
+    MenuItem found = MenuItem::Missing;
+    QTimer::singleShot(0, [&found, caption] {
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        if (!menu)
+            return;
+        for (QAction *action : menu->actions()) {
+            if (action->text() != caption)
+                continue;
+            found = action->isEnabled() ? MenuItem::Chosen : MenuItem::Disabled;
+            if (action->isEnabled())
+                QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
+        }
+        if (menu->isVisible())
+            menu->close();
+    });
+    const QPoint at(10, view->viewport()->height() - 3);
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at, view->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(view->viewport(), &event);
+    return found;
 }

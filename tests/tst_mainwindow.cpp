@@ -1,8 +1,11 @@
 // The configuration window through its real widgets: start, keyboard roles,
 // reloading, section navigation and resizing.
+#include "loading/ansitext.h"
 #include "guitest.h"
+#include "testhelpers.h"
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -62,6 +65,8 @@ private slots:
     void windowKeepsItsDesignedPlaceWhereItFits();
     void captionsFitFromTheirDesignedLeftEdge_data();
     void captionsFitFromTheirDesignedLeftEdge();
+    void copyTakesLinesToTheClipboard_data();
+    void copyTakesLinesToTheClipboard();
 
 };
 
@@ -564,6 +569,55 @@ void MainWindowTest::captionsFitFromTheirDesignedLeftEdge()
         if (qobject_cast<QLabel *>(control))
             QVERIFY(needed.height() <= control->height());
     }
+}
+
+void MainWindowTest::copyTakesLinesToTheClipboard_data()
+{
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<QString>("list");
+    const std::pair<const char *, const char *> lists[] = {
+        {"TabSheet3", "msdosmemo"}, {"TabSheet3", "msdoslist"}, {"TabSheet4", "ConfigMemo"},
+        {"TabSheet5", "AutoMemo"}, {"TabSheet6", "Wininimemo"}, {"TabSheet6", "WinIniList"},
+        {"TabSheet7", "systeminimemo"}, {"TabSheet7", "systeminilist"}};
+    for (const auto &[page, list] : lists)
+        QTest::newRow(list) << page << list;
+}
+
+// Ctrl+C copies the selected line; the context menu copies it or all lines
+// as they now stand, joined by the platform's line break.
+void MainWindowTest::copyTakesLinesToTheClipboard()
+{
+    QFETCH(QString, page);
+    QFETCH(QString, list);
+    Windows &w = start();
+    w.child<QTabWidget>("PageControl")->setCurrentWidget(w.child(qPrintable(page)));
+    LineListView *view = w.list(qPrintable(list));
+    QTRY_VERIFY(view->isVisible());
+    LineList *lines = view->lineList();
+    lines->setLine(0, QByteArray("Edited=\xc6\xd8\xc5 ").append(5000, 'x')); // as it now stands, longer than shown
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    clipboard->setText(QStringLiteral("before"));
+    // Nothing selected: nothing to copy.
+    QCOMPARE(lines->selectedIndex(), -1);
+    QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(chooseFromContextMenu(view, QStringLiteral("Kopier linje")), MenuItem::Disabled);
+    QCOMPARE(clipboard->text(), QStringLiteral("before"));
+
+    clickRow(view, 0);
+    QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(clipboard->text(), ansi::decode(lines->line(0)));
+    clickRow(view, 1);
+    QCOMPARE(chooseFromContextMenu(view, QStringLiteral("Kopier linje")), MenuItem::Chosen);
+    QCOMPARE(clipboard->text(), ansi::decode(lines->line(1)));
+
+    QCOMPARE(chooseFromContextMenu(view, QStringLiteral("Kopier alle linjer")), MenuItem::Chosen);
+#ifdef Q_OS_WIN
+    const QByteArray lineBreak = "\r\n";
+#else
+    const QByteArray lineBreak = "\n";
+#endif
+    QCOMPARE(clipboard->text(), ansi::decode(linesOf(*lines).join(lineBreak)));
+    QCOMPARE(lines->selectedIndex(), 1);
 }
 
 QTEST_MAIN(MainWindowTest)

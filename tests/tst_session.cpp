@@ -7,6 +7,7 @@
 #include "guitest.h"
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QCryptographicHash>
 #include <QDirIterator>
 #include <QLabel>
@@ -130,6 +131,13 @@ void SessionTest::aWholeSessionWritesNothing()
     });
     doubleClickRow(config, country);
     QCOMPARE(w.launched, (QList<QByteArray>{"C:\\WINDOWS\\EMM386.EXE"}));
+
+    // The edits carried off through the clipboard: a line, then all lines.
+    clickRow(config, country);
+    QTest::keyClick(config, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("x=C:\\WINDOWS\\EMM386.EXE"));
+    QCOMPARE(chooseFromContextMenu(config, QStringLiteral("Kopier alle linjer")), MenuItem::Chosen);
+    QCOMPARE(QGuiApplication::clipboard()->text().count(QLatin1Char('\n')), config->lineList()->count() - 1);
 
     // Options toggled, a field typed in, a reload, and the end.
     pages->setCurrentWidget(w.child("TabO"));

@@ -3,6 +3,9 @@
 #include "loading/ansitext.h"
 #include "loading/linelist.h"
 
+#include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyledItemDelegate>
@@ -103,6 +106,20 @@ LineListView::LineListView(QWidget *parent) : QListView(parent)
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     setTextElideMode(Qt::ElideNone);
     setItemDelegate(new LineDelegate(this));
+
+    // Vendral writes no file: a line tried out here is carried to the PC by
+    // hand, through the clipboard.
+    m_copyLine = new QAction(QStringLiteral("Kopier linje"), this);
+    // Shown in the menu; the key itself reaches keyPressEvent, as the item
+    // view claims it before any shortcut.
+    m_copyLine->setShortcut(QKeySequence::Copy);
+    m_copyLine->setShortcutContext(Qt::WidgetShortcut);
+    m_copyLine->setEnabled(false);
+    connect(m_copyLine, &QAction::triggered, this, &LineListView::copySelectedLine);
+    auto *copyAll = new QAction(QStringLiteral("Kopier alle linjer"), this);
+    connect(copyAll, &QAction::triggered, this, &LineListView::copyAllLines);
+    addActions({m_copyLine, copyAll});
+    setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
 void LineListView::setLineList(LineList *list)
@@ -114,6 +131,10 @@ void LineListView::setLineList(LineList *list)
     QItemSelectionModel *made = selectionModel();
     setSelectionModel(list->selectionModel());
     delete made;
+    const auto selectionShown = [this] { m_copyLine->setEnabled(m_list->selectedIndex() >= 0); };
+    connect(list->selectionModel(), &QItemSelectionModel::selectionChanged, this, selectionShown);
+    connect(list, &QAbstractItemModel::modelReset, this, selectionShown);
+    selectionShown();
     connect(list, &LineList::selectionSetByProgram, this,
             [this](const QModelIndex &index) { scrollTo(index, QAbstractItemView::EnsureVisible); });
     connect(list, &QAbstractItemModel::modelReset, this, &LineListView::linesChanged);
@@ -176,6 +197,40 @@ void LineListView::linesChanged()
 {
     m_linesWidth = -1;
     m_longLineWidths.clear();
+}
+
+void LineListView::keyPressEvent(QKeyEvent *event)
+{
+    // The item view's own copy takes the current row's shown text, which
+    // may be cut short; the line itself is copied.
+    if (event == QKeySequence::Copy) {
+        copySelectedLine();
+        event->accept();
+        return;
+    }
+    QListView::keyPressEvent(event);
+}
+
+void LineListView::copySelectedLine() const
+{
+    if (m_list && m_list->selectedIndex() >= 0)
+        QGuiApplication::clipboard()->setText(ansi::decode(m_list->selectedLine()));
+}
+
+void LineListView::copyAllLines() const
+{
+#ifdef Q_OS_WIN
+    const QByteArrayView lineBreak = "\r\n";
+#else
+    const QByteArrayView lineBreak = "\n";
+#endif
+    QByteArray text;
+    for (int i = 0, n = m_list ? m_list->count() : 0; i < n; ++i) {
+        if (i > 0)
+            text += lineBreak;
+        text += m_list->lineView(i);
+    }
+    QGuiApplication::clipboard()->setText(ansi::decode(text));
 }
 
 void LineListView::changeEvent(QEvent *event)

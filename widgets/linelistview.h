@@ -8,6 +8,7 @@
 #include <optional>
 
 class LineList;
+class QAction;
 
 // Shows a LineList as a single-selection list. Every line is shown as it is,
 // never cut short: the rows are as wide as the widest line, with a horizontal
@@ -15,7 +16,8 @@ class LineList;
 // widest line that has been on screen). A selection the program sets
 // scrolls just far enough to show the line; a click where there is no line
 // keeps the selection, and a double-click anywhere in the list is reported,
-// whether or not it hit a line.
+// whether or not it hit a line. Ctrl+C and the context menu copy the
+// selected line or all lines, as they now stand, to the clipboard.
 class LineListView : public QListView
 {
     Q_OBJECT
@@ -37,14 +39,18 @@ signals:
     void doubleClicked();
 
 protected:
+    void keyPressEvent(QKeyEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void changeEvent(QEvent *event) override;
 
 private:
     void linesChanged();
+    void copySelectedLine() const;
+    void copyAllLines() const;
 
     LineList *m_list = nullptr;
+    QAction *m_copyLine = nullptr;
     mutable std::optional<LineMetrics> m_metrics;
     mutable int m_linesWidth = -1;
     QHash<int, int> m_longLineWidths;
