@@ -75,13 +75,25 @@ void TMsDosForm::wire()
     };
     static_assert(std::size(handlers) == startupfiles::all.size());
     for (const auto &h : handlers) {
+        const QString key = QLatin1String(h.file.key);
+        const QString where = h.file.fixedPath
+                                  ? QString::fromLatin1(h.file.fixedPath)
+                                  : QString::fromLatin1(h.file.windowsName) + QStringLiteral(" i Windows-mappen");
         LineListView *lines = listView(h.file.linesName);
         lines->setLineList(&(m_state.*h.file.lines));
         on(lines, &LineListView::doubleClicked, h.lineDoubleClick);
+        // What a screen reader says of the list.
+        lines->setAccessibleName(QStringLiteral("Linjer i %1").arg(key));
+        lines->setAccessibleDescription(
+            QStringLiteral("Linjene i %1 slik de står nå. Dobbeltklikk en linje for å endre den.").arg(where));
         if (h.file.sections) {
             LineList *sections = &(m_state.*h.file.sections);
-            listView(h.file.sectionsName)->setLineList(sections);
+            LineListView *view = listView(h.file.sectionsName);
+            view->setLineList(sections);
             on(sections, &LineList::selectionChangedByUser, h.sectionClick);
+            view->setAccessibleName(QStringLiteral("Seksjoner i %1").arg(key));
+            view->setAccessibleDescription(
+                QStringLiteral("Seksjonsoverskriftene i %1. Velg en for å gå til den i linjene.").arg(where));
         }
     }
 

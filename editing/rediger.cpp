@@ -112,9 +112,12 @@ void TEndreForm::nyChange()
 void TEndreForm::sjekkknappClick()
 {
     const CheckResult result = checkLine(nyText(), m_drives);
+    // A screen reader finds the message in the description of its label.
+    const QString message = ansi::decode(result.message);
     if (!result.found) {
         FormShow();
-        ui->fins->setText(ansi::decode(result.message));
+        ui->fins->setText(message);
+        ui->fins->setAccessibleDescription(message);
         ui->fins->show();
         ui->ok->hide();
         ui->RunKnapp->setEnabled(false);
@@ -122,7 +125,8 @@ void TEndreForm::sjekkknappClick()
     }
     // The focus stays on "Sjekk ...", so Enter checks again.
     ui->ok->show();
-    ui->ok->setText(ansi::decode(result.message));
+    ui->ok->setText(message);
+    ui->ok->setAccessibleDescription(message);
     ui->fins->hide();
     if (result.runnable)
         ui->RunKnapp->setEnabled(true);

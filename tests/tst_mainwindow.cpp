@@ -4,6 +4,7 @@
 #include "guitest.h"
 #include "testhelpers.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QLabel>
@@ -65,6 +66,7 @@ private slots:
     void windowKeepsItsDesignedPlaceWhereItFits();
     void captionsFitFromTheirDesignedLeftEdge_data();
     void captionsFitFromTheirDesignedLeftEdge();
+    void screenReaderNamesWhatItReads();
     void copyTakesLinesToTheClipboard_data();
     void copyTakesLinesToTheClipboard();
 
@@ -569,6 +571,68 @@ void MainWindowTest::captionsFitFromTheirDesignedLeftEdge()
         if (qobject_cast<QLabel *>(control))
             QVERIFY(needed.height() <= control->height());
     }
+}
+
+// What a screen reader is told, read through QAccessible: each field is named
+// by its label (whose caption gains no access key), the lists, the BootDelay
+// explanation and the check messages have Norwegian names and descriptions.
+void MainWindowTest::screenReaderNamesWhatItReads()
+{
+    m_drive->write(QStringLiteral("WINDOWS/HIMEM.SYS"), "x");
+    Windows &w = start();
+    const auto name = [](QWidget *widget) { return QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name); };
+    const auto description = [](QWidget *widget) {
+        return QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Description);
+    };
+
+    const std::tuple<bool, const char *, const char *, const char *> labelled[] = {
+        {false, "LabelWD", "WD", "WinDir"}, {false, "LabelWBD", "WBD", "WinBootDir"},
+        {false, "LabelHWBD", "HWBD", "HostWinBootDrv"}, {false, "Label5", "WV", "WinVer"},
+        {true, "Label2", "original", "Original tekst:"}, {true, "Label1", "ny", "Ny tekst"}};
+    for (const auto &[inDialog, labelName, fieldName, caption] : labelled) {
+        QWidget *window = inDialog ? static_cast<QWidget *>(w.dialog) : w.form.get();
+        auto *label = window->findChild<QLabel *>(QLatin1String(labelName));
+        auto *field = window->findChild<QWidget *>(QLatin1String(fieldName));
+        QCOMPARE(label->text(), QLatin1String(caption));
+        QCOMPARE(name(field), QLatin1String(caption));
+        bool labelledBy = false;
+        for (const auto &[other, relation] : QAccessible::queryAccessibleInterface(field)->relations(QAccessible::Label))
+            labelledBy = labelledBy || other->object() == label;
+        QVERIFY2(labelledBy, fieldName);
+    }
+
+    const std::tuple<const char *, const char *, const char *> lists[] = {
+        {"msdosmemo", "Linjer i msdos.sys", "C:\\MSDOS.SYS"}, {"msdoslist", "Seksjoner i msdos.sys", "C:\\MSDOS.SYS"},
+        {"ConfigMemo", "Linjer i config.sys", "C:\\CONFIG.SYS"}, {"AutoMemo", "Linjer i autoexec.bat", "C:\\AUTOEXEC.BAT"},
+        {"Wininimemo", "Linjer i win.ini", "WIN.INI"}, {"WinIniList", "Seksjoner i win.ini", "WIN.INI"},
+        {"systeminimemo", "Linjer i system.ini", "SYSTEM.INI"}, {"systeminilist", "Seksjoner i system.ini", "SYSTEM.INI"}};
+    for (const auto &[list, listName, file] : lists) {
+        QCOMPARE(name(w.list(list)), QLatin1String(listName));
+        QVERIFY2(description(w.list(list)).contains(QLatin1String(file)), qPrintable(description(w.list(list))));
+    }
+
+    const QString explanation = QStringLiteral("Vent i to sekunder for å sjekke om det er trykket på F8 under oppstart.");
+    for (const char *label : {"Label1", "Label2"}) {
+        QCOMPARE(name(w.child(label)), QStringLiteral("Forklaring til BootDelay"));
+        QCOMPARE(description(w.child(label)), explanation);
+    }
+    QCOMPARE(name(w.child("BD")), QStringLiteral("BootDelay"));
+    QCOMPARE(description(w.child("BD")), explanation);
+
+    // The dialog's messages carry what the last check said.
+    auto *fins = w.dialogChild<QLabel>("fins");
+    auto *ok = w.dialogChild<QLabel>("ok");
+    QCOMPARE(name(fins), QStringLiteral("Filen finnes ikke"));
+    QCOMPARE(name(ok), QStringLiteral("Filen finnes"));
+    QVERIFY(!description(fins).isEmpty() && !description(ok).isEmpty());
+    for (const char *line : {"DEVICE=C:\\DOS\\NOPE.SYS", "DEVICE=C:\\WINDOWS\\HIMEM.SYS"}) {
+        w.dialog->setOriginalText(line);
+        w.dialog->setNyText(line);
+        whileModal([&](QDialog *) { QTest::mouseClick(w.dialogChild<QPushButton>("sjekkknapp"), Qt::LeftButton); });
+        w.dialog->exec();
+    }
+    QCOMPARE(description(fins), QStringLiteral("C:\\DOS\\NOPE.SYS finnes ikke !"));
+    QCOMPARE(description(ok), QStringLiteral("C:\\WINDOWS\\HIMEM.SYS finnes."));
 }
 
 void MainWindowTest::copyTakesLinesToTheClipboard_data()
