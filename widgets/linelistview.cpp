@@ -6,6 +6,8 @@
 #include <QAction>
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QContextMenuEvent>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyledItemDelegate>
@@ -119,7 +121,6 @@ LineListView::LineListView(QWidget *parent) : QListView(parent)
     auto *copyAll = new QAction(QStringLiteral("Kopier alle linjer"), this);
     connect(copyAll, &QAction::triggered, this, &LineListView::copyAllLines);
     addActions({m_copyLine, copyAll});
-    setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
 void LineListView::setLineList(LineList *list)
@@ -197,6 +198,15 @@ void LineListView::linesChanged()
 {
     m_linesWidth = -1;
     m_longLineWidths.clear();
+}
+
+void LineListView::contextMenuEvent(QContextMenuEvent *event)
+{
+    // A menu is a window of its own: it gets the list's font, not Qt's.
+    QMenu menu(this);
+    menu.setFont(font());
+    menu.addActions(actions());
+    menu.exec(event->globalPos());
 }
 
 void LineListView::keyPressEvent(QKeyEvent *event)
