@@ -40,6 +40,7 @@ QByteArray extractCheckedPath(QByteArrayView text)
 
 CheckResult checkLine(QByteArrayView text, const DriveMap &drives)
 {
+    const DriveMap::Pass pass(drives);
     CheckResult result;
     result.path = extractCheckedPath(text);
     const QByteArray probes[] = {

@@ -43,6 +43,7 @@ void loadAtStart(ConfigState &state, const DriveMap &drives)
 
 void LoadSequence::HentKnappClick()
 {
+    const DriveMap::Pass pass(m_drives);
     readLines(startupfiles::configSys);
     readLines(startupfiles::autoexecBat);
 

@@ -101,7 +101,7 @@ void DriveTest::readFailuresNameTheFileAndTheReason_data()
     QTest::newRow("missing") << "missing" << "filen finnes ikke";
     QTest::newRow("directory") << "directory" << "det er en mappe, ikke en fil";
     QTest::newRow("fifo") << "fifo" << "det er ikke en vanlig fil";
-    QTest::newRow("symlink loop") << "loop" << "en symbolsk lenke som ikke fører til noen fil";
+    QTest::newRow("symlink loop") << "loop" << "symbolske lenker går i ring";
     QTest::newRow("dangling symlink") << "dangling" << "en symbolsk lenke som ikke fører til noen fil";
 }
 
