@@ -221,8 +221,11 @@ Result<QByteArray> DirectoryDrive::resolve(const QStringList &components) const
             relative = exact;
             continue;
         }
-        if (errno != ENOENT)
-            return Failed{reasonFor(errno)};
+        if (errno != ENOENT) {
+            // Opening a name without reading it needs no right on the file
+            // itself: a refusal here is one of the folders on the way.
+            return Failed{reasonFor(errno, errno == EACCES || errno == EPERM)};
+        }
         QString reason;
         const std::vector<HostEntry> *entries = listing(relative, &reason);
         if (!entries)
