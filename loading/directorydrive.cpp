@@ -184,6 +184,7 @@ const std::vector<DirectoryDrive::HostEntry> *DirectoryDrive::listing(const QByt
         *reason = reasonFor(errno, true);
         return nullptr;
     }
+    ++m_listingsRead;
     std::vector<HostEntry> entries;
     while (const dirent *entry = ::readdir(stream)) {
         const QByteArray bytes(entry->d_name);

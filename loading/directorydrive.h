@@ -28,6 +28,9 @@ public:
     Result<QList<DirEntry>> listDirectory(const QStringList &components) const override;
     std::optional<QString> hostFile(const QStringList &components) const override;
 
+    // How many directories were read from the host so far.
+    int listingsRead() const { return m_listingsRead; }
+
     // The path below the folder, in the host's bytes, that the components
     // name, or why there is none.
     Result<QByteArray> resolve(const QStringList &components) const;
@@ -46,4 +49,5 @@ private:
 
     QByteArray m_root;
     mutable QHash<QByteArray, std::vector<HostEntry>> m_listings;
+    mutable int m_listingsRead = 0;
 };

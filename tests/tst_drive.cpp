@@ -1,6 +1,7 @@
 // DOS paths on a drive kept as a host directory.
 #include "loading/dospath.h"
 #include "loading/failure.h"
+#include "loading/loadsequence.h"
 #include "scratchdrive.h"
 
 #include <QTest>
@@ -24,6 +25,7 @@ private slots:
     void unreadableFile();
     void unmappedAndMissingDrives();
     void otherLettersUseTheirOwnDirectories();
+    void aLoadListsEachFolderOnce();
 };
 
 void DriveTest::parsesDosPaths_data()
@@ -212,6 +214,24 @@ void DriveTest::otherLettersUseTheirOwnDirectories()
     QVERIFY(wine.fileExists("C:\\AUTOEXEC.BAT"));
     QVERIFY(!wine.fileExists("E:\\AUTOEXEC.BAT"));
     qunsetenv("WINEPREFIX");
+}
+
+void DriveTest::aLoadListsEachFolderOnce()
+{
+    // Names in lower case: no exact match, so every lookup needs a listing.
+    ScratchDrive names;
+    for (const char *file : {"config.sys", "autoexec.bat", "msdos.sys", "windows/win.ini", "windows/system.ini"})
+        names.write(QLatin1String(file), "[Paths]\r\nWinDir=C:\\WINDOWS\r\n");
+    auto drive = std::make_shared<DirectoryDrive>(names.dir.path());
+    DriveMap drives(DriveMap::none());
+    drives.setDrive(QLatin1Char('C'), drive);
+    ConfigState state;
+    LoadSequence(state, drives).HentKnappClick();
+    QCOMPARE(state.systeminimemo.count(), 2);
+    QCOMPARE(drive->listingsRead(), 2); // the root and WINDOWS
+    // The next load sees the drive anew.
+    LoadSequence(state, drives).HentKnappClick();
+    QCOMPARE(drive->listingsRead(), 4);
 }
 
 QTEST_GUILESS_MAIN(DriveTest)
