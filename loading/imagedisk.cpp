@@ -49,6 +49,22 @@ Result<DiskMap> vhdMap(std::shared_ptr<PinnedFile> file, int depth, int timeLimi
     }
 }
 
+// Whether every extent lies inside its file: a file cut short fails here,
+// once, rather than at whichever read reaches past its end.
+bool isWhole(const DiskMap &map)
+{
+    for (const DiskMap::Extent &e : map.extents) {
+        if (e.offset + e.length > map.files[static_cast<size_t>(e.file)]->size())
+            return false;
+    }
+    return true;
+}
+
+Failed damaged(const QString &name, const ImageFormat &format)
+{
+    return Failed{QStringLiteral("%1 er et skadet eller avkortet %2-bilde").arg(name, format.name())};
+}
+
 QString convertHint(const QString &name, const ImageFormat &format)
 {
     return QStringLiteral("%1 er et %2-bilde, som vendral ikke leser; gjør det om til et rått bilde, "
@@ -84,6 +100,8 @@ Result<std::unique_ptr<ImageDisk>> ImageDisk::open(const QString &path, int qemu
         Result<DiskMap> map = vhdMap(file, 0, qemuTimeLimitMs);
         if (!map)
             return Failed{map.reason()};
+        if (!isWhole(*map))
+            return damaged(file->name(), format);
         filler = fillerFor(std::move(*map), file->name());
     } else {
         Result<QemuImage> image = QemuImage::open(file, format, head);
@@ -94,6 +112,8 @@ Result<std::unique_ptr<ImageDisk>> ImageDisk::open(const QString &path, int qemu
         if (!map)
             return Failed{map.reason()};
         if (map->has_value()) {
+            if (!isWhole(**map))
+                return damaged(file->name(), format);
             filler = fillerFor(std::move(**map), file->name());
         } else {
             filler = image->converter(qemuTimeLimitMs);
@@ -101,7 +121,7 @@ Result<std::unique_ptr<ImageDisk>> ImageDisk::open(const QString &path, int qemu
         }
     }
     if (size <= 0)
-        return Failed{QStringLiteral("%1 er et skadet eller avkortet %2-bilde").arg(file->name(), format.name())};
+        return damaged(file->name(), format);
     Result<std::unique_ptr<VirtualDisk>> disk = VirtualDisk::create(size, granule, std::move(filler));
     if (!disk)
         return Failed{disk.reason()};

@@ -142,6 +142,8 @@ Qcow2Header qcow2Header(QByteArrayView head)
     h.backingOffset = be64(head, 8);
     h.backingLength = be32(head, 16);
     h.cryptMethod = be32(head, 32);
+    h.l1Entries = be32(head, 36);
+    h.l1Offset = be64(head, 40);
     return h;
 }
 

@@ -38,6 +38,8 @@ struct Qcow2Header
     quint32 cryptMethod = 0;
     quint64 backingOffset = 0; // where the parent's name is kept, 0 for none
     quint32 backingLength = 0;
+    quint32 l1Entries = 0;     // the top table of the cluster map
+    quint64 l1Offset = 0;
 };
 Qcow2Header qcow2Header(QByteArrayView head);
 

@@ -109,6 +109,9 @@ Result<bool> QemuImage::addLayer(const QString &prefix, std::shared_ptr<PinnedFi
                                          "kopi med qemu-img convert først")
                               .arg(m_name)};
         }
+        // QEMU reads a map table cut off by the end of the file as empty.
+        if (h.l1Entries > 0 && (h.l1Offset > quint64(file->size()) || (quint64(file->size()) - h.l1Offset) / 8 < h.l1Entries))
+            return failure(QString());
         if (h.backingOffset != 0) {
             if (h.backingLength == 0 || h.backingLength > 1023)
                 return failure(QString());
