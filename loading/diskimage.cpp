@@ -50,6 +50,9 @@ std::optional<FatLayout> fatLayout(QByteArrayView s)
     FatLayout layout;
     layout.systemBytes = (reserved + fats * fatSectors + rootSectors) * bytesPerSector;
     layout.clusterBytes = sectorsPerCluster * bytesPerSector;
+    layout.fatStart = reserved * bytesPerSector;
+    if (le16(s, 22) == 0)
+        layout.rootCluster = le32(s, 44);
     return layout;
 }
 

@@ -3,6 +3,7 @@
 #include "loading/boundedprocess.h"
 
 #include <QRegularExpression>
+#include <QtEndian>
 
 namespace {
 
@@ -12,6 +13,16 @@ constexpr qint64 kLargestFile = (qint64(1) << 31) - 1;
 QString fileNameOf(const QString &path)
 {
     return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+// mtools would take "*" and "?" as wildcards; a DOS name never holds them.
+bool isPlainPath(const QStringList &components)
+{
+    for (const QString &c : components) {
+        if (c.contains(QLatin1Char('*')) || c.contains(QLatin1Char('?')))
+            return false;
+    }
+    return true;
 }
 
 Failed helperFailed(const Result<ProcessOutput> &run)
@@ -103,30 +114,105 @@ BoundedCommand ImageDrive::mtools(const QString &tool, const QStringList &argume
     return c;
 }
 
-Result<bool> ImageDrive::unpackChainsOf(const QStringList &paths) const
+namespace {
+
+// A name as the listings are keyed: ASCII names without regard to case, as
+// mtools matches them; any other name only as spelled.
+QString nameKey(const QString &name)
 {
-    // "::/WINDOWS <7-9> <31>": the clusters a path's entry holds.
+    for (QChar c : name) {
+        if (c.unicode() > 0x7F)
+            return name;
+    }
+    QString upper = name;
+    for (QChar &c : upper) {
+        if (c >= QLatin1Char('a') && c <= QLatin1Char('z'))
+            c = QChar(c.unicode() - 32);
+    }
+    return upper;
+}
+
+// "::/WINDOWS/WIN.INI <22> <30-31>" or "::/X Root directory or empty file".
+const QRegularExpression &chainLine()
+{
+    static const QRegularExpression line(
+        QStringLiteral("^(::/.*?)((?: <\\d+(?:-\\d+)?>)+| Root directory or empty file)$"));
+    return line;
+}
+
+} // namespace
+
+QList<ByteRange> ImageDrive::clusterRanges(QStringView spans) const
+{
     static const QRegularExpression span(QStringLiteral("<(\\d+)(?:-(\\d+))?>"));
-    const Result<ProcessOutput> run = runBounded(mtools(QStringLiteral("mshowfat"), paths));
-    if (!run || run->exitCode != 0)
-        return Failed{run ? QStringLiteral("filen finnes ikke") : run.reason()};
     QList<ByteRange> ranges;
-    for (const QByteArray &line : run->out.split('\n')) {
-        const QString text = QString::fromUtf8(line);
-        // Skip the path itself, which may hold anything.
-        const int after = text.indexOf(QLatin1Char(' '), text.lastIndexOf(QLatin1Char('/')));
-        QRegularExpressionMatchIterator it = span.globalMatch(text, qMax(after, 0));
-        while (it.hasNext()) {
-            const QRegularExpressionMatch m = it.next();
-            const quint32 first = m.captured(1).toUInt();
-            const quint32 last = m.captured(2).isEmpty() ? first : m.captured(2).toUInt();
-            if (first < 2 || last < first)
+    QRegularExpressionMatchIterator it = span.globalMatch(spans.toString());
+    while (it.hasNext()) {
+        const QRegularExpressionMatch m = it.next();
+        const quint32 first = m.captured(1).toUInt();
+        const quint32 last = m.captured(2).isEmpty() ? first : m.captured(2).toUInt();
+        if (first >= 2 && last >= first)
+            ranges.append({m_offset + m_layout.clusterStart(first), qint64(last - first + 1) * m_layout.clusterBytes});
+    }
+    return ranges;
+}
+
+QList<ByteRange> ImageDrive::rootChain() const
+{
+    // FAT32 keeps the root directory in clusters; the chain is followed
+    // here, in the FAT that is unpacked already.
+    QList<ByteRange> ranges;
+    quint32 cluster = m_layout.rootCluster;
+    for (int step = 0; step < (1 << 16) && cluster >= 2 && cluster < 0x0FFFFFF7; ++step) {
+        const qint64 start = m_offset + m_layout.clusterStart(cluster);
+        if (!ranges.isEmpty() && ranges.last().end() == start)
+            ranges.last().length += m_layout.clusterBytes;
+        else
+            ranges.append({start, m_layout.clusterBytes});
+        const Result<QByteArray> entry = m_disk->read(m_offset + m_layout.fatStart + qint64(cluster) * 4, 4);
+        if (!entry || entry->size() != 4)
+            break;
+        cluster = qFromLittleEndian<quint32>(entry->constData()) & 0x0FFFFFFF;
+    }
+    return ranges;
+}
+
+const ImageDrive::Chains &ImageDrive::listing(const QStringList &directory) const
+{
+    const QString path = mtoolsPath(directory);
+    const auto known = m_listings.constFind(path);
+    if (known != m_listings.cend())
+        return *known;
+    Chains chains;
+    const QString pattern = directory.isEmpty() ? QStringLiteral("::/*") : path + QStringLiteral("/*");
+    const Result<ProcessOutput> run = runBounded(mtools(QStringLiteral("mshowfat"), {pattern}));
+    if (run && run->exitCode == 0) {
+        for (const QByteArray &line : run->out.split('\n')) {
+            const QRegularExpressionMatch m = chainLine().match(QString::fromUtf8(line));
+            if (!m.hasMatch())
                 continue;
-            const qint64 start = m_offset + m_layout.clusterStart(first);
-            ranges.append({start, qint64(last - first + 1) * m_layout.clusterBytes});
+            const QString entry = m.captured(1);
+            const QString name = entry.mid(entry.lastIndexOf(QLatin1Char('/')) + 1);
+            if (name != QLatin1String(".") && name != QLatin1String(".."))
+                chains.insert(nameKey(name), clusterRanges(m.capturedView(2)));
         }
     }
-    return m_disk->ensure(ranges);
+    return *m_listings.insert(path, chains);
+}
+
+Result<QList<ByteRange>> ImageDrive::chainOf(const QStringList &components) const
+{
+    const Chains &siblings = listing(components.mid(0, components.size() - 1));
+    const auto found = siblings.constFind(nameKey(components.last()));
+    if (found != siblings.cend())
+        return *found;
+    const Result<ProcessOutput> run = runBounded(mtools(QStringLiteral("mshowfat"), {mtoolsPath(components)}));
+    if (!run)
+        return Failed{run.reason()};
+    const QRegularExpressionMatch m = chainLine().match(QString::fromUtf8(run->out.trimmed()));
+    if (run->exitCode != 0 || !m.hasMatch())
+        return Failed{QStringLiteral("filen finnes ikke")};
+    return clusterRanges(m.capturedView(2));
 }
 
 Result<bool> ImageDrive::unpackDirectories(const QStringList &components, bool withLast) const
@@ -139,8 +225,10 @@ Result<bool> ImageDrive::unpackDirectories(const QStringList &components, bool w
         const QString path = mtoolsPath(directory);
         if (m_unpackedDirectories.contains(path))
             continue;
-        const Result<bool> done = unpackChainsOf({path});
-        if (!done)
+        Result<QList<ByteRange>> chain = depth == 0 ? Result<QList<ByteRange>>(rootChain()) : chainOf(directory);
+        if (!chain)
+            return Failed{chain.reason()};
+        if (const Result<bool> done = m_disk->ensure(*chain); !done)
             return done;
         m_unpackedDirectories.insert(path);
     }
@@ -156,11 +244,8 @@ int ImageDrive::kindOf(const QStringList &components, QString *reason) const
     };
     if (components.isEmpty())
         return fail(QStringLiteral("det er en mappe, ikke en fil"), 0);
-    // mtools would take these as wildcards; a DOS name never holds them.
-    for (const QString &c : components) {
-        if (c.contains(QLatin1Char('*')) || c.contains(QLatin1Char('?')))
-            return fail(QStringLiteral("filen finnes ikke"), -1);
-    }
+    if (!isPlainPath(components))
+        return fail(QStringLiteral("filen finnes ikke"), -1);
     if (const Result<bool> ready = unpackDirectories(components, false); !ready)
         return fail(ready.reason(), -1);
     // "mdir -b" names a file by the path asked for, and lists a directory's
@@ -180,15 +265,18 @@ int ImageDrive::kindOf(const QStringList &components, QString *reason) const
 
 Result<QByteArray> ImageDrive::readFile(const QStringList &components) const
 {
+    // mtype would print every file of a directory: a file it must be.
     QString reason;
     if (kindOf(components, &reason) != 1)
         return Failed{reason};
-    const QString path = mtoolsPath(components);
     if (m_disk->isVirtual()) {
-        if (const Result<bool> unpacked = unpackChainsOf({path}); !unpacked)
+        const Result<QList<ByteRange>> chain = chainOf(components);
+        if (!chain)
+            return Failed{chain.reason()};
+        if (const Result<bool> unpacked = m_disk->ensure(*chain); !unpacked)
             return Failed{unpacked.reason()};
     }
-    Result<ProcessOutput> run = runBounded(mtools(QStringLiteral("mtype"), {path}));
+    Result<ProcessOutput> run = runBounded(mtools(QStringLiteral("mtype"), {mtoolsPath(components)}));
     if (!run || run->exitCode != 0)
         return helperFailed(run);
     return std::move(run.value().out);

@@ -4,6 +4,7 @@
 #include "loading/drive.h"
 #include "loading/imagedisk.h"
 
+#include <QHash>
 #include <QSet>
 
 #include <memory>
@@ -23,8 +24,8 @@ public:
     // How long a helper program may take before it is stopped.
     struct Limits
     {
-        int mtoolsMs = 30000;
-        int qemuMs = 60000;
+        int mtoolsMs = 15000;
+        int qemuMs = 30000;
     };
 
     // Opens the FAT volume of an image (partition 0: the active FAT one, or
@@ -53,14 +54,24 @@ private:
     BoundedCommand mtools(const QString &tool, const QStringList &arguments) const;
     // Whether the path names a file (1), a directory (0) or nothing (-1).
     int kindOf(const QStringList &components, QString *reason) const;
-    // Unpacks, for a virtual disk, what mtools reads to find the path's
-    // directories (`withLast`: the last component's too) or the file.
+
+    // What a virtual disk must hold before mtools can find a path: the
+    // clusters of each directory on the way (`withLast`: the last
+    // component's too), unpacked from the image.
+    using Chains = QHash<QString, QList<ByteRange>>;
     Result<bool> unpackDirectories(const QStringList &components, bool withLast) const;
-    Result<bool> unpackChainsOf(const QStringList &paths) const;
+    // The clusters of a file or directory, as its directory's listing gives
+    // them (one mshowfat per directory), else as mshowfat gives them for
+    // the path itself (a short name, a name spelled differently).
+    Result<QList<ByteRange>> chainOf(const QStringList &components) const;
+    const Chains &listing(const QStringList &directory) const;
+    QList<ByteRange> rootChain() const;
+    QList<ByteRange> clusterRanges(QStringView spans) const;
 
     std::unique_ptr<ImageDisk> m_disk;
     qint64 m_offset;
     diskimage::FatLayout m_layout;
     Limits m_limits;
     mutable QSet<QString> m_unpackedDirectories;
+    mutable QHash<QString, Chains> m_listings;
 };
