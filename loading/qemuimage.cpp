@@ -84,7 +84,8 @@ Result<bool> QemuImage::addLayer(const QString &prefix, std::shared_ptr<PinnedFi
         if (file->size() > kLargestDescriptor)
             return failure(QString());
         qint64 sectors = 0;
-        const Result<QByteArray> text = rewriteDescriptor(*file, file->readAt(0, kLargestDescriptor), &sectors);
+        QList<int> extentFiles;
+        const Result<QByteArray> text = rewriteDescriptor(*file, file->readAt(0, kLargestDescriptor), &sectors, &extentFiles);
         if (!text)
             return Failed{text.reason()};
         Result<std::shared_ptr<MemoryFile>> memory = MemoryFile::holding(*text);
@@ -94,6 +95,8 @@ Result<bool> QemuImage::addLayer(const QString &prefix, std::shared_ptr<PinnedFi
         m_options.append({prefix + QStringLiteral("file.driver"), QStringLiteral("file")});
         m_options.append({prefix + QStringLiteral("file.filename"), (*memory)->procPath()});
         m_options.append({prefix + QStringLiteral("file.locking"), QStringLiteral("off")});
+        for (int extent : extentFiles)
+            m_options.append({prefix + QStringLiteral("extents.%1.locking").arg(extent), QStringLiteral("off")});
         if (depth == 0)
             m_size = sectors * 512;
         return true;
@@ -146,8 +149,11 @@ Result<bool> QemuImage::addLayer(const QString &prefix, std::shared_ptr<PinnedFi
                     depth + 1);
 }
 
-Result<QByteArray> QemuImage::rewriteDescriptor(const PinnedFile &file, QByteArray text, qint64 *sectors)
+Result<QByteArray> QemuImage::rewriteDescriptor(const PinnedFile &file, QByteArray text, qint64 *sectors,
+                                                QList<int> *extentFiles)
 {
+    static const QRegularExpression anyExtent(QStringLiteral("^\\s*(?:RW|RDONLY|NOACCESS)\\s"));
+    int extents = 0;
     // RW 4192256 SPARSE "disk-s001.vmdk"   /   parentFileNameHint="base.vmdk"
     static const QRegularExpression extent(QStringLiteral("^(\\s*(?:RW|RDONLY|NOACCESS)\\s+(\\d+)\\s+\\w+\\s+)\"([^\"]*)\""));
     static const QRegularExpression hint(QStringLiteral("^(\\s*parentFileNameHint\\s*=\\s*)\"([^\"]*)\""));
@@ -155,6 +161,10 @@ Result<QByteArray> QemuImage::rewriteDescriptor(const PinnedFile &file, QByteArr
     for (QByteArray &line : lines) {
         const QString l = QString::fromUtf8(line);
         QRegularExpressionMatch m = extent.match(l);
+        const bool isExtent = anyExtent.match(l).hasMatch();
+        if (m.hasMatch())
+            extentFiles->append(extents);
+        extents += isExtent ? 1 : 0;
         if (m.hasMatch()) {
             *sectors += m.captured(2).toLongLong();
             const Result<std::shared_ptr<PinnedFile>> part = openRelated(file, m.captured(3), false);

@@ -41,7 +41,7 @@ private:
     using Options = QList<std::pair<QString, QString>>;
     Result<bool> addLayer(const QString &prefix, std::shared_ptr<PinnedFile> file, const ImageFormat &format,
                           QByteArrayView head, int depth);
-    Result<QByteArray> rewriteDescriptor(const PinnedFile &file, QByteArray text, qint64 *sectors);
+    Result<QByteArray> rewriteDescriptor(const PinnedFile &file, QByteArray text, qint64 *sectors, QList<int> *extentFiles);
     Result<std::shared_ptr<PinnedFile>> openRelated(const PinnedFile &from, const QString &name, bool parent);
     QString options(const QString &prefix) const;
 

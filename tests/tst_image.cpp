@@ -15,6 +15,7 @@
 #include <QJsonObject>
 #include <QStandardPaths>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTest>
 
 #include <csignal>
@@ -211,6 +212,36 @@ bool processGone(qint64 pid)
     // Gone, or a zombie waiting for its reaper.
     const QByteArray stat = readAll(QStringLiteral("/proc/%1/stat").arg(pid));
     return stat.isEmpty() || stat.contains(") Z ");
+}
+
+// The calls of a report on `image`, under strace, that open a file for
+// writing or change one; opening the program's own memory (a memfd) is no
+// write. Empty without strace.
+QStringList writesOfAReportOn(const QString &image)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("strace")).isEmpty())
+        return {};
+    QTemporaryDir dir;
+    const QString log = dir.filePath(QStringLiteral("trace"));
+    QProcess strace;
+    strace.start(QStringLiteral("strace"), {QStringLiteral("-f"), QStringLiteral("-qq"), QStringLiteral("-y"),
+                                            QStringLiteral("-o"), log, QStringLiteral("-e"), QStringLiteral("trace=%file,%desc"),
+                                            qEnvironmentVariable("VENDRAL_BINARY"), QStringLiteral("--drive"),
+                                            QStringLiteral("C=") + image, QStringLiteral("--report")});
+    if (!strace.waitForFinished(60000))
+        return {QStringLiteral("strace did not finish")};
+    static const QRegularExpression opensForWriting(QStringLiteral("(open|openat|openat2|creat)\\(.*(O_WRONLY|O_RDWR|O_CREAT|O_TRUNC)"));
+    static const QRegularExpression changes(QStringLiteral(
+        "(^|[^a-z_])(mkdir|mkdirat|rmdir|unlink|unlinkat|rename|renameat2?|link|linkat|symlink|symlinkat|truncate|"
+        "chmod|fchmodat|chown|fchownat|lchown|utimes|utimensat|futimesat|mknod|mknodat|setxattr|lsetxattr|removexattr)\\("));
+    QStringList writes;
+    for (const QByteArray &line : readAll(log).split('\n')) {
+        const QString call = QString::fromUtf8(line);
+        if ((opensForWriting.match(call).hasMatch() && !call.contains(QLatin1String("</memfd:")))
+            || changes.match(call).hasMatch())
+            writes.append(call);
+    }
+    return writes;
 }
 
 QByteArray reportOn(const QString &image)
@@ -511,6 +542,7 @@ void ImageTest::everyFormatReadsLikeTheRawImage()
     if (format != QLatin1String("fixed vhd")) // read where it lies
         QVERIFY((*drive)->unpackedBytes() > 0);
 
+    QCOMPARE(writesOfAReportOn(image), QStringList());
     for (const QString &f : files)
         QCOMPARE(fingerprint(QFileInfo(image).path() + QLatin1Char('/') + f), before[f]); // never written
 }
