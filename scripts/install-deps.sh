@@ -13,6 +13,7 @@ packages=(
     dpkg-dev                        # dpkg-shlibdeps, for the Debian package
     strace                          # proves in a test that nothing is written
     mtools                          # reads drives kept as disk images
+    qemu-utils                      # qemu-img: reads QCOW2, VHD, VDI and VMDK images
 )
 packages+=("$@")
 
