@@ -1,5 +1,6 @@
 // Vendral's speed and memory, measured: each case prints its median and its
 // ratio to a floor measured in the same run, and whether it meets its target.
+#include "bench/imagebench.h"
 #include "loading/configstate.h"
 #include "loading/directorydrive.h"
 #include "loading/drivemap.h"
@@ -315,5 +316,7 @@ int main(int argc, char **argv)
         }
         std::printf("(%.1f MB of text on the large drive)\n", bytes / 1048576.0);
     }
+
+    benchImages(sample);
     return 0;
 }

@@ -12,8 +12,10 @@ packages=(
     x11-utils xdotool               # drive it and read window properties (a test, the screenshots)
     desktop-file-utils              # checks the menu entry
     dpkg-dev                        # dpkg-shlibdeps, for the Debian package
+    lintian appstream               # check the Debian package and its AppStream metadata
     strace                          # proves in a test that nothing is written
     mtools                          # reads drives kept as disk images
+    qemu-utils                      # qemu-img: reads QCOW2, VHD, VDI and VMDK images
 )
 packages+=("$@")
 
