@@ -10,7 +10,7 @@ VendralApplication::VendralApplication(int &argc, char **argv) : QApplication(ar
     // and the menu entry. A display name is not set: Qt would append it to
     // every caption.
     setApplicationName(QStringLiteral("Vendral"));
-    setDesktopFileName(QStringLiteral("vendral"));
+    setDesktopFileName(QStringLiteral(VENDRAL_APP_ID));
     setWindowIcon(QIcon(QStringLiteral(":/vendral/vendral.png")));
 }
 

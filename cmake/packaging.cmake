@@ -2,9 +2,8 @@
 # its manual page, and the licence and changelog a Debian package carries.
 include(GNUInstallDirs)
 
-# One id names the menu entry and the AppStream component, so that software
-# centres tie the two together.
-set(VENDRAL_APP_ID io.github.vendral.Vendral)
+# VENDRAL_APP_ID (set at the top) names the menu entry and the AppStream
+# component, so that software centres tie the two together.
 set(VENDRAL_HOMEPAGE https://github.com/vendral/vendral)
 
 # Manual pages and changelogs are installed compressed with `gzip -9n`: best
