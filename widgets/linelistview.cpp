@@ -163,8 +163,8 @@ int LineListView::linesWidth() const
     if (m_linesWidth < 0) {
         m_linesWidth = 0;
         // A list of ordinary size is measured whole, so its scroll bar is
-        // there from the start; the lines of a longer one are measured as
-        // they come into view, which keeps its load as fast as before.
+        // there from the start; the lines of a list of megabytes are measured
+        // as they come into view, so that its load costs no pass over them.
         if (m_list && m_list->bytesHeld() <= kMeasuredWhole) {
             qreal widest = 0;
             for (int i = 0, n = m_list->count(); i < n; ++i)
