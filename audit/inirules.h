@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QList>
+
+// The files the lines of SYSTEM.INI and WIN.INI make Windows load, read one
+// line after another so each key is taken in the section it stands in.
+// Section names and keys compare without regard to case.
+class IniRules
+{
+public:
+    enum class Kind { SystemIni, WinIni };
+    explicit IniRules(Kind kind) : m_kind(kind) {}
+
+    // SYSTEM.INI: [boot] shell=, each name of drivers=, every *.drv= and
+    // *.fon=; [386Enh] device= unless it names a built-in "*device".
+    // WIN.INI: [windows] load= and run=, each program of the list.
+    QList<QByteArrayView> step(QByteArrayView line);
+
+private:
+    enum class Section { Other, Boot, Enhanced, Windows };
+
+    void systemIni(QByteArrayView key, QByteArrayView value, QList<QByteArrayView> &names) const;
+
+    Kind m_kind;
+    Section m_section = Section::Other;
+};

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "audit/auditfinding.h"
+#include "audit/directorycache.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QList>
+
+#include <optional>
+
+struct ConfigState;
+class DriveMap;
+class LineList;
+
+// Every file the machine's start-up would load, looked for on its drives:
+// the Windows directories of MSDOS.SYS, the drivers and programs of
+// CONFIG.SYS and AUTOEXEC.BAT, and what SYSTEM.INI and WIN.INI name, each
+// looked for where DOS or Windows would look. The Windows directory is the
+// one MSDOS.SYS names. Each directory is listed at most once per audit.
+class StartupAudit
+{
+public:
+    StartupAudit(const ConfigState &state, const DriveMap &drives);
+
+    // Every file, in load order (MSDOS.SYS, CONFIG.SYS, AUTOEXEC.BAT,
+    // SYSTEM.INI, WIN.INI), then by line.
+    AuditFindings run();
+    AuditFindings auditFile(StartupFile file);
+    // One line, in the context the lines before it set (section, PATH).
+    AuditFindings auditLine(StartupFile file, int line);
+
+    int listingsMade() const { return m_cache.listingsMade(); }
+
+private:
+    const LineList &lines(StartupFile file) const;
+    AuditFindings msDosSys();
+    void configSys(int line, AuditFindings &out);
+    void autoexecBat(class BatchRun &batch, int line, AuditFindings &out);
+    void ini(StartupFile file, class IniRules &rules, int line, AuditFindings &out);
+    const QList<QByteArray> &windowsProgramDirectories();
+
+    // Looks for a name: where it says, or else in each of the directories;
+    // without an extension, with each of the extensions in turn.
+    AuditFinding look(StartupFile file, int line, QByteArrayView written, QByteArrayView name,
+                      const QList<QByteArray> &directories, const QList<QByteArrayView> &extensions);
+    bool probe(const DirectoryCache::Listing &directory, QByteArrayView name,
+               const QList<QByteArrayView> &extensions, AuditFinding &finding);
+
+    const ConfigState &m_state;
+    DirectoryCache m_cache;
+    QByteArray m_winDir;
+    QList<QByteArray> m_root, m_vxdDirectories, m_systemDirectories, m_fontDirectories;
+    std::optional<QList<QByteArray>> m_windowsProgramDirectories; // needs AUTOEXEC.BAT's PATH
+    QByteArray m_probe;
+};
