@@ -2,90 +2,119 @@
 
 #include "loading/ansitext.h"
 
-#include <QFileInfo>
+#include <QStringList>
 
-std::optional<CommandLine> CommandLine::parse(const QStringList &arguments, QString *error)
+namespace {
+
+// Every mode but the window: its option, the value it takes and what it does.
+// The usage text and the one-mode error are made from this list.
+struct ModeOption
+{
+    CommandLine::Mode mode;
+    const char *option;
+    const char *value; // nullptr when the option takes none
+    const char *help;
+    bool inSynopsis;   // a command of its own, shown in the usage's first line
+};
+
+const ModeOption kModes[] = {
+    {CommandLine::Mode::Report, "--report", nullptr, "les de fem oppstartsfilene og skriv dem ut som JSON", true},
+    {CommandLine::Mode::Check, "--check", "LINJE", "sjekk om filen linjen nevner finnes, som JSON", true},
+    {CommandLine::Mode::Help, "--help", nullptr, "vis denne hjelpen", false},
+    {CommandLine::Mode::Version, "--version", nullptr, "vis versjonen", false},
+};
+
+QString optionWithValue(const char *option, const char *value)
+{
+    return value ? QStringLiteral("%1 %2").arg(QLatin1String(option), QLatin1String(value))
+                 : QLatin1String(option);
+}
+
+QString oneModeOnly()
+{
+    QStringList options;
+    for (const ModeOption &m : kModes)
+        options.append(QLatin1String(m.option));
+    const QString last = options.takeLast();
+    return QStringLiteral("bare én av %1 og %2").arg(options.join(QStringLiteral(", ")), last);
+}
+
+QString shown(const QByteArray &argument) { return QString::fromUtf8(argument); }
+
+} // namespace
+
+Result<CommandLine> CommandLine::parse(const QList<QByteArray> &arguments)
 {
     CommandLine result;
-    const auto fail = [error](const QString &message) {
-        *error = message;
-        return std::nullopt;
-    };
     bool modeSet = false;
-    const auto setMode = [&](Mode mode) {
-        if (modeSet)
-            return false;
-        result.mode = mode;
-        modeSet = true;
-        return true;
-    };
     for (qsizetype i = 0; i < arguments.size(); ++i) {
-        const QString &arg = arguments[i];
-        const auto value = [&](const QString &name) -> std::optional<QString> {
-            if (arg.startsWith(name + QLatin1Char('=')))
-                return arg.mid(name.size() + 1);
+        const QByteArray &arg = arguments[i];
+        // "--name=value" or "--name value".
+        const auto value = [&](const char *name) -> std::optional<QByteArray> {
+            const QByteArray prefix = QByteArray(name).append('=');
+            if (arg.startsWith(prefix))
+                return arg.mid(prefix.size());
             if (arg == name && i + 1 < arguments.size())
                 return arguments[++i];
             return std::nullopt;
         };
-        if (arg == QLatin1String("--drive") || arg.startsWith(QLatin1String("--drive="))) {
-            const std::optional<QString> driveValue = value(QStringLiteral("--drive"));
-            if (!driveValue)
-                return fail(QStringLiteral("--drive trenger X=MAPPE eller X=BILDE"));
-            const QChar letter = driveValue->isEmpty() ? QChar() : driveValue->at(0).toUpper();
-            if (driveValue->size() < 3 || driveValue->at(1) != QLatin1Char('=') || letter < QLatin1Char('A')
-                || letter > QLatin1Char('Z'))
-                return fail(QStringLiteral("--drive %1: ventet X=MAPPE eller X=BILDE, for eksempel C=/mnt/win98").arg(*driveValue));
-            const QString path = driveValue->mid(2);
-            if (QFileInfo(path).isDir()) {
-                result.drives.append({letter, path, false, 0});
-                continue;
+        if (arg == "--drive" || arg.startsWith("--drive=")) {
+            const std::optional<QByteArray> drive = value("--drive");
+            if (!drive)
+                return Failed{QStringLiteral("--drive trenger X=MAPPE eller X=BILDE")};
+            const char letter = drive->isEmpty() ? 0 : ansi::upperByte((*drive)[0]);
+            if (drive->size() < 3 || drive->at(1) != '=' || letter < 'A' || letter > 'Z')
+                return Failed{QStringLiteral("--drive %1: ventet X=MAPPE eller X=BILDE, for eksempel C=/mnt/win98").arg(shown(*drive))};
+            for (const DriveArgument &earlier : std::as_const(result.drives)) {
+                if (earlier.letter == QLatin1Char(letter))
+                    return Failed{QStringLiteral("--drive %1: er gitt mer enn én gang").arg(QLatin1Char(letter))};
             }
-            // IMAGE#N names partition N of a disk image.
-            QString image = path;
-            int partition = 0;
-            const qsizetype hash = path.lastIndexOf(QLatin1Char('#'));
-            if (hash > 0 && !QFileInfo(path).isFile()) {
-                bool number = false;
-                partition = path.mid(hash + 1).toInt(&number);
-                if (!number || partition < 1 || partition > 4)
-                    return fail(QStringLiteral("--drive %1: partisjonsnummeret må være 1 til 4").arg(*driveValue));
-                image = path.left(hash);
-            }
-            if (!QFileInfo(image).isFile())
-                return fail(QStringLiteral("--drive %1: %2 er verken en mappe eller et diskbilde").arg(letter).arg(path));
-            result.drives.append({letter, image, true, partition});
-        } else if (arg == QLatin1String("--report")) {
-            if (!setMode(Mode::Report))
-                return fail(QStringLiteral("bare én av --report, --check, --help og --version"));
-        } else if (arg == QLatin1String("--check") || arg.startsWith(QLatin1String("--check="))) {
-            const std::optional<QString> line = value(QStringLiteral("--check"));
-            if (!line)
-                return fail(QStringLiteral("--check trenger en linje"));
-            if (!setMode(Mode::Check))
-                return fail(QStringLiteral("bare én av --report, --check, --help og --version"));
-            result.checkLine = ansi::encode(*line);
-        } else if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
-            setMode(Mode::Help);
-        } else if (arg == QLatin1String("--version")) {
-            setMode(Mode::Version);
-        } else {
-            return fail(QStringLiteral("ukjent argument: %1 (se --help)").arg(arg));
+            result.drives.append({QLatin1Char(letter), drive->mid(2)});
+            continue;
         }
+        const ModeOption *mode = nullptr;
+        for (const ModeOption &m : kModes) {
+            if (arg == m.option || (m.value && arg.startsWith(QByteArray(QByteArray(m.option) + '='))))
+                mode = &m;
+        }
+        if (!mode && arg == "-h")
+            mode = &kModes[2];
+        if (!mode)
+            return Failed{QStringLiteral("ukjent argument: %1 (se --help)").arg(shown(arg))};
+        std::optional<QByteArray> modeValue;
+        if (mode->value) {
+            modeValue = value(mode->option);
+            if (!modeValue)
+                return Failed{QStringLiteral("%1 trenger en linje").arg(QLatin1String(mode->option))};
+        }
+        if (modeSet && !(mode->mode == Mode::Help || mode->mode == Mode::Version))
+            return Failed{oneModeOnly()};
+        if (modeSet)
+            continue; // --help and --version give way to the mode already named
+        result.mode = mode->mode;
+        modeSet = true;
+        if (mode->mode == Mode::Check)
+            result.checkLine = ansi::encode(QString::fromUtf8(*modeValue));
     }
     return result;
 }
 
 QString CommandLine::usage()
 {
-    return QStringLiteral(
-        "Bruk: vendral [--drive X=STED]... [--report | --check LINJE]\n"
-        "Viser oppstartsoppsettet til en Windows 95/98-PC. Ingen fil blir skrevet.\n"
-        "\n"
-        "  --drive X=STED   stasjon X: er denne mappen, eller diskbildet (BILDE eller BILDE#N\n"
-        "                   for partisjon N), lest med mtools; kan gjentas\n"
-        "  --report         les de fem oppstartsfilene og skriv dem ut som JSON\n"
-        "  --check LINJE    sjekk om filen linjen nevner finnes, som JSON\n"
-        "  --help           vis denne hjelpen\n"
-        "  --version        vis versjonen\n");
+    QStringList synopsis;
+    QString options = QStringLiteral("  %1 %2\n                   %3\n")
+                          .arg(QStringLiteral("--drive X=STED").leftJustified(16),
+                               QStringLiteral("stasjon X: er denne mappen, eller diskbildet (BILDE eller BILDE#N"),
+                               QStringLiteral("for partisjon N), lest med mtools; kan gjentas"));
+    for (const ModeOption &m : kModes) {
+        if (m.inSynopsis)
+            synopsis.append(optionWithValue(m.option, m.value));
+        options += QStringLiteral("  %1 %2\n").arg(optionWithValue(m.option, m.value).leftJustified(16),
+                                                   QString::fromUtf8(m.help));
+    }
+    return QStringLiteral("Bruk: vendral [--drive X=STED]... [%1]\n"
+                          "Viser oppstartsoppsettet til en Windows 95/98-PC. Ingen fil blir skrevet.\n"
+                          "\n")
+               .arg(synopsis.join(QStringLiteral(" | ")))
+           + options;
 }

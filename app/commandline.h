@@ -1,35 +1,32 @@
 #pragma once
 
+#include "loading/result.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
-#include <QStringList>
-
-#include <optional>
 
 // What the command line asks for. Without arguments the program is just its
-// window, on the host's own drives.
+// window, on the host's own drives. Arguments arrive as the bytes the system
+// gave them, so a folder whose name is not UTF-8 can still be named.
 struct CommandLine
 {
     enum class Mode { Window, Report, Check, Help, Version };
 
-    // A drive's directory, or a disk image (with a partition number, 0 for
-    // the image's own choice) when the path names a regular file.
+    // One --drive X=LOCATION: a directory, or a disk image (IMAGE or IMAGE#N).
     struct DriveArgument
     {
         QChar letter;
-        QString path;
-        bool image = false;
-        int partition = 0;
+        QByteArray location;
     };
 
     Mode mode = Mode::Window;
     QList<DriveArgument> drives;
     QByteArray checkLine; // for --check, as Windows-1252 bytes
 
-    // The arguments after the program's name; nothing, and *error says why
-    // in one line, when they are unknown or malformed.
-    static std::optional<CommandLine> parse(const QStringList &arguments, QString *error);
+    // The arguments after the program's name, or why they are unknown or
+    // malformed, in one line.
+    static Result<CommandLine> parse(const QList<QByteArray> &arguments);
 
     static QString usage();
 };

@@ -1,102 +1,162 @@
 #include "app/headless.h"
 
+#include "app/commandline.h"
+#include "app/driveoption.h"
+#include "app/jsonwriter.h"
+#include "editing/filecheck.h"
 #include "loading/ansitext.h"
 #include "loading/configstate.h"
-#include "loading/drivemap.h"
 #include "loading/failure.h"
-#include "editing/filecheck.h"
 #include "loading/loadsequence.h"
+#include "loading/startupfiles.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-
-#include <cstdio>
+#include <algorithm>
+#include <functional>
+#include <utility>
+#include <vector>
 
 namespace headless {
 namespace {
 
-QJsonArray linesJson(const LineList &list)
+void writeLines(JsonWriter &json, const LineList &list)
 {
-    QJsonArray lines;
+    json.beginArray();
     for (int i = 0; i < list.count(); ++i)
-        lines.append(ansi::decode(list.lineView(i)));
-    return lines;
+        json.value(ansi::decode(list.lineView(i)));
+    json.endArray();
 }
 
-QJsonObject fileJson(const LineList &lines)
+void writeFile(JsonWriter &json, const ConfigState &s, const StartupFile &file)
 {
-    return {{QStringLiteral("lines"), linesJson(lines)}};
+    json.beginObject();
+    json.key(u"lines");
+    writeLines(json, s.*file.lines);
+    if (file.sections) {
+        json.key(u"sections");
+        writeLines(json, s.*file.sections);
+    }
+    json.endObject();
 }
 
-QJsonObject fileJson(const LineList &lines, const LineList &sections)
+// The members of an object, written in the order of their names, as a JSON
+// document orders them.
+using Members = std::vector<std::pair<QString, std::function<void()>>>;
+
+void writeObject(JsonWriter &json, Members members)
 {
-    return {{QStringLiteral("lines"), linesJson(lines)},
-            {QStringLiteral("sections"), linesJson(sections)}};
+    std::sort(members.begin(), members.end(),
+              [](const auto &a, const auto &b) { return a.first < b.first; });
+    json.beginObject();
+    for (const auto &[name, write] : members) {
+        json.key(name);
+        write();
+    }
+    json.endObject();
 }
 
-void print(const QJsonObject &object)
+int report(const DriveMap &drives)
 {
-    const QByteArray json = QJsonDocument(object).toJson(QJsonDocument::Indented);
-    std::fwrite(json.constData(), 1, static_cast<size_t>(json.size()), stdout);
-    std::fflush(stdout);
+    ConfigState state;
+    QString error;
+    try {
+        loadAtStart(state, drives);
+    } catch (const Failure &failure) {
+        error = failure.message();
+    }
+    JsonWriter json(stdout);
+    writeReport(json, state, error);
+    return error.isNull() ? 0 : 1;
+}
+
+int check(const QByteArray &line, const DriveMap &drives)
+{
+    const CheckResult result = checkLine(line, drives);
+    JsonWriter json(stdout);
+    writeCheck(json, result);
+    return result.found ? 0 : 1;
 }
 
 } // namespace
 
-QJsonObject reportJson(const ConfigState &s, const QString &error)
+void writeReport(JsonWriter &json, const ConfigState &s, const QString &error)
 {
-    return {
-        {QStringLiteral("WinDir"), ansi::decode(s.WD)},
-        {QStringLiteral("WinBootDir"), ansi::decode(s.WBD)},
-        {QStringLiteral("HostWinBootDrv"), ansi::decode(s.HWBD)},
-        {QStringLiteral("WinVer"), ansi::decode(s.WV)},
-        {QStringLiteral("BootMulti"), s.BM},
-        {QStringLiteral("BootGUI"), s.BGUI},
-        {QStringLiteral("DoubleBuffer"), s.DB},
-        {QStringLiteral("AutoScan"), s.ASC},
-        {QStringLiteral("BootDelay"), s.BD},
-        {QStringLiteral("Network"), s.NW},
-        {QStringLiteral("msdos.sys"), fileJson(s.msdosmemo, s.msdoslist)},
-        {QStringLiteral("config.sys"), fileJson(s.ConfigMemo)},
-        {QStringLiteral("autoexec.bat"), fileJson(s.AutoMemo)},
-        {QStringLiteral("win.ini"), fileJson(s.Wininimemo, s.WinIniList)},
-        {QStringLiteral("system.ini"), fileJson(s.systeminimemo, s.systeminilist)},
-        {QStringLiteral("error"), error.isNull() ? QJsonValue(QJsonValue::Null) : QJsonValue(error)},
+    const auto text = [&json](const QByteArray &value) { return [&json, &value] { json.value(ansi::decode(value)); }; };
+    const auto flag = [&json](bool value) { return [&json, value] { json.value(value); }; };
+    Members members{
+        {QStringLiteral("WinDir"), text(s.WD)},
+        {QStringLiteral("WinBootDir"), text(s.WBD)},
+        {QStringLiteral("HostWinBootDrv"), text(s.HWBD)},
+        {QStringLiteral("WinVer"), text(s.WV)},
+        {QStringLiteral("BootMulti"), flag(s.BM)},
+        {QStringLiteral("BootGUI"), flag(s.BGUI)},
+        {QStringLiteral("DoubleBuffer"), flag(s.DB)},
+        {QStringLiteral("AutoScan"), flag(s.ASC)},
+        {QStringLiteral("BootDelay"), flag(s.BD)},
+        {QStringLiteral("Network"), flag(s.NW)},
+        {QStringLiteral("error"), [&json, &error] {
+             if (error.isNull())
+                 json.null();
+             else
+                 json.value(error);
+         }},
     };
+    for (const StartupFile *file : startupfiles::all)
+        members.emplace_back(QLatin1String(file->key), [&json, &s, file] { writeFile(json, s, *file); });
+    writeObject(json, std::move(members));
 }
 
-QJsonObject checkJson(const CheckResult &r)
+void writeCheck(JsonWriter &json, const CheckResult &r)
 {
-    return {
-        {QStringLiteral("path"), ansi::decode(r.path)},
-        {QStringLiteral("found"), r.found},
-        {QStringLiteral("message"), ansi::decode(r.message)},
-        {QStringLiteral("runnable"), r.runnable},
-        {QStringLiteral("runPath"), r.found ? QJsonValue(ansi::decode(r.runPath))
-                                            : QJsonValue(QJsonValue::Null)},
-    };
+    writeObject(json, {
+        {QStringLiteral("path"), [&] { json.value(ansi::decode(r.path)); }},
+        {QStringLiteral("found"), [&] { json.value(r.found); }},
+        {QStringLiteral("message"), [&] { json.value(ansi::decode(r.message)); }},
+        {QStringLiteral("runnable"), [&] { json.value(r.runnable); }},
+        {QStringLiteral("runPath"), [&] {
+             if (r.found)
+                 json.value(ansi::decode(r.runPath));
+             else
+                 json.null();
+         }},
+    });
 }
 
-int runReport(const DriveMap &drives)
+int refuse(const QString &reason)
 {
-    // The same load as the window's first showing.
-    ConfigState state;
-    state.BootDelayFlag = true;
-    QString error;
-    try {
-        LoadSequence(state, drives).HentKnappClick();
-    } catch (const Failure &failure) {
-        error = failure.message();
+    QString line = QStringLiteral("vendral: ");
+    for (const QChar c : reason) {
+        const char16_t u = c.unicode();
+        if (u == '\n')
+            line += QLatin1String("\\n");
+        else if (u < 0x20 || (u >= 0x7F && u <= 0x9F))
+            line += QStringLiteral("\\x%1").arg(u, 2, 16, QLatin1Char('0'));
+        else
+            line += c;
     }
-    print(reportJson(state, error));
-    return error.isNull() ? 0 : 1;
+    std::fputs(line.toUtf8().append('\n').constData(), stderr);
+    return 2;
 }
 
-int runCheck(const QByteArray &line, const DriveMap &drives)
+int run(const CommandLine &options)
 {
-    const CheckResult result = checkLine(line, drives);
-    print(checkJson(result));
-    return result.found ? 0 : 1;
+    switch (options.mode) {
+    case CommandLine::Mode::Help:
+        std::fputs(CommandLine::usage().toUtf8().constData(), stdout);
+        return 0;
+    case CommandLine::Mode::Version:
+        std::fputs("vendral " VENDRAL_VERSION "\n", stdout);
+        return 0;
+    case CommandLine::Mode::Report:
+    case CommandLine::Mode::Check:
+    case CommandLine::Mode::Window:
+        break;
+    }
+    const Result<DriveMap> drives = openDrives(options.drives);
+    if (!drives)
+        return refuse(drives.reason());
+    if (options.mode == CommandLine::Mode::Check)
+        return check(options.checkLine, *drives);
+    return report(*drives);
 }
 
 } // namespace headless

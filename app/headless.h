@@ -1,22 +1,29 @@
 #pragma once
 
-#include <QByteArray>
-#include <QJsonObject>
 #include <QString>
 
-struct CheckResult;
-struct ConfigState;
-class DriveMap;
+#include <cstdio>
 
-// The window's load and the edit dialog's check, run without a window, with
-// their results as JSON on standard output.
+struct CheckResult;
+struct CommandLine;
+struct ConfigState;
+class JsonWriter;
+
+// The commands that run without a window: the load and the edit dialog's
+// check with their results as JSON on standard output, the usage and the
+// version.
 namespace headless {
 
-QJsonObject reportJson(const ConfigState &state, const QString &error);
-QJsonObject checkJson(const CheckResult &result);
+// Runs the command the command line names (any mode but the window) and
+// gives the exit code: 0 when the load completed or the file was found, 1
+// otherwise, 2 when a drive cannot be opened.
+int run(const CommandLine &options);
 
-// Exit codes: 0 when the load completed (the file was found), 1 otherwise.
-int runReport(const DriveMap &drives);
-int runCheck(const QByteArray &line, const DriveMap &drives);
+void writeReport(JsonWriter &json, const ConfigState &state, const QString &error);
+void writeCheck(JsonWriter &json, const CheckResult &result);
+
+// Prints "vendral: " and the reason on one line of standard error (control
+// characters made visible) and gives the exit code for bad arguments, 2.
+int refuse(const QString &reason);
 
 } // namespace headless

@@ -9,6 +9,7 @@
 #include "loading/loadsequence.h"
 #include "editing/rediger.h"
 #include "loading/sectionnavigation.h"
+#include "loading/startupfiles.h"
 
 #include <QScopeGuard>
 #include <QShortcut>
@@ -33,15 +34,6 @@ TMsDosForm::TMsDosForm(const DriveMap &drives, QWidget *parent)
     ui->BitBtn1->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
     ui->BitBtn2->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
 
-    ui->msdosmemo->setLineList(&m_state.msdosmemo);
-    ui->msdoslist->setLineList(&m_state.msdoslist);
-    ui->ConfigMemo->setLineList(&m_state.ConfigMemo);
-    ui->AutoMemo->setLineList(&m_state.AutoMemo);
-    ui->Wininimemo->setLineList(&m_state.Wininimemo);
-    ui->WinIniList->setLineList(&m_state.WinIniList);
-    ui->systeminimemo->setLineList(&m_state.systeminimemo);
-    ui->systeminilist->setLineList(&m_state.systeminilist);
-
     wire();
 }
 
@@ -55,14 +47,34 @@ void TMsDosForm::wire()
     };
     on(ui->HentKnapp, &QPushButton::clicked, &TMsDosForm::HentKnappClick);
     on(ui->BitBtn2, &QPushButton::clicked, &TMsDosForm::BitBtn2Click);
-    on(&m_state.msdoslist, &LineList::selectionChangedByUser, &TMsDosForm::msdoslistClick);
-    on(&m_state.WinIniList, &LineList::selectionChangedByUser, &TMsDosForm::WinIniListDblClick);
-    on(&m_state.systeminilist, &LineList::selectionChangedByUser, &TMsDosForm::systeminilistClick);
-    on(ui->msdosmemo, &LineListView::doubleClicked, &TMsDosForm::msdosmemoDblClick);
-    on(ui->ConfigMemo, &LineListView::doubleClicked, &TMsDosForm::ConfigMemoDblClick);
-    on(ui->AutoMemo, &LineListView::doubleClicked, &TMsDosForm::AutoMemoDblClick);
-    on(ui->Wininimemo, &LineListView::doubleClicked, &TMsDosForm::WininimemoDblClick);
-    on(ui->systeminimemo, &LineListView::doubleClicked, &TMsDosForm::systeminimemoDblClick);
+
+    // Each start-up file's lists are shown in the views of the same names; a
+    // double-click on the full list and a click on a section header run the
+    // file's own handlers.
+    using Handler = void (TMsDosForm::*)();
+    const struct
+    {
+        const StartupFile &file;
+        Handler lineDoubleClick;
+        Handler sectionClick;
+    } handlers[] = {
+        {startupfiles::msdosSys, &TMsDosForm::msdosmemoDblClick, &TMsDosForm::msdoslistClick},
+        {startupfiles::configSys, &TMsDosForm::ConfigMemoDblClick, nullptr},
+        {startupfiles::autoexecBat, &TMsDosForm::AutoMemoDblClick, nullptr},
+        {startupfiles::winIni, &TMsDosForm::WininimemoDblClick, &TMsDosForm::WinIniListDblClick},
+        {startupfiles::systemIni, &TMsDosForm::systeminimemoDblClick, &TMsDosForm::systeminilistClick},
+    };
+    static_assert(std::size(handlers) == startupfiles::all.size());
+    for (const auto &h : handlers) {
+        LineListView *lines = listView(h.file.linesName);
+        lines->setLineList(&(m_state.*h.file.lines));
+        on(lines, &LineListView::doubleClicked, h.lineDoubleClick);
+        if (h.file.sections) {
+            LineList *sections = &(m_state.*h.file.sections);
+            listView(h.file.sectionsName)->setLineList(sections);
+            on(sections, &LineList::selectionChangedByUser, h.sectionClick);
+        }
+    }
 
     // Escape anywhere in the window presses "&Avbryt".
     auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
@@ -95,20 +107,32 @@ void TMsDosForm::focusFirstTabStop()
     }
 }
 
+LineListView *TMsDosForm::listView(const char *name) const
+{
+    auto *view = findChild<LineListView *>(QLatin1String(name));
+    if (!view)
+        qFatal("the window has no list named %s", name);
+    return view;
+}
+
+template <typename Load>
+void TMsDosForm::load(Load &&loadState)
+{
+    // The load works on plain values so it also runs without a window; a
+    // typed WinDir names the INI files' directory.
+    readFieldsIntoState();
+    const auto showResult = qScopeGuard([this] { showStateInFields(); });
+    loadState();
+}
+
 void TMsDosForm::FormShow()
 {
-    m_state.BootDelayFlag = true;
-    HentKnappClick();
+    load([this] { loadAtStart(m_state, m_drives); });
 }
 
 void TMsDosForm::HentKnappClick()
 {
-    // The load works on plain values so it also runs without a window; the
-    // fields go in before it (a typed WinDir names the INI files' directory)
-    // and come back out after it, also when a file fails.
-    readFieldsIntoState();
-    const auto showResult = qScopeGuard([this] { showStateInFields(); });
-    LoadSequence(m_state, m_drives).HentKnappClick();
+    load([this] { LoadSequence(m_state, m_drives).HentKnappClick(); });
 }
 
 void TMsDosForm::BitBtn2Click()
@@ -149,23 +173,15 @@ void TMsDosForm::showStateInFields()
     ui->NW->setChecked(m_state.NW);
 }
 
-void TMsDosForm::msdoslistClick()
+void TMsDosForm::goToSection(const StartupFile &file)
 {
-    sectionnavigation::goToSection(m_state.msdoslist, m_state.msdosmemo,
-                                   sectionnavigation::Scrolling::Plain);
+    sectionnavigation::goToSection(m_state.*file.sections, m_state.*file.lines, file.scrolling);
 }
 
-void TMsDosForm::WinIniListDblClick()
-{
-    sectionnavigation::goToSection(m_state.WinIniList, m_state.Wininimemo,
-                                   sectionnavigation::Scrolling::LookAhead);
-}
-
-void TMsDosForm::systeminilistClick()
-{
-    sectionnavigation::goToSection(m_state.systeminilist, m_state.systeminimemo,
-                                   sectionnavigation::Scrolling::LookAhead);
-}
+void TMsDosForm::msdoslistClick() { goToSection(startupfiles::msdosSys); }
+// Bound to the click of WinIniList, like its two companions.
+void TMsDosForm::WinIniListDblClick() { goToSection(startupfiles::winIni); }
+void TMsDosForm::systeminilistClick() { goToSection(startupfiles::systemIni); }
 
 void TMsDosForm::msdosmemoDblClick()
 {

@@ -12,6 +12,7 @@ class TMsDosForm;
 class DriveMap;
 class LineListView;
 class TEndreForm;
+struct StartupFile;
 
 // The configuration window and the owner of all of the program's state: the
 // values read from MSDOS.SYS (shown in the text fields and check boxes of the
@@ -29,9 +30,10 @@ public:
     // The edit dialog, created once after this window and reused for every edit.
     void setEditDialog(TEndreForm *dialog) { EndreForm = dialog; }
 
-    ConfigState &state() { return m_state; }
-    bool BootDelayFlag() const { return m_state.BootDelayFlag; }
+protected:
+    void showEvent(QShowEvent *event) override;
 
+private:
     // Handlers.
     void FormShow();
     void HentKnappClick();
@@ -45,11 +47,13 @@ public:
     void WininimemoDblClick();
     void systeminimemoDblClick();
 
-protected:
-    void showEvent(QShowEvent *event) override;
-
-private:
     void wire();
+    LineListView *listView(const char *name) const;
+    // Runs a load on the state: the fields go in before it and come back out
+    // after it, also when a file fails.
+    template <typename Load>
+    void load(Load &&loadState);
+    void goToSection(const StartupFile &file);
     void readFieldsIntoState();
     void showStateInFields();
     void editLine(LineList &list);

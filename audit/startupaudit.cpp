@@ -17,9 +17,9 @@ const QList<QByteArrayView> kNoExtensions;
 const QList<QByteArrayView> kDosProgram = {".COM", ".EXE", ".BAT"};
 const QList<QByteArrayView> kWindowsProgram = {".EXE", ".COM", ".BAT"};
 
-IniRules::Kind iniKind(StartupFile file)
+IniRules::Kind iniKind(const StartupFile &file)
 {
-    return file == StartupFile::SystemIni ? IniRules::Kind::SystemIni : IniRules::Kind::WinIni;
+    return &file == &startupfiles::systemIni ? IniRules::Kind::SystemIni : IniRules::Kind::WinIni;
 }
 
 } // namespace
@@ -38,22 +38,21 @@ StartupAudit::StartupAudit(const ConfigState &state, const DriveMap &drives)
 AuditFindings StartupAudit::run()
 {
     AuditFindings findings;
-    for (StartupFile file : {StartupFile::MsDosSys, StartupFile::ConfigSys, StartupFile::AutoexecBat,
-                             StartupFile::SystemIni, StartupFile::WinIni})
-        findings += auditFile(file);
+    for (const StartupFile *file : kLoadOrder)
+        findings += auditFile(*file);
     return findings;
 }
 
-AuditFindings StartupAudit::auditFile(StartupFile file)
+AuditFindings StartupAudit::auditFile(const StartupFile &file)
 {
-    if (file == StartupFile::MsDosSys)
+    if (&file == &startupfiles::msdosSys)
         return msDosSys();
     AuditFindings findings;
     const int count = lines(file).count();
-    if (file == StartupFile::ConfigSys) {
+    if (&file == &startupfiles::configSys) {
         for (int i = 0; i < count; ++i)
             configSys(i, findings);
-    } else if (file == StartupFile::AutoexecBat) {
+    } else if (&file == &startupfiles::autoexecBat) {
         BatchRun batch(m_state.WD, m_state.WBD);
         for (int i = 0; i < count; ++i)
             autoexecBat(batch, i, findings);
@@ -65,31 +64,25 @@ AuditFindings StartupAudit::auditFile(StartupFile file)
     return findings;
 }
 
-AuditFindings StartupAudit::auditLine(StartupFile file, int line)
+AuditFindings StartupAudit::auditLine(const StartupFile &file, int line)
 {
     AuditFindings findings;
     const LineList &list = lines(file);
     if (line < 0 || line >= list.count())
         return findings;
-    switch (file) {
-    case StartupFile::MsDosSys:
+    if (&file == &startupfiles::msdosSys) {
         for (const AuditFinding &finding : msDosSys()) {
             if (finding.line == line)
                 findings.append(finding);
         }
-        break;
-    case StartupFile::ConfigSys:
+    } else if (&file == &startupfiles::configSys) {
         configSys(line, findings);
-        break;
-    case StartupFile::AutoexecBat: {
+    } else if (&file == &startupfiles::autoexecBat) {
         BatchRun batch(m_state.WD, m_state.WBD);
         for (int i = 0; i < line; ++i)
             (void)batch.step(list.lineView(i));
         autoexecBat(batch, line, findings);
-        break;
-    }
-    case StartupFile::SystemIni:
-    case StartupFile::WinIni: {
+    } else {
         IniRules rules(iniKind(file));
         for (int i = line - 1; i >= 0; --i) {
             if (trimLeft(list.lineView(i)).startsWith('[')) {
@@ -98,27 +91,8 @@ AuditFindings StartupAudit::auditLine(StartupFile file, int line)
             }
         }
         ini(file, rules, line, findings);
-        break;
-    }
     }
     return findings;
-}
-
-const LineList &StartupAudit::lines(StartupFile file) const
-{
-    switch (file) {
-    case StartupFile::MsDosSys:
-        return m_state.msdosmemo;
-    case StartupFile::ConfigSys:
-        return m_state.ConfigMemo;
-    case StartupFile::AutoexecBat:
-        return m_state.AutoMemo;
-    case StartupFile::SystemIni:
-        return m_state.systeminimemo;
-    case StartupFile::WinIni:
-        break;
-    }
-    return m_state.Wininimemo;
 }
 
 AuditFindings StartupAudit::msDosSys()
@@ -154,7 +128,7 @@ AuditFindings StartupAudit::msDosSys()
         if (line < 0)
             return;
         const DirectoryCache::Listing &listing = m_cache.directory(value);
-        findings.append({StartupFile::MsDosSys, line, written.toByteArray(), listing.path, listing.listed});
+        findings.append({&startupfiles::msdosSys, line, written.toByteArray(), listing.path, listing.listed});
     };
     directory(winDirLine, winDir, m_state.WD);
     directory(winBootDirLine, winBootDir, m_state.WBD);
@@ -167,22 +141,22 @@ void StartupAudit::configSys(int line, AuditFindings &out)
 {
     const QByteArrayView name = configSysFile(m_state.ConfigMemo.lineView(line));
     if (!name.isEmpty())
-        out.append(look(StartupFile::ConfigSys, line, name, name, m_root, kNoExtensions));
+        out.append(look(startupfiles::configSys, line, name, name, m_root, kNoExtensions));
 }
 
 void StartupAudit::autoexecBat(BatchRun &batch, int line, AuditFindings &out)
 {
     const std::optional<BatchRun::Program> program = batch.step(m_state.AutoMemo.lineView(line));
     if (program) {
-        out.append(look(StartupFile::AutoexecBat, line, program->written, program->name,
+        out.append(look(startupfiles::autoexecBat, line, program->written, program->name,
                         batch.searchDirectories(), kDosProgram));
     }
 }
 
-void StartupAudit::ini(StartupFile file, IniRules &rules, int line, AuditFindings &out)
+void StartupAudit::ini(const StartupFile &file, IniRules &rules, int line, AuditFindings &out)
 {
     for (const QByteArrayView name : rules.step(lines(file).lineView(line))) {
-        if (file == StartupFile::WinIni) {
+        if (&file == &startupfiles::winIni) {
             out.append(look(file, line, name, name, windowsProgramDirectories(), kWindowsProgram));
             continue;
         }
@@ -207,10 +181,10 @@ const QList<QByteArray> &StartupAudit::windowsProgramDirectories()
     return *m_windowsProgramDirectories;
 }
 
-AuditFinding StartupAudit::look(StartupFile file, int line, QByteArrayView written, QByteArrayView name,
+AuditFinding StartupAudit::look(const StartupFile &file, int line, QByteArrayView written, QByteArrayView name,
                                 const QList<QByteArray> &directories, const QList<QByteArrayView> &extensions)
 {
-    AuditFinding finding{file, line, written.toByteArray(), {}, false};
+    AuditFinding finding{&file, line, written.toByteArray(), {}, false};
     if (hasDirectory(name)) {
         qsizetype cut = std::max(name.lastIndexOf('\\'), name.lastIndexOf('/'));
         if (cut < 0)

@@ -2,6 +2,7 @@
 
 #include "audit/auditfinding.h"
 #include "audit/directorycache.h"
+#include "loading/startupfiles.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -9,9 +10,7 @@
 
 #include <optional>
 
-struct ConfigState;
 class DriveMap;
-class LineList;
 
 // Every file the machine's start-up would load, looked for on its drives:
 // the Windows directories of MSDOS.SYS, the drivers and programs of
@@ -26,23 +25,23 @@ public:
     // Every file, in load order (MSDOS.SYS, CONFIG.SYS, AUTOEXEC.BAT,
     // SYSTEM.INI, WIN.INI), then by line.
     AuditFindings run();
-    AuditFindings auditFile(StartupFile file);
+    AuditFindings auditFile(const StartupFile &file);
     // One line, in the context the lines before it set (section, PATH).
-    AuditFindings auditLine(StartupFile file, int line);
+    AuditFindings auditLine(const StartupFile &file, int line);
 
     int listingsMade() const { return m_cache.listingsMade(); }
 
 private:
-    const LineList &lines(StartupFile file) const;
+    const LineList &lines(const StartupFile &file) const { return m_state.*file.lines; }
     AuditFindings msDosSys();
     void configSys(int line, AuditFindings &out);
     void autoexecBat(class BatchRun &batch, int line, AuditFindings &out);
-    void ini(StartupFile file, class IniRules &rules, int line, AuditFindings &out);
+    void ini(const StartupFile &file, class IniRules &rules, int line, AuditFindings &out);
     const QList<QByteArray> &windowsProgramDirectories();
 
     // Looks for a name: where it says, or else in each of the directories;
     // without an extension, with each of the extensions in turn.
-    AuditFinding look(StartupFile file, int line, QByteArrayView written, QByteArrayView name,
+    AuditFinding look(const StartupFile &file, int line, QByteArrayView written, QByteArrayView name,
                       const QList<QByteArray> &directories, const QList<QByteArrayView> &extensions);
     bool probe(const DirectoryCache::Listing &directory, QByteArrayView name,
                const QList<QByteArrayView> &extensions, AuditFinding &finding);

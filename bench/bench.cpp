@@ -6,6 +6,7 @@
 #include "editing/filecheck.h"
 #include "widgets/linelistview.h"
 #include "loading/loadsequence.h"
+#include "loading/startupfiles.h"
 #include "app/msdosform.h"
 #include "editing/rediger.h"
 #include "app/vendralapplication.h"
@@ -26,7 +27,14 @@
 
 namespace {
 
-const char *const kFiles[] = {"CONFIG.SYS", "AUTOEXEC.BAT", "MSDOS.SYS", "WINDOWS/WIN.INI", "WINDOWS/SYSTEM.INI"};
+// Where each start-up file lies below the drive's root, with WinDir C:\WINDOWS.
+QString hostPath(const QString &root, const StartupFile &file)
+{
+    ConfigState windows;
+    windows.WD = "C:\\WINDOWS";
+    return root + QLatin1Char('/')
+           + QString::fromLatin1(file.dosPath(windows).sliced(3)).replace(QLatin1Char('\\'), QLatin1Char('/'));
+}
 
 double medianMs(int runs, const std::function<void()> &work)
 {
@@ -109,18 +117,18 @@ void writeLargeDrive(const QString &root)
 qint64 textBytes(const QString &root)
 {
     qint64 total = 0;
-    for (const char *f : kFiles)
-        total += QFileInfo(root + QLatin1Char('/') + QLatin1String(f)).size();
+    for (const StartupFile *file : startupfiles::all)
+        total += QFileInfo(hostPath(root, *file)).size();
     return total;
 }
 
 // Reading the same bytes and splitting them into lines with a plain loop.
 void floorLoad(const QString &root)
 {
-    for (const char *f : kFiles) {
-        QFile file(root + QLatin1Char('/') + QLatin1String(f));
+    for (const StartupFile *f : startupfiles::all) {
+        QFile file(hostPath(root, *f));
         if (!file.open(QIODevice::ReadOnly))
-            qFatal("cannot read %s", f);
+            qFatal("cannot read %s", f->key);
         const QByteArray bytes = file.readAll();
         std::vector<qsizetype> starts;
         starts.push_back(0);
@@ -184,7 +192,7 @@ int child(const QString &mode, const QString &drive, int argc, char **argv)
         return 0;
     }
     TMsDosForm form(drives);
-    TEndreForm dialog(drives, &form);
+    TEndreForm dialog(drives, {}, &form);
     form.setEditDialog(&dialog);
     form.show();
     return QTest::qWaitForWindowExposed(&form) ? 0 : 1;

@@ -5,13 +5,14 @@
 #include "widgets/designfont.h"
 #include "widgets/failurereport.h"
 #include "editing/filecheck.h"
-#include "editing/programlauncher.h"
+#include "editing/fixrule.h"
 
 #include <QScreen>
 #include <QStyle>
 
-TEndreForm::TEndreForm(const DriveMap &drives, QWidget *parent)
-    : QDialog(parent), ui(std::make_unique<Ui::TEndreForm>()), m_drives(drives)
+TEndreForm::TEndreForm(const DriveMap &drives, Launcher launcher, QWidget *parent)
+    : QDialog(parent), ui(std::make_unique<Ui::TEndreForm>()), m_drives(drives),
+      m_launcher(std::move(launcher))
 {
     ui->setupUi(this);
     setFont(designFont());
@@ -25,8 +26,6 @@ TEndreForm::TEndreForm(const DriveMap &drives, QWidget *parent)
     setFixedSize(430, 165);
     ui->BitBtn1->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
     ui->BitBtn2->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
-
-    m_launcher = [this](const QByteArray &runPath) { openProgram(runPath, m_drives); };
 
     using failurereport::guarded;
     connect(ui->ny, &QLineEdit::textChanged, this, [this] { guarded([this] { nyChange(); }); });
@@ -44,6 +43,7 @@ TEndreForm::~TEndreForm() = default;
 
 void TEndreForm::setOriginalText(const QByteArray &line)
 {
+    m_original = line;
     ui->original->setText(ansi::decode(line));
 }
 
@@ -127,11 +127,6 @@ void TEndreForm::RunKnappClick()
 
 void TEndreForm::FixKnappClick()
 {
-    // Both tests look at the original line, so pressing "Fix" again gives the
-    // same text; when both apply, the display line wins.
-    const QByteArray u = ansi::upper(ansi::encode(ui->original->text()));
-    if (u.contains("COUNTRY="))
-        ui->ny->setText(QStringLiteral("Country=047,850,c:\\windows\\command\\country.sys"));
-    if (u.contains("DEVICE=") && u.contains("DISPLAY.SYS"))
-        ui->ny->setText(QStringLiteral("Device=c:\\windows\\command\\display.sys con=(ega,,1)"));
+    if (const std::optional<QByteArray> fixed = fixedLine(m_original))
+        setNyText(*fixed);
 }

@@ -24,7 +24,7 @@ public:
     // Receives RunPath when "Kjør .." is pressed.
     using Launcher = std::function<void(const QByteArray &runPath)>;
 
-    explicit TEndreForm(const DriveMap &drives, QWidget *parent = nullptr);
+    TEndreForm(const DriveMap &drives, Launcher launcher, QWidget *parent = nullptr);
     ~TEndreForm() override;
 
     void setOriginalText(const QByteArray &line);
@@ -32,8 +32,12 @@ public:
     QByteArray nyText() const;
     const QByteArray &RunPath() const { return m_runPath; }
 
-    void setLauncher(Launcher launcher) { m_launcher = std::move(launcher); }
+    void setVisible(bool visible) override;
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
     // Handlers.
     void FormShow();
     void nyChange();
@@ -41,14 +45,9 @@ public:
     void RunKnappClick();
     void FixKnappClick();
 
-    void setVisible(bool visible) override;
-
-protected:
-    void showEvent(QShowEvent *event) override;
-
-private:
     const std::unique_ptr<Ui::TEndreForm> ui;
     const DriveMap &m_drives;
-    Launcher m_launcher;
+    const Launcher m_launcher;
+    QByteArray m_original;
     QByteArray m_runPath;
 };

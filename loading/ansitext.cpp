@@ -35,14 +35,14 @@ constexpr std::array<unsigned char, 256> makeUpperTable()
 
 constexpr std::array<unsigned char, 256> kUpper = makeUpperTable();
 
-} // namespace
-
 QChar decodeByte(unsigned char byte)
 {
     if (byte >= 0x80 && byte < 0xA0)
         return QChar(kHighControls[byte - 0x80]);
     return QChar(static_cast<char16_t>(byte));
 }
+
+} // namespace
 
 QString decode(QByteArrayView bytes)
 {

@@ -10,7 +10,6 @@
 // PC's own code page does, without ever changing a string's length.
 namespace ansi {
 
-QChar decodeByte(unsigned char byte);
 QString decode(QByteArrayView bytes);
 
 // Characters outside Windows-1252 become '?'.

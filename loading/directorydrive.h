@@ -10,8 +10,6 @@ class DirectoryDrive : public Drive
 public:
     explicit DirectoryDrive(QString root);
 
-    const QString &root() const { return m_root; }
-
     Result<QByteArray> readFile(const QStringList &components) const override;
     bool fileExists(const QStringList &components) const override;
     Result<QList<DirEntry>> listDirectory(const QStringList &components) const override;

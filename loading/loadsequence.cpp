@@ -2,6 +2,7 @@
 
 #include "loading/ansitext.h"
 #include "loading/drivemap.h"
+#include "loading/startupfiles.h"
 
 #include <cstring>
 
@@ -34,14 +35,20 @@ LoadSequence::LoadSequence(ConfigState &state, const DriveMap &drives)
 {
 }
 
+void loadAtStart(ConfigState &state, const DriveMap &drives)
+{
+    state.BootDelayFlag = true;
+    LoadSequence(state, drives).HentKnappClick();
+}
+
 void LoadSequence::HentKnappClick()
 {
-    m.ConfigMemo.replaceWithText(m_drives.readFile("C:\\CONFIG.SYS"));
-    m.AutoMemo.replaceWithText(m_drives.readFile("C:\\AUTOEXEC.BAT"));
+    readLines(startupfiles::configSys);
+    readLines(startupfiles::autoexecBat);
 
     // The whole file is read at once, so the lists are only emptied once it
     // could be opened and read.
-    m_msdosText = m_drives.readFile("C:\\MSDOS.SYS");
+    m_msdosText = m_drives.readFile(startupfiles::msdosSys.dosPath(m));
     m_msdos = LineReader(m_msdosText);
     CurrentLine.clear();
     m.msdosmemo.clear();
@@ -63,6 +70,14 @@ void LoadSequence::HentKnappClick()
     collectSections(m.msdosmemo, m.msdoslist);
 
     scanini();
+}
+
+void LoadSequence::readLines(const StartupFile &file)
+{
+    LineList &lines = m.*file.lines;
+    lines.replaceWithText(m_drives.readFile(file.dosPath(m)));
+    if (file.sections)
+        collectSections(lines, m.*file.sections);
 }
 
 void LoadSequence::readmsdosline()
@@ -138,8 +153,6 @@ void LoadSequence::parseoptionline()
 
 void LoadSequence::scanini()
 {
-    m.Wininimemo.replaceWithText(m_drives.readFile(QByteArray(m.WD + "\\WIN.INI")));
-    collectSections(m.Wininimemo, m.WinIniList);
-    m.systeminimemo.replaceWithText(m_drives.readFile(QByteArray(m.WD + "\\SYSTEM.INI")));
-    collectSections(m.systeminimemo, m.systeminilist);
+    readLines(startupfiles::winIni);
+    readLines(startupfiles::systemIni);
 }

@@ -6,6 +6,7 @@
 #include <QByteArray>
 
 class DriveMap;
+struct StartupFile;
 
 // Reads the five start-up files into a ConfigState: CONFIG.SYS and
 // AUTOEXEC.BAT as lines, MSDOS.SYS through its line reader (filling the Paths
@@ -18,9 +19,12 @@ public:
     LoadSequence(ConfigState &state, const DriveMap &drives);
 
     void HentKnappClick();
-    void scanini();
 
 private:
+    // Reads WIN.INI and SYSTEM.INI from the Windows directory WD names.
+    void scanini();
+    // Replaces a file's lines (and its section list, if it has one).
+    void readLines(const StartupFile &file);
     void readmsdosline();
     void scanpaths();
     void scanoptions();
@@ -34,6 +38,10 @@ private:
     LineReader m_msdos{QByteArrayView()};
     QByteArray CurrentLine;
 };
+
+// The load the program runs when it starts, in the window and headless alike:
+// BootDelayFlag starts out set, then the load sequence runs.
+void loadAtStart(ConfigState &state, const DriveMap &drives);
 
 // Upper-cases a line and drops its trailing blanks; leading blanks, tabs and
 // everything else stay.

@@ -34,10 +34,10 @@ struct Windows
 {
     explicit Windows(const DriveMap &drives)
         : form(std::make_unique<TMsDosForm>(drives)),
-          dialog(new TEndreForm(drives, form.get()))
+          dialog(new TEndreForm(
+              drives, [this](const QByteArray &path) { launched.append(path); }, form.get()))
     {
         form->setEditDialog(dialog);
-        dialog->setLauncher([this](const QByteArray &path) { launched.append(path); });
     }
 
     bool show()

@@ -56,7 +56,7 @@ private slots:
     void oneLineAuditsInTheContextOfTheLinesBefore();
 
 private:
-    AuditFindings audit(StartupFile file, const QByteArray &text);
+    AuditFindings audit(const StartupFile &file, const QByteArray &text);
     ScratchDrive m_drive;
 };
 
@@ -75,13 +75,11 @@ void AuditTest::initTestCase()
     QDir().mkpath(m_drive.hostPath(QStringLiteral("WIN98/GHOST.EXE")));
 }
 
-AuditFindings AuditTest::audit(StartupFile file, const QByteArray &text)
+AuditFindings AuditTest::audit(const StartupFile &file, const QByteArray &text)
 {
     ConfigState state;
     state.WD = state.WBD = "C:\\WIN98";
-    LineList *lists[] = {&state.msdosmemo, &state.ConfigMemo, &state.AutoMemo, &state.systeminimemo,
-                         &state.Wininimemo};
-    lists[static_cast<int>(file)]->replaceWithText(text);
+    (state.*file.lines).replaceWithText(text);
     return StartupAudit(state, m_drive.drives).auditFile(file);
 }
 
@@ -118,7 +116,7 @@ void AuditTest::msDosSys()
     } catch (const FileError &) {
         // No WIN.INI: the MSDOS.SYS values are in by then.
     }
-    QCOMPARE(describe(StartupAudit(state, drive.drives).auditFile(StartupFile::MsDosSys)), findings);
+    QCOMPARE(describe(StartupAudit(state, drive.drives).auditFile(startupfiles::msdosSys)), findings);
 }
 
 void AuditTest::configSys_data()
@@ -160,7 +158,7 @@ void AuditTest::configSys()
 {
     QFETCH(QByteArray, text);
     QFETCH(QByteArray, findings);
-    QCOMPARE(describe(audit(StartupFile::ConfigSys, text)), findings);
+    QCOMPARE(describe(audit(startupfiles::configSys, text)), findings);
 }
 
 void AuditTest::autoexecBat_data()
@@ -198,7 +196,7 @@ void AuditTest::autoexecBat()
 {
     QFETCH(QByteArray, text);
     QFETCH(QByteArray, findings);
-    QCOMPARE(describe(audit(StartupFile::AutoexecBat, text)), findings);
+    QCOMPARE(describe(audit(startupfiles::autoexecBat, text)), findings);
 }
 
 void AuditTest::systemIni_data()
@@ -228,7 +226,7 @@ void AuditTest::systemIni()
 {
     QFETCH(QByteArray, text);
     QFETCH(QByteArray, findings);
-    QCOMPARE(describe(audit(StartupFile::SystemIni, text)), findings);
+    QCOMPARE(describe(audit(startupfiles::systemIni, text)), findings);
 }
 
 void AuditTest::winIni_data()
@@ -246,7 +244,7 @@ void AuditTest::winIni()
 {
     QFETCH(QByteArray, text);
     QFETCH(QByteArray, findings);
-    QCOMPARE(describe(audit(StartupFile::WinIni, text)), findings);
+    QCOMPARE(describe(audit(startupfiles::winIni, text)), findings);
 }
 
 void AuditTest::listsEachDirectoryOnce()
@@ -291,10 +289,9 @@ void AuditTest::oneLineAuditsInTheContextOfTheLinesBefore()
     state.Wininimemo.replaceWithText("[windows]\r\nload=only\r\n[other]\r\nload=gone\r\n");
     const AuditFindings all = StartupAudit(state, m_drive.drives).run();
     AuditFindings byLine;
-    for (StartupFile file : {StartupFile::MsDosSys, StartupFile::ConfigSys, StartupFile::AutoexecBat,
-                             StartupFile::SystemIni, StartupFile::WinIni}) {
+    for (const StartupFile *file : kLoadOrder) {
         for (int line = 0; line < 8; ++line)
-            byLine += StartupAudit(state, m_drive.drives).auditLine(file, line);
+            byLine += StartupAudit(state, m_drive.drives).auditLine(*file, line);
     }
     QCOMPARE(describe(byLine), describe(all));
     QCOMPARE(all.size(), 1 + 2 + 3 + 2 + 1);

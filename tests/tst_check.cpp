@@ -1,6 +1,7 @@
 // The edit dialog's file check and the routing of MSDOS.SYS lines, without widgets.
 #include "loading/ansitext.h"
 #include "editing/filecheck.h"
+#include "editing/fixrule.h"
 #include "editing/lineeditrouting.h"
 #include "scratchdrive.h"
 
@@ -20,6 +21,8 @@ private slots:
     void longPathsAreHeldWhole();
     void routesOptionLines_data();
     void routesOptionLines();
+    void fixLooksAtTheOriginal_data();
+    void fixLooksAtTheOriginal();
 };
 
 void CheckTest::extractsTheFileName_data()
@@ -160,6 +163,30 @@ void CheckTest::routesOptionLines()
     QFETCH(QByteArray, line);
     QFETCH(std::optional<OptionBox>, box);
     QCOMPARE(optionForLine(line), box);
+}
+
+void CheckTest::fixLooksAtTheOriginal_data()
+{
+    QTest::addColumn<QByteArray>("original");
+    QTest::addColumn<QByteArray>("fixed"); // empty: "Fix" leaves the line alone
+    const QByteArray country = "Country=047,850,c:\\windows\\command\\country.sys";
+    const QByteArray display = "Device=c:\\windows\\command\\display.sys con=(ega,,1)";
+    QTest::newRow("country") << QByteArray("country=049,437,C:\\DOS\\COUNTRY.SYS") << country;
+    QTest::newRow("country anywhere") << QByteArray("REM COUNTRY=") << country;
+    QTest::newRow("country without =") << QByteArray("COUNTRY 049,437") << QByteArray();
+    QTest::newRow("display") << QByteArray("DEVICE=C:\\DOS\\DISPLAY.SYS CON=(EGA,,1)") << display;
+    QTest::newRow("display in lower case") << QByteArray("device=display.sys") << display;
+    QTest::newRow("both: display wins") << QByteArray("DEVICE=DISPLAY.SYS ;COUNTRY=") << display;
+    QTest::newRow("device without display") << QByteArray("DEVICE=C:\\WINDOWS\\HIMEM.SYS") << QByteArray();
+    QTest::newRow("devicehigh is no device") << QByteArray("DEVICEHIGH=C:\\WINDOWS\\COMMAND\\DISPLAY.SYS") << QByteArray();
+    QTest::newRow("other lines") << QByteArray("FILES=40") << QByteArray();
+}
+
+void CheckTest::fixLooksAtTheOriginal()
+{
+    QFETCH(QByteArray, original);
+    QFETCH(QByteArray, fixed);
+    QCOMPARE(fixedLine(original).value_or(QByteArray()), fixed);
 }
 
 QTEST_GUILESS_MAIN(CheckTest)

@@ -132,9 +132,6 @@ void EditDialogTest::fixReplacesFromTheOriginal_data()
     const QString display = QStringLiteral("Device=c:\\windows\\command\\display.sys con=(ega,,1)");
     QTest::newRow("country") << QByteArray("country=049,437,C:\\DOS\\COUNTRY.SYS") << country;
     QTest::newRow("display") << QByteArray("DEVICE=C:\\DOS\\DISPLAY.SYS CON=(EGA,,1)") << display;
-    QTest::newRow("both: display wins") << QByteArray("DEVICE=DISPLAY.SYS ;COUNTRY=") << display;
-    QTest::newRow("devicehigh is no device") << QByteArray("DEVICEHIGH=C:\\WINDOWS\\COMMAND\\DISPLAY.SYS")
-                                             << QStringLiteral("DEVICEHIGH=C:\\WINDOWS\\COMMAND\\DISPLAY.SYS");
     QTest::newRow("other lines untouched") << QByteArray("FILES=40") << QStringLiteral("FILES=40");
 }
 

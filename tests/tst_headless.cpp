@@ -1,4 +1,7 @@
-// The program's headless commands, run as a user runs them.
+// The command line, and the program's headless commands run as a user runs them.
+#include "app/commandline.h"
+#include "loading/ansitext.h"
+#include "loading/startupfiles.h"
 #include "scratchdrive.h"
 #include "testhelpers.h"
 
@@ -20,6 +23,20 @@ QStringList strings(const QJsonValue &array)
 
 QString sample() { return qEnvironmentVariable("VENDRAL_EXAMPLES"); }
 
+// What the parser made of a command line, in a few words.
+QString describe(const Result<CommandLine> &parsed)
+{
+    if (!parsed)
+        return QStringLiteral("error: ") + parsed.reason();
+    static const char *const modes[] = {"window", "report", "check", "help", "version"};
+    QString words = QLatin1String(modes[int(parsed->mode)]);
+    if (parsed->mode == CommandLine::Mode::Check)
+        words += QLatin1Char(' ') + ansi::decode(parsed->checkLine);
+    for (const CommandLine::DriveArgument &d : parsed->drives)
+        words += QStringLiteral(" %1=%2").arg(d.letter, QString::fromUtf8(d.location));
+    return words;
+}
+
 } // namespace
 
 class HeadlessTest : public QObject
@@ -27,6 +44,8 @@ class HeadlessTest : public QObject
     Q_OBJECT
 
 private slots:
+    void parsesTheCommandLine_data();
+    void parsesTheCommandLine();
     void reportOnTheSampleDrive();
     void reportOfAFailedLoad();
     void check_data();
@@ -35,6 +54,40 @@ private slots:
     void badArguments();
     void helpAndVersion();
 };
+
+void HeadlessTest::parsesTheCommandLine_data()
+{
+    QTest::addColumn<QList<QByteArray>>("arguments");
+    QTest::addColumn<QString>("parsed");
+    using Args = QList<QByteArray>;
+    QTest::newRow("nothing: the window") << Args{} << "window";
+    QTest::newRow("report") << Args{"--report"} << "report";
+    QTest::newRow("drives, both spellings") << Args{"--drive", "C=/a", "--drive=d=/b", "--report"} << "report C=/a D=/b";
+    QTest::newRow("check") << Args{"--check", "x=y.exe"} << "check x=y.exe";
+    QTest::newRow("check=") << Args{"--check=device=a.sys"} << "check device=a.sys";
+    QTest::newRow("check in UTF-8 becomes Windows-1252") << Args{"--check", "x=\xc3\xa6.exe"} << QStringLiteral(u"check x=æ.exe");
+    QTest::newRow("help after a mode gives way") << Args{"--report", "--help"} << "report";
+    QTest::newRow("-h") << Args{"-h"} << "help";
+    QTest::newRow("version") << Args{"--version"} << "version";
+    QTest::newRow("a mode after help") << Args{"--help", "--report"}
+                                       << "error: bare én av --report, --check, --help og --version";
+    QTest::newRow("two modes") << Args{"--report", "--check", "x"}
+                               << "error: bare én av --report, --check, --help og --version";
+    QTest::newRow("check without a line") << Args{"--check"} << "error: --check trenger en linje";
+    QTest::newRow("drive without a value") << Args{"--drive"} << "error: --drive trenger X=MAPPE eller X=BILDE";
+    QTest::newRow("drive letter not a letter") << Args{"--drive", "1=/tmp"}
+                                               << "error: --drive 1=/tmp: ventet X=MAPPE eller X=BILDE, for eksempel C=/mnt/win98";
+    QTest::newRow("same letter twice") << Args{"--drive", "C=/a", "--drive", "c=/b"}
+                                       << "error: --drive C: er gitt mer enn én gang";
+    QTest::newRow("unknown") << Args{"--bogus"} << "error: ukjent argument: --bogus (se --help)";
+}
+
+void HeadlessTest::parsesTheCommandLine()
+{
+    QFETCH(QList<QByteArray>, arguments);
+    QFETCH(QString, parsed);
+    QCOMPARE(describe(CommandLine::parse(arguments)), parsed);
+}
 
 void HeadlessTest::reportOnTheSampleDrive()
 {
@@ -46,8 +99,9 @@ void HeadlessTest::reportOnTheSampleDrive()
     QStringList keys = report.keys();
     keys.sort();
     QStringList expected{"WinDir", "WinBootDir", "HostWinBootDrv", "WinVer", "BootMulti", "BootGUI",
-                         "DoubleBuffer", "AutoScan", "BootDelay", "Network", "msdos.sys", "config.sys",
-                         "autoexec.bat", "win.ini", "system.ini", "error"};
+                         "DoubleBuffer", "AutoScan", "BootDelay", "Network", "error"};
+    for (const StartupFile *file : startupfiles::all)
+        expected.append(QLatin1String(file->key));
     expected.sort();
     QCOMPARE(keys, expected);
     QVERIFY(report.value(QLatin1String("error")).isNull());
