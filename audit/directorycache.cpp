@@ -4,13 +4,12 @@
 #include "loading/dospath.h"
 #include "loading/drivemap.h"
 
-QByteArray DirectoryCache::Listing::pathOf(QByteArrayView upperName) const
+void DirectoryCache::Listing::writePath(QByteArrayView upperName, std::string &out) const
 {
-    QByteArray result = path;
-    if (!result.endsWith('\\'))
-        result += '\\';
-    result += upperName;
-    return result;
+    out.assign(path.constData(), static_cast<size_t>(path.size()));
+    if (!path.endsWith('\\'))
+        out += '\\';
+    out.append(upperName.data(), static_cast<size_t>(upperName.size()));
 }
 
 DirectoryCache::DirectoryCache(const DriveMap &drives) : m_drives(drives) {}
@@ -19,13 +18,24 @@ DirectoryCache::~DirectoryCache() = default;
 
 const DirectoryCache::Listing &DirectoryCache::directory(QByteArrayView dosDirectory)
 {
-    QByteArray written = ansi::upper(dosDirectory.toByteArray());
-    if (const Listing *known = m_byWritten.value(written))
-        return *known;
+    if (!m_last || dosDirectory != m_lastWritten) {
+        m_lastWritten = dosDirectory.toByteArray();
+        m_last = &directory(m_lastWritten);
+    }
+    return *m_last;
+}
 
+const DirectoryCache::Listing &DirectoryCache::directory(const QByteArray &dosDirectory)
+{
+    const auto known = m_byWritten.constFind(dosDirectory);
+    return known != m_byWritten.cend() ? **known : list(dosDirectory);
+}
+
+const DirectoryCache::Listing &DirectoryCache::list(const QByteArray &dosDirectory)
+{
     // The same directory may be written in several ways ("C:\WINDOWS\",
     // "\windows", "C:\WINDOWS\SYSTEM\.."): one listing serves them all.
-    const QByteArray path = ansi::upper(ansi::encode(DosPath::parse(written).display()));
+    const QByteArray path = ansi::upper(ansi::encode(DosPath::parse(dosDirectory).display()));
     std::shared_ptr<Listing> &listing = m_byPath[path];
     if (!listing) {
         listing = std::make_shared<Listing>();
@@ -35,11 +45,17 @@ const DirectoryCache::Listing &DirectoryCache::directory(QByteArrayView dosDirec
         if (entries) {
             listing->listed = true;
             for (const DirEntry &entry : *entries) {
-                QByteArray name = ansi::upper(ansi::encode(entry.name));
-                (entry.isDirectory ? listing->directories : listing->files).insert(std::move(name));
+                if (entry.isDirectory)
+                    continue;
+                const QByteArray name = ansi::upper(ansi::encode(entry.name));
+                std::string file(name.constData(), static_cast<size_t>(name.size()));
+                const size_t dot = file.rfind('.');
+                if (dot != std::string::npos && dot > 0)
+                    listing->stems.insert(file.substr(0, dot));
+                listing->files.insert(std::move(file));
             }
         }
     }
-    m_byWritten.insert(std::move(written), listing.get());
+    m_byWritten.insert(dosDirectory, listing.get());
     return *listing;
 }

@@ -3,12 +3,20 @@
 #include "audit/linewords.h"
 #include "loading/ansitext.h"
 
+#include <algorithm>
+#include <iterator>
+
 using namespace linewords;
 
 namespace {
 
-// Where a file name ends on a DOS command or driver line.
-constexpr QByteArrayView kNameStops = "/,;";
+// Where a file name ends on a driver line, and where a command's first word
+// ends (COMMAND.COM takes "=", "," and ";" for blanks).
+constexpr Stops kNameStops("/,;");
+constexpr Stops kCommandStops("=,;/<>|");
+constexpr Stops kCommandBlanks("=,;");
+// What may follow an internal command's name directly: "CD\", "ECHO.".
+constexpr Stops kAfterInternal(".\\\"[]+");
 
 // Skips the options that LOADHIGH and the *HIGH directives take before the
 // name: "/L:1,2000", "/S" and the older "SIZE=hhhh".
@@ -20,24 +28,25 @@ QByteArrayView skipLoadHighOptions(QByteArrayView text)
         const bool size = equalsUpper(letters, "SIZE") && text.sliced(letters.size()).startsWith('=');
         if (!text.startsWith('/') && !size)
             return text;
-        text = text.sliced(firstWord(text).size());
+        text = text.sliced(firstWord(text, kBlanks).size());
     }
 }
 
 // The commands COMMAND.COM runs itself (MS-DOS 7).
 bool isInternalCommand(QByteArrayView word)
 {
-    static const char *const kInternal[] = {
+    static constexpr QByteArrayView kInternal[] = {
         "BREAK", "CALL", "CD", "CHCP", "CHDIR", "CLS", "COPY", "CTTY", "DATE", "DEL", "DIR", "ECHO",
         "ERASE", "EXIT", "FOR", "GOTO", "IF", "LFNFOR", "LH", "LOADHIGH", "LOCK", "MD", "MKDIR", "PATH",
         "PAUSE", "PROMPT", "RD", "REM", "REN", "RENAME", "RMDIR", "SET", "SHIFT", "TIME", "TRUENAME",
         "TYPE", "UNLOCK", "VER", "VERIFY", "VOL",
     };
-    for (const char *command : kInternal) {
-        if (equalsUpper(word, command))
-            return true;
-    }
-    return false;
+    if (word.isEmpty() || word.size() > 8)
+        return false;
+    char capitals[8];
+    std::transform(word.begin(), word.end(), capitals, upper);
+    const QByteArrayView upperWord(capitals, word.size());
+    return std::find(std::begin(kInternal), std::end(kInternal), upperWord) != std::end(kInternal);
 }
 
 } // namespace
@@ -95,8 +104,7 @@ std::optional<BatchRun::Program> BatchRun::step(QByteArrayView line)
 
 std::optional<BatchRun::Program> BatchRun::command(QByteArrayView text)
 {
-    // COMMAND.COM takes "=", "," and ";" for blanks between words.
-    while (!text.isEmpty() && (isBlank(text.front()) || QByteArrayView("=,;").contains(text.front())))
+    while (!text.isEmpty() && kCommandBlanks.contains(text.front()))
         text = text.sliced(1);
     if (text.isEmpty())
         return std::nullopt;
@@ -106,15 +114,14 @@ std::optional<BatchRun::Program> BatchRun::command(QByteArrayView text)
         const qsizetype close = text.indexOf('"', 1);
         program.written = close < 0 ? text.sliced(1) : text.sliced(1, close - 1);
     } else {
-        program.written = firstWord(text, "=,;/<>|");
+        program.written = firstWord(text, kCommandStops);
         rest = text.sliced(program.written.size());
         if (program.written.size() == 2 && program.written[1] == ':')
             return std::nullopt; // a change of drive
-        // "CD\", "ECHO." and "CD.." are the internal commands themselves.
         const QByteArrayView letters = leadingLetters(program.written);
         const bool internal = isInternalCommand(letters)
             && (letters.size() == program.written.size()
-                || QByteArrayView(".\\\"[]+").contains(program.written[letters.size()]));
+                || kAfterInternal.contains(program.written[letters.size()]));
         if (internal) {
             if (equalsUpper(letters, "LH") || equalsUpper(letters, "LOADHIGH"))
                 return command(skipLoadHighOptions(rest));
@@ -136,7 +143,10 @@ std::optional<BatchRun::Program> BatchRun::command(QByteArrayView text)
             return std::nullopt;
         }
     }
-    if (!expand(program.written, &program.name) || trimmed(program.name).isEmpty())
+    if (program.written.contains('%')
+        && (!expand(program.written, &program.expanded) || trimmed(program.expanded).isEmpty()))
+        return std::nullopt;
+    if (trimmed(program.name()).isEmpty())
         return std::nullopt;
     return program;
 }
@@ -159,6 +169,7 @@ void BatchRun::set(QByteArrayView name, QByteArrayView value)
 
 void BatchRun::setPath(QByteArrayView value)
 {
+    ++m_pathChanges;
     m_search.resize(1);
     qsizetype start = 0;
     for (qsizetype i = 0; i <= value.size(); ++i) {

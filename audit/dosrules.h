@@ -25,7 +25,9 @@ public:
     struct Program
     {
         QByteArrayView written; // as the line writes it
-        QByteArray name;        // with its variables put in
+        QByteArray expanded;    // with its variables put in; empty when it has none
+
+        QByteArrayView name() const { return expanded.isEmpty() ? written : QByteArrayView(expanded); }
     };
 
     // Applies what the line sets; the program it starts, if it starts one
@@ -35,6 +37,8 @@ public:
     // Where a program named without a directory is looked for: the current
     // directory (the root of C:), then the PATH. Upper-cased.
     const QList<QByteArray> &searchDirectories() const { return m_search; }
+    // Counts the changes of the PATH, for whoever keeps its own copy.
+    int pathChanges() const { return m_pathChanges; }
     // The PATH alone.
     QList<QByteArray> path() const { return m_search.mid(1); }
 
@@ -48,4 +52,5 @@ private:
 
     QHash<QByteArray, QByteArray> m_variables; // by upper-cased name
     QList<QByteArray> m_search;
+    int m_pathChanges = 0;
 };

@@ -4,6 +4,10 @@
 
 using namespace linewords;
 
+namespace {
+constexpr Stops kCommas(",");
+}
+
 QList<QByteArrayView> IniRules::step(QByteArrayView line)
 {
     QList<QByteArrayView> names;
@@ -26,7 +30,7 @@ QList<QByteArrayView> IniRules::step(QByteArrayView line)
         return names;
     if (m_section == Section::Windows) {
         if (equalsUpper(key, "LOAD") || equalsUpper(key, "RUN"))
-            names = words(value, ",");
+            names = words(value, kCommas);
     } else {
         systemIni(key, value, names);
     }
@@ -37,7 +41,7 @@ void IniRules::systemIni(QByteArrayView key, QByteArrayView value, QList<QByteAr
 {
     if (m_section == Section::Boot) {
         if (equalsUpper(key, "DRIVERS")) {
-            names = words(value, ",");
+            names = words(value, kCommas);
             return;
         }
         if (!equalsUpper(key, "SHELL") && !endsWithUpper(key, ".DRV") && !endsWithUpper(key, ".FON"))
@@ -45,7 +49,7 @@ void IniRules::systemIni(QByteArrayView key, QByteArrayView value, QList<QByteAr
     } else if (!equalsUpper(key, "DEVICE")) {
         return;
     }
-    const QByteArrayView name = firstWord(value, ",");
+    const QByteArrayView name = firstWord(value, kCommas);
     if (!name.isEmpty() && !name.startsWith('*'))
         names.append(name);
 }

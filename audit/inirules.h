@@ -17,6 +17,19 @@ public:
     // WIN.INI: [windows] load= and run=, each program of the list.
     QList<QByteArrayView> step(QByteArrayView line);
 
+    // True for a line that can name no file and changes no section: most
+    // lines of a large file, which are passed over without a closer look.
+    bool passesOver(QByteArrayView line) const
+    {
+        if (m_section != Section::Other)
+            return false;
+        for (const char c : line) {
+            if (c != ' ' && c != '\t')
+                return c != '[';
+        }
+        return true;
+    }
+
 private:
     enum class Section { Other, Boot, Enhanced, Windows };
 

@@ -4,6 +4,13 @@
 
 namespace linewords {
 
+const std::array<char, 256> kUpper = [] {
+    std::array<char, 256> table{};
+    for (int i = 0; i < 256; ++i)
+        table[static_cast<size_t>(i)] = ansi::upperByte(static_cast<char>(i));
+    return table;
+}();
+
 QByteArrayView trimLeft(QByteArrayView text)
 {
     qsizetype i = 0;
@@ -20,35 +27,30 @@ QByteArrayView trimmed(QByteArrayView text)
     return text;
 }
 
-bool equalsUpper(QByteArrayView text, QByteArrayView upperWord)
+bool equalsUpper(QByteArrayView text, const char *upperWord, qsizetype length)
 {
-    if (text.size() != upperWord.size())
+    if (text.size() != length)
         return false;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (ansi::upperByte(text[i]) != upperWord[i])
+    for (qsizetype i = 0; i < length; ++i) {
+        if (upper(text[i]) != upperWord[i])
             return false;
     }
     return true;
 }
 
-bool endsWithUpper(QByteArrayView text, QByteArrayView upperSuffix)
-{
-    return text.size() >= upperSuffix.size() && equalsUpper(text.last(upperSuffix.size()), upperSuffix);
-}
-
-QByteArrayView firstWord(QByteArrayView text, QByteArrayView stops)
+QByteArrayView firstWord(QByteArrayView text, const Stops &stops)
 {
     qsizetype i = 0;
-    while (i < text.size() && !isBlank(text[i]) && !stops.contains(text[i]))
+    while (i < text.size() && !stops.contains(text[i]))
         ++i;
     return text.first(i);
 }
 
-QList<QByteArrayView> words(QByteArrayView text, QByteArrayView separators)
+QList<QByteArrayView> words(QByteArrayView text, const Stops &separators)
 {
     QList<QByteArrayView> result;
     while (true) {
-        while (!text.isEmpty() && (isBlank(text.front()) || separators.contains(text.front())))
+        while (!text.isEmpty() && separators.contains(text.front()))
             text = text.sliced(1);
         if (text.isEmpty())
             return result;
@@ -76,6 +78,15 @@ bool splitKeyValue(QByteArrayView line, QByteArrayView *key, QByteArrayView *val
     return true;
 }
 
+qsizetype lastSeparator(QByteArrayView path)
+{
+    for (qsizetype i = path.size() - 1; i >= 0; --i) {
+        if (path[i] == '\\' || path[i] == '/')
+            return i;
+    }
+    return -1;
+}
+
 bool hasExtension(QByteArrayView name)
 {
     for (qsizetype i = name.size() - 1; i >= 0; --i) {
@@ -89,7 +100,11 @@ bool hasExtension(QByteArrayView name)
 
 bool hasDirectory(QByteArrayView name)
 {
-    return name.contains('\\') || name.contains('/') || name.contains(':');
+    for (const char c : name) {
+        if (c == '\\' || c == '/' || c == ':')
+            return true;
+    }
+    return false;
 }
 
 } // namespace linewords

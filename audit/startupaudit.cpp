@@ -24,36 +24,66 @@ IniRules::Kind iniKind(const StartupFile &file)
 
 } // namespace
 
+// AUTOEXEC.BAT as run so far, and its search list at hand.
+struct StartupAudit::Batch
+{
+    explicit Batch(const ConfigState &state) : run(state.WD, state.WBD) {}
+
+    SearchList &search()
+    {
+        if (searchMadeAt != run.pathChanges()) {
+            searchList = SearchList(run.searchDirectories());
+            searchMadeAt = run.pathChanges();
+        }
+        return searchList;
+    }
+
+    BatchRun run;
+    SearchList searchList;
+    int searchMadeAt = -1;
+};
+
 StartupAudit::StartupAudit(const ConfigState &state, const DriveMap &drives)
     : m_state(state), m_cache(drives), m_winDir(ansi::upper(state.WD))
 {
-    m_root = {"C:\\"};
+    m_root = SearchList({"C:\\"});
     const QByteArray system = m_winDir + "\\SYSTEM";
-    m_systemDirectories = {system, m_winDir};
-    m_vxdDirectories = {system + "\\VMM32", system, m_winDir};
+    m_systemDirectories = SearchList({system, m_winDir});
+    m_vxdDirectories = SearchList({system + "\\VMM32", system, m_winDir});
     // Windows 95 and 98 keep their fonts in FONTS, Windows 3.1 in SYSTEM.
-    m_fontDirectories = {system, m_winDir, m_winDir + "\\FONTS"};
+    m_fontDirectories = SearchList({system, m_winDir, m_winDir + "\\FONTS"});
 }
 
 AuditFindings StartupAudit::run()
 {
     AuditFindings findings;
+    // Nearly every line of CONFIG.SYS and AUTOEXEC.BAT loads something;
+    // few lines of the INI files do.
+    findings.reserve(m_state.ConfigMemo.count() + m_state.AutoMemo.count() + 64);
     for (const StartupFile *file : kLoadOrder)
-        findings += auditFile(*file);
+        audit(*file, findings);
     return findings;
 }
 
 AuditFindings StartupAudit::auditFile(const StartupFile &file)
 {
-    if (&file == &startupfiles::msdosSys)
-        return msDosSys();
     AuditFindings findings;
+    audit(file, findings);
+    return findings;
+}
+
+void StartupAudit::audit(const StartupFile &file, AuditFindings &findings)
+{
+    if (&file == &startupfiles::msdosSys) {
+        findings += msDosSys();
+        return;
+    }
     const int count = lines(file).count();
     if (&file == &startupfiles::configSys) {
         for (int i = 0; i < count; ++i)
             configSys(i, findings);
     } else if (&file == &startupfiles::autoexecBat) {
-        BatchRun batch(m_state.WD, m_state.WBD);
+        Batch batch(m_state);
         for (int i = 0; i < count; ++i)
             autoexecBat(batch, i, findings);
     } else {
@@ -61,7 +91,6 @@ AuditFindings StartupAudit::auditFile(const StartupFile &file)
         for (int i = 0; i < count; ++i)
             ini(file, rules, i, findings);
     }
-    return findings;
 }
 
 AuditFindings StartupAudit::auditLine(const StartupFile &file, int line)
@@ -78,9 +107,9 @@ AuditFindings StartupAudit::auditLine(const StartupFile &file, int line)
     } else if (&file == &startupfiles::configSys) {
         configSys(line, findings);
     } else if (&file == &startupfiles::autoexecBat) {
-        BatchRun batch(m_state.WD, m_state.WBD);
+        Batch batch(m_state);
         for (int i = 0; i < line; ++i)
-            (void)batch.step(list.lineView(i));
+            (void)batch.run.step(list.lineView(i));
         autoexecBat(batch, line, findings);
     } else {
         IniRules rules(iniKind(file));
@@ -128,12 +157,14 @@ AuditFindings StartupAudit::msDosSys()
         if (line < 0)
             return;
         const DirectoryCache::Listing &listing = m_cache.directory(value);
-        findings.append({&startupfiles::msdosSys, line, written.toByteArray(), listing.path, listing.listed});
+        findings.append(&startupfiles::msdosSys, line, written, listing.path, listing.listed);
     };
-    directory(winDirLine, winDir, m_state.WD);
-    directory(winBootDirLine, winBootDir, m_state.WBD);
-    std::sort(findings.begin(), findings.end(),
-              [](const AuditFinding &a, const AuditFinding &b) { return a.line < b.line; });
+    // In line order, as every finding is.
+    const bool bootDirFirst = winBootDirLine >= 0 && winBootDirLine < winDirLine;
+    directory(bootDirFirst ? winBootDirLine : winDirLine, bootDirFirst ? winBootDir : winDir,
+              bootDirFirst ? m_state.WBD : m_state.WD);
+    directory(bootDirFirst ? winDirLine : winBootDirLine, bootDirFirst ? winDir : winBootDir,
+              bootDirFirst ? m_state.WD : m_state.WBD);
     return findings;
 }
 
@@ -141,89 +172,102 @@ void StartupAudit::configSys(int line, AuditFindings &out)
 {
     const QByteArrayView name = configSysFile(m_state.ConfigMemo.lineView(line));
     if (!name.isEmpty())
-        out.append(look(startupfiles::configSys, line, name, name, m_root, kNoExtensions));
+        look(startupfiles::configSys, line, name, name, m_root, kNoExtensions, out);
 }
 
-void StartupAudit::autoexecBat(BatchRun &batch, int line, AuditFindings &out)
+void StartupAudit::autoexecBat(Batch &batch, int line, AuditFindings &out)
 {
-    const std::optional<BatchRun::Program> program = batch.step(m_state.AutoMemo.lineView(line));
+    const std::optional<BatchRun::Program> program = batch.run.step(m_state.AutoMemo.lineView(line));
     if (program) {
-        out.append(look(startupfiles::autoexecBat, line, program->written, program->name,
-                        batch.searchDirectories(), kDosProgram));
+        look(startupfiles::autoexecBat, line, program->written, program->name(), batch.search(), kDosProgram, out);
     }
 }
 
 void StartupAudit::ini(const StartupFile &file, IniRules &rules, int line, AuditFindings &out)
 {
-    for (const QByteArrayView name : rules.step(lines(file).lineView(line))) {
+    const QByteArrayView text = lines(file).lineView(line);
+    if (rules.passesOver(text))
+        return;
+    for (const QByteArrayView name : rules.step(text)) {
         if (&file == &startupfiles::winIni) {
-            out.append(look(file, line, name, name, windowsProgramDirectories(), kWindowsProgram));
+            look(file, line, name, name, windowsProgramDirectories(), kWindowsProgram, out);
             continue;
         }
-        const QList<QByteArray> *directories = &m_systemDirectories;
+        SearchList *directories = &m_systemDirectories;
         if (endsWithUpper(name, ".VXD"))
             directories = &m_vxdDirectories;
         else if (endsWithUpper(name, ".FON"))
             directories = &m_fontDirectories;
-        out.append(look(file, line, name, name, *directories, kNoExtensions));
+        look(file, line, name, name, *directories, kNoExtensions, out);
     }
 }
 
-const QList<QByteArray> &StartupAudit::windowsProgramDirectories()
+SearchList &StartupAudit::windowsProgramDirectories()
 {
     // WinDir, its SYSTEM, then the PATH as AUTOEXEC.BAT leaves it.
     if (!m_windowsProgramDirectories) {
         BatchRun batch(m_state.WD, m_state.WBD);
         for (int i = 0; i < m_state.AutoMemo.count(); ++i)
             (void)batch.step(m_state.AutoMemo.lineView(i));
-        m_windowsProgramDirectories = QList<QByteArray>{m_winDir, m_winDir + "\\SYSTEM"} + batch.path();
+        m_windowsProgramDirectories = SearchList(QList<QByteArray>{m_winDir, m_winDir + "\\SYSTEM"} + batch.path());
     }
     return *m_windowsProgramDirectories;
 }
 
-AuditFinding StartupAudit::look(const StartupFile &file, int line, QByteArrayView written, QByteArrayView name,
-                                const QList<QByteArray> &directories, const QList<QByteArrayView> &extensions)
+void StartupAudit::look(const StartupFile &file, int line, QByteArrayView written, QByteArrayView name,
+                        SearchList &directories, const QList<QByteArrayView> &extensions, AuditFindings &out)
 {
-    AuditFinding finding{&file, line, written.toByteArray(), {}, false};
+    const DirectoryCache::Listing *where = nullptr;
     if (hasDirectory(name)) {
-        qsizetype cut = std::max(name.lastIndexOf('\\'), name.lastIndexOf('/'));
+        qsizetype cut = lastSeparator(name);
         if (cut < 0)
             cut = name.indexOf(':'); // "C:NAME"
-        probe(m_cache.directory(name.first(cut + 1)), name.sliced(cut + 1), extensions, finding);
-        return finding;
+        where = &m_cache.directory(name.first(cut + 1));
+        name = name.sliced(cut + 1);
     }
-    for (const QByteArray &directory : directories) {
-        if (probe(m_cache.directory(directory), name, extensions, finding))
-            break;
-    }
-    return finding;
-}
-
-bool StartupAudit::probe(const DirectoryCache::Listing &directory, QByteArrayView name,
-                         const QList<QByteArrayView> &extensions, AuditFinding &finding)
-{
     // DOS drops the trailing dots and blanks of a name.
     while (!name.isEmpty() && (name.back() == '.' || isBlank(name.back())))
         name.chop(1);
-    m_probe = ansi::upper(name.toByteArray());
-    if (finding.path.isEmpty())
-        finding.path = directory.pathOf(m_probe);
-    if (!directory.listed || m_probe.isEmpty())
-        return false;
-    if (extensions.isEmpty() || hasExtension(m_probe)) {
-        finding.found = directory.files.contains(m_probe);
+    m_probe.resize(static_cast<size_t>(name.size()));
+    std::transform(name.begin(), name.end(), m_probe.begin(), linewords::upper);
+    const QList<QByteArrayView> &tried = m_probe.find('.') == std::string::npos ? extensions : kNoExtensions;
+
+    bool found = false;
+    if (where) {
+        where->writePath(m_probe, m_path);
+        found = probe(*where, tried);
     } else {
-        const qsizetype base = m_probe.size();
-        for (const QByteArrayView extension : extensions) {
-            m_probe.truncate(base);
-            m_probe += extension;
-            if (directory.files.contains(m_probe)) {
-                finding.found = true;
-                break;
-            }
+        m_path.clear();
+        for (qsizetype i = 0; i < directories.size() && !found; ++i) {
+            const DirectoryCache::Listing &directory = directories.at(i, m_cache);
+            if (i == 0)
+                directory.writePath(m_probe, m_path);
+            found = probe(directory, tried);
         }
     }
-    if (finding.found)
-        finding.path = directory.pathOf(m_probe);
-    return finding.found;
+    out.append(&file, line, written, QByteArrayView(m_path.data(), qsizetype(m_path.size())), found);
+}
+
+bool StartupAudit::probe(const DirectoryCache::Listing &directory, const QList<QByteArrayView> &extensions)
+{
+    if (!directory.listed || m_probe.empty())
+        return false;
+    if (extensions.isEmpty()) {
+        if (!directory.files.count(m_probe))
+            return false;
+        directory.writePath(m_probe, m_path);
+        return true;
+    }
+    if (!directory.stems.count(m_probe))
+        return false;
+    const size_t base = m_probe.size();
+    for (const QByteArrayView extension : extensions) {
+        m_probe.append(extension.data(), static_cast<size_t>(extension.size()));
+        if (directory.files.count(m_probe)) {
+            directory.writePath(m_probe, m_path);
+            return true;
+        }
+        m_probe.resize(base);
+    }
+    return false;
 }

@@ -9,6 +9,7 @@
 #include <QList>
 
 #include <optional>
+#include <string>
 
 class DriveMap;
 
@@ -33,23 +34,26 @@ public:
 
 private:
     const LineList &lines(const StartupFile &file) const { return m_state.*file.lines; }
+    void audit(const StartupFile &file, AuditFindings &out);
     AuditFindings msDosSys();
     void configSys(int line, AuditFindings &out);
-    void autoexecBat(class BatchRun &batch, int line, AuditFindings &out);
+    struct Batch;
+    void autoexecBat(Batch &batch, int line, AuditFindings &out);
     void ini(const StartupFile &file, class IniRules &rules, int line, AuditFindings &out);
-    const QList<QByteArray> &windowsProgramDirectories();
+    SearchList &windowsProgramDirectories();
 
     // Looks for a name: where it says, or else in each of the directories;
     // without an extension, with each of the extensions in turn.
-    AuditFinding look(const StartupFile &file, int line, QByteArrayView written, QByteArrayView name,
-                      const QList<QByteArray> &directories, const QList<QByteArrayView> &extensions);
-    bool probe(const DirectoryCache::Listing &directory, QByteArrayView name,
-               const QList<QByteArrayView> &extensions, AuditFinding &finding);
+    void look(const StartupFile &file, int line, QByteArrayView written, QByteArrayView name,
+              SearchList &directories, const QList<QByteArrayView> &extensions, AuditFindings &out);
+    // Looks for m_probe in one directory, with each of the extensions when
+    // there are any; m_path becomes where it was found.
+    bool probe(const DirectoryCache::Listing &directory, const QList<QByteArrayView> &extensions);
 
     const ConfigState &m_state;
     DirectoryCache m_cache;
     QByteArray m_winDir;
-    QList<QByteArray> m_root, m_vxdDirectories, m_systemDirectories, m_fontDirectories;
-    std::optional<QList<QByteArray>> m_windowsProgramDirectories; // needs AUTOEXEC.BAT's PATH
-    QByteArray m_probe;
+    SearchList m_root, m_vxdDirectories, m_systemDirectories, m_fontDirectories;
+    std::optional<SearchList> m_windowsProgramDirectories; // needs AUTOEXEC.BAT's PATH
+    std::string m_probe, m_path; // kept, so a probe reuses their space
 };

@@ -89,8 +89,8 @@ void AuditTest::msDosSys_data()
     QTest::addColumn<QByteArray>("findings");
     QTest::newRow("both directories") << QByteArray("[Paths]\r\nWinDir=C:\\WIN98\r\nWinBootDir=c:\\win98\r\n")
                                       << QByteArray("2: C:\\WIN98 -> C:\\WIN98 found; 3: c:\\win98 -> C:\\WIN98 found");
-    QTest::newRow("missing directory") << QByteArray("[Paths]\r\nWinDir=C:\\WINME\r\n")
-                                       << QByteArray("2: C:\\WINME -> C:\\WINME missing");
+    QTest::newRow("missing directory, in line order") << QByteArray("[Paths]\r\nWinBootDir=C:\\WIN98\r\nWinDir=C:\\WINME\r\n")
+                                                      << QByteArray("2: C:\\WIN98 -> C:\\WIN98 found; 3: C:\\WINME -> C:\\WINME missing");
     QTest::newRow("a file is no directory") << QByteArray("[Paths]\r\nWinBootDir=C:\\COMMAND.COM\r\n")
                                             << QByteArray("2: C:\\COMMAND.COM -> C:\\COMMAND.COM missing");
     QTest::newRow("key in any case, leading blanks") << QByteArray(";x\r\n[Paths]\r\n  windir=C:\\UTILS \r\n")
