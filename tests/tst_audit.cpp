@@ -56,7 +56,7 @@ private slots:
     void oneLineAuditsInTheContextOfTheLinesBefore();
 
 private:
-    AuditFindings audit(const StartupFile &file, const QByteArray &text);
+    AuditFindings audit(const StartupFile &file, const QByteArray &text, const QByteArray &autoexec = {});
     ScratchDrive m_drive;
 };
 
@@ -75,10 +75,11 @@ void AuditTest::initTestCase()
     QDir().mkpath(m_drive.hostPath(QStringLiteral("WIN98/GHOST.EXE")));
 }
 
-AuditFindings AuditTest::audit(const StartupFile &file, const QByteArray &text)
+AuditFindings AuditTest::audit(const StartupFile &file, const QByteArray &text, const QByteArray &autoexec)
 {
     ConfigState state;
     state.WD = state.WBD = "C:\\WIN98";
+    state.AutoMemo.replaceWithText(autoexec);
     (state.*file.lines).replaceWithText(text);
     return StartupAudit(state, m_drive.drives).auditFile(file);
 }
@@ -232,19 +233,25 @@ void AuditTest::systemIni()
 void AuditTest::winIni_data()
 {
     QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QByteArray>("autoexec");
     QTest::addColumn<QByteArray>("findings");
     QTest::newRow("load and run lists") << QByteArray("[windows]\r\nload=systray.exe, explorer\r\nRun = C:\\UTILS\\SCAN.EXE gone")
+        << QByteArray()
         << QByteArray("2: systray.exe -> C:\\WIN98\\SYSTEM\\SYSTRAY.EXE found; 2: explorer -> C:\\WIN98\\EXPLORER.EXE found; "
                       "3: C:\\UTILS\\SCAN.EXE -> C:\\UTILS\\SCAN.EXE found; 3: gone -> C:\\WIN98\\GONE missing");
+    QTest::newRow("along the PATH AUTOEXEC.BAT leaves") << QByteArray("[windows]\r\nrun=only mscdex")
+        << QByteArray("PATH C:\\UTILS\r\nONLY")
+        << QByteArray("2: only -> C:\\UTILS\\ONLY.BAT found; 2: mscdex -> C:\\WIN98\\MSCDEX missing");
     QTest::newRow("other keys and sections") << QByteArray("load=gone.exe\r\n[Windows]\r\nDevice=gone.exe\r\nload=\r\n[desktop]\r\nrun=gone.exe")
-                                             << QByteArray();
+                                             << QByteArray() << QByteArray();
 }
 
 void AuditTest::winIni()
 {
     QFETCH(QByteArray, text);
+    QFETCH(QByteArray, autoexec);
     QFETCH(QByteArray, findings);
-    QCOMPARE(describe(audit(startupfiles::winIni, text)), findings);
+    QCOMPARE(describe(audit(startupfiles::winIni, text, autoexec)), findings);
 }
 
 void AuditTest::listsEachDirectoryOnce()
