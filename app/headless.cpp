@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <new>
 #include <utility>
 #include <vector>
 
@@ -62,6 +63,8 @@ int report(const DriveMap &drives)
         loadAtStart(state, drives);
     } catch (const Failure &failure) {
         error = failure.message();
+    } catch (const std::bad_alloc &) {
+        error = QStringLiteral("Ikke nok minne til å lese oppstartsfilene.");
     }
     JsonWriter json(stdout);
     writeReport(json, state, error);

@@ -38,8 +38,25 @@ QByteArray extractCheckedPath(QByteArrayView text)
     return p;
 }
 
+bool namesAProgram(QByteArrayView path)
+{
+    // The found file's own name, as path resolution sees it: the last part,
+    // upper-cased, without trailing blanks and dots. Only a name that ends in
+    // ".EXE" is a program; "FOO.EXE\RUN.SH" or "SETUP.EXE.DESKTOP" are not.
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < path.size(); ++i) {
+        if (path[i] == '\\' || path[i] == '/' || (i == 1 && path[i] == ':'))
+            start = i + 1;
+    }
+    QByteArray name = ansi::upper(path.sliced(start).toByteArray());
+    while (!name.isEmpty() && (name.back() == ' ' || name.back() == '.'))
+        name.chop(1);
+    return name.endsWith(".EXE");
+}
+
 CheckResult checkLine(QByteArrayView text, const DriveMap &drives)
 {
+    const DriveMap::Pass pass(drives);
     CheckResult result;
     result.path = extractCheckedPath(text);
     const QByteArray probes[] = {
@@ -57,7 +74,7 @@ CheckResult checkLine(QByteArrayView text, const DriveMap &drives)
     }
     if (result.found) {
         result.message = result.path + " finnes.";
-        result.runnable = ansi::upper(result.path).contains(".EXE");
+        result.runnable = namesAProgram(result.path);
     } else {
         result.message = result.path + " finnes ikke !";
     }

@@ -2,22 +2,52 @@
 
 #include "loading/drive.h"
 
+#include <QByteArray>
+#include <QHash>
+
+#include <vector>
+
 // A drive kept as a directory of the host: a mounted disk, a copied folder or
 // a Wine prefix's drive_c. Names are matched without regard to case, the
-// exact name first, so a directory of upper-case names costs no listing.
+// exact name first, so a directory of upper-case names costs no listing; a
+// directory that must be listed is listed once per pass (see Drive::Pass).
+//
+// Everything is opened below the drive's folder and decided on the open
+// file: a link is followed only while it stays inside the folder (the folder
+// itself may be a link), a FIFO or device is never read, and a file is read
+// up to the size it had when it was opened. Names are the host's own bytes,
+// so a folder whose names are not UTF-8 can be read too.
 class DirectoryDrive : public Drive
 {
 public:
-    explicit DirectoryDrive(QString root);
+    explicit DirectoryDrive(QByteArray root);
+    explicit DirectoryDrive(const QString &root);
 
     Result<QByteArray> readFile(const QStringList &components) const override;
     bool fileExists(const QStringList &components) const override;
     Result<QList<DirEntry>> listDirectory(const QStringList &components) const override;
     std::optional<QString> hostFile(const QStringList &components) const override;
 
-    // The host path the components name, or why there is none.
-    Result<QString> resolve(const QStringList &components) const;
+    // How many directories were read from the host so far.
+    int listingsRead() const { return m_listingsRead; }
+
+    // The path below the folder, in the host's bytes, that the components
+    // name, or why there is none.
+    Result<QByteArray> resolve(const QStringList &components) const;
+
+protected:
+    void forgetListings() const override { m_listings.clear(); }
 
 private:
-    QString m_root;
+    struct HostEntry
+    {
+        QString name;     // as the DOS side sees it
+        QByteArray bytes; // as the host spells it
+        bool isDirectory;
+    };
+    const std::vector<HostEntry> *listing(const QByteArray &relative, QString *reason) const;
+
+    QByteArray m_root;
+    mutable QHash<QByteArray, std::vector<HostEntry>> m_listings;
+    mutable int m_listingsRead = 0;
 };

@@ -23,6 +23,16 @@ class Drive
 public:
     virtual ~Drive() = default;
 
+    // While a pass is open (a load, an audit, a check), a drive may keep
+    // what it learnt of its directories; when the last one closes it forgets
+    // it, so the next pass sees the drive as it then is.
+    void beginPass() const { ++m_passes; }
+    void endPass() const
+    {
+        if (--m_passes == 0)
+            forgetListings();
+    }
+
     virtual Result<QByteArray> readFile(const QStringList &components) const = 0;
 
     // True only for an existing regular file; a directory does not count.
@@ -34,4 +44,11 @@ public:
 
     // The file on this host that a program can be started from, if any.
     virtual std::optional<QString> hostFile(const QStringList &components) const = 0;
+
+protected:
+    bool inPass() const { return m_passes > 0; }
+    virtual void forgetListings() const {}
+
+private:
+    mutable int m_passes = 0;
 };

@@ -12,7 +12,35 @@ DriveMap::DriveMap(Fallback fallback) : m_fallback(std::move(fallback)) {}
 
 void DriveMap::setDrive(QChar letter, std::shared_ptr<Drive> drive)
 {
+    if (m_passes > 0 && drive)
+        drive->beginPass();
     m_drives.insert(letter.toUpper(), std::move(drive));
+}
+
+template <typename Visit>
+void DriveMap::forEachDrive(Visit visit) const
+{
+    using Drives = QHash<QChar, std::shared_ptr<Drive>>;
+    for (const Drives *drives : {static_cast<const Drives *>(&m_drives), static_cast<const Drives *>(&m_fallbackDrives)}) {
+        for (const std::shared_ptr<Drive> &d : *drives) {
+            if (d)
+                visit(*d);
+        }
+    }
+}
+
+DriveMap::Pass::Pass(const DriveMap &drives) : m_drives(drives)
+{
+    if (m_drives.m_passes++ > 0)
+        return;
+    m_drives.forEachDrive([](const Drive &d) { d.beginPass(); });
+}
+
+DriveMap::Pass::~Pass()
+{
+    if (--m_drives.m_passes > 0)
+        return;
+    m_drives.forEachDrive([](const Drive &d) { d.endPass(); });
 }
 
 QByteArray DriveMap::readFile(QByteArrayView dosPath) const
@@ -55,22 +83,29 @@ std::shared_ptr<Drive> DriveMap::drive(QChar letter) const
     const auto it = m_drives.constFind(letter);
     if (it != m_drives.cend())
         return it.value();
-    return m_fallback ? m_fallback(letter) : nullptr;
+    const auto made = m_fallbackDrives.constFind(letter);
+    if (made != m_fallbackDrives.cend())
+        return made.value();
+    std::shared_ptr<Drive> d = m_fallback ? m_fallback(letter) : nullptr;
+    if (d && m_passes > 0)
+        d->beginPass();
+    m_fallbackDrives.insert(letter, d);
+    return d;
 }
 
 DriveMap::Fallback DriveMap::hostDefault()
 {
 #ifdef Q_OS_WIN
     return [](QChar letter) {
-        return std::make_shared<DirectoryDrive>(QString(letter) + QStringLiteral(":/"));
+        return std::make_shared<DirectoryDrive>(QString(QString(letter) + QStringLiteral(":/")));
     };
 #else
     return [](QChar letter) {
         QString prefix = qEnvironmentVariable("WINEPREFIX");
         if (prefix.isEmpty())
             prefix = QDir::homePath() + QStringLiteral("/.wine");
-        return std::make_shared<DirectoryDrive>(prefix + QStringLiteral("/dosdevices/")
-                                                + letter.toLower() + QLatin1Char(':'));
+        return std::make_shared<DirectoryDrive>(QString(prefix + QStringLiteral("/dosdevices/")
+                                                        + letter.toLower() + QLatin1Char(':')));
     };
 #endif
 }

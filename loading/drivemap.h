@@ -23,6 +23,20 @@ public:
 
     void setDrive(QChar letter, std::shared_ptr<Drive> drive);
 
+    // One load, audit or check: while it lasts, each directory of a drive is
+    // listed at most once.
+    class Pass
+    {
+    public:
+        explicit Pass(const DriveMap &drives);
+        ~Pass();
+        Pass(const Pass &) = delete;
+        Pass &operator=(const Pass &) = delete;
+
+    private:
+        const DriveMap &m_drives;
+    };
+
     // The bytes of a file, or a FileError naming its DOS path and the reason.
     QByteArray readFile(QByteArrayView dosPath) const;
     bool fileExists(QByteArrayView dosPath) const;
@@ -35,7 +49,12 @@ public:
 
 private:
     std::shared_ptr<Drive> drive(QChar letter) const;
+    template <typename Visit>
+    void forEachDrive(Visit visit) const;
 
     QHash<QChar, std::shared_ptr<Drive>> m_drives;
     Fallback m_fallback;
+    // The fallback's drives, made once per letter.
+    mutable QHash<QChar, std::shared_ptr<Drive>> m_fallbackDrives;
+    mutable int m_passes = 0;
 };

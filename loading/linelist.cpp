@@ -30,6 +30,9 @@ void LineList::replaceWithText(QByteArray text)
     while (!reader.atEnd()) {
         const LineReader::Span s = reader.nextSpan();
         spans.push_back({static_cast<std::uint32_t>(s.start), static_cast<std::uint32_t>(s.length)});
+        // Line numbers are ints, as in every list of the window.
+        if (spans.size() > size_t(kMaxLines))
+            throw Failure(QStringLiteral("Filen har for mange linjer (over %1).").arg(kMaxLines));
     }
     const QScopedValueRollback guard(m_programSelects, true);
     beginResetModel();
@@ -53,6 +56,8 @@ void LineList::clear()
 
 void LineList::append(QByteArrayView line)
 {
+    if (count() >= kMaxLines)
+        throw Failure(QStringLiteral("Listen kan ikke holde flere linjer."));
     const int row = count();
     beginInsertRows(QModelIndex(), row, row);
     m_spans.push_back(store(line));

@@ -5,6 +5,7 @@
 #include <QItemSelectionModel>
 
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 // An ordered list of text lines, shown as a single-selection list. The lines
@@ -40,6 +41,9 @@ public:
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+
+    // The most lines a list holds: line numbers are ints.
+    static constexpr int kMaxLines = std::numeric_limits<int>::max() - 1;
 
     // The longest text shown for one row; the line itself is always kept whole.
     static constexpr int kMaxShownChars = 4096;

@@ -1,10 +1,13 @@
 #include "loading/loadsequence.h"
 
 #include "loading/ansitext.h"
+#include "loading/dospath.h"
 #include "loading/drivemap.h"
+#include "loading/failure.h"
 #include "loading/startupfiles.h"
 
 #include <cstring>
+#include <new>
 
 QByteArray normaliseMsDosLine(QByteArray line)
 {
@@ -43,6 +46,7 @@ void loadAtStart(ConfigState &state, const DriveMap &drives)
 
 void LoadSequence::HentKnappClick()
 {
+    const DriveMap::Pass pass(m_drives);
     readLines(startupfiles::configSys);
     readLines(startupfiles::autoexecBat);
 
@@ -74,10 +78,19 @@ void LoadSequence::HentKnappClick()
 
 void LoadSequence::readLines(const StartupFile &file)
 {
+    const QByteArray path = file.dosPath(m);
+    QByteArray text = m_drives.readFile(path);
+    const qsizetype size = text.size();
     LineList &lines = m.*file.lines;
-    lines.replaceWithText(m_drives.readFile(file.dosPath(m)));
-    if (file.sections)
-        collectSections(lines, m.*file.sections);
+    try {
+        lines.replaceWithText(std::move(text));
+        if (file.sections)
+            collectSections(lines, m.*file.sections);
+    } catch (const std::bad_alloc &) {
+        // What cannot be held is refused, not left to end the program.
+        throw FileError(DosPath::parse(path).display(),
+                        QStringLiteral("filen er for stor til å holdes i minnet (%1 byte)").arg(size));
+    }
 }
 
 void LoadSequence::readmsdosline()

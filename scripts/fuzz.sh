@@ -9,9 +9,11 @@ seconds=${1:-60}
 build=build-fuzz
 scripts/install-deps.sh clang libclang-rt-14-dev
 CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVENDRAL_FUZZ=ON > /dev/null
-cmake --build "$build" --target fuzz_load fuzz_check -j "$(nproc)"
+cmake --build "$build" --target fuzz_load fuzz_check fuzz_args -j "$(nproc)"
 
-mkdir -p "$build/corpus/load" "$build/corpus/check" "$build/crashes"
+mkdir -p "$build/corpus/load" "$build/corpus/check" "$build/corpus/args" "$build/crashes"
+printf -- "--drive\0C=/x\0--report" > "$build/corpus/args/report"
+printf -- "--check\0device=himem.sys\0--drive=d=a.img#2" > "$build/corpus/args/check"
 find examples -type f -exec cp {} "$build/corpus/load/" \;
 # One seed per line of the sample files for the check.
 n=0
@@ -20,7 +22,7 @@ while IFS= read -r line || [ -n "$line" ]; do
     n=$((n + 1))
 done < <(cat examples/drive-c/CONFIG.SYS examples/drive-c/AUTOEXEC.BAT examples/drive-c/WINDOWS/SYSTEM.INI)
 
-for target in fuzz_load fuzz_check; do
+for target in fuzz_load fuzz_check fuzz_args; do
     corpus=$build/corpus/${target#fuzz_}
     echo "fuzz: $target for $seconds s"
     ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \

@@ -11,6 +11,7 @@ packages=(
     xvfb xauth                      # a virtual display for the screenshots
     desktop-file-utils              # checks the menu entry
     dpkg-dev                        # dpkg-shlibdeps, for the Debian package
+    lintian appstream               # check the Debian package and its AppStream metadata
     strace                          # proves in a test that nothing is written
     mtools                          # reads drives kept as disk images
 )

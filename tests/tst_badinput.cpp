@@ -93,7 +93,7 @@ void BadInputTest::unreadableFilesFailClearly_data()
         {"missing", "filen finnes ikke"},
         {"directory", "det er en mappe, ikke en fil"},
         {"fifo", "det er ikke en vanlig fil"},
-        {"symlink loop", "en symbolsk lenke som ikke fører til noen fil"},
+        {"symlink loop", "symbolske lenker går i ring"},
         {"no read permission", "ingen lesetilgang"},
     };
     for (int f = 0; f < 5; ++f) {

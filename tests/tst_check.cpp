@@ -97,6 +97,16 @@ void CheckTest::probesAsWrittenThenUnderWindows_data()
                                               << QByteArray("C:\\WINDOWS\\TEMP finnes ikke !") << false << QByteArray();
     QTest::newRow("exe in the name but not found") << QByteArray("x=C:\\GONE.EXE") << false
                                                    << QByteArray("C:\\GONE.EXE finnes ikke !") << false << QByteArray();
+    // Only a file whose own name ends in .EXE may be started.
+    QTest::newRow("exe folder holding a script") << QByteArray("x=C:\\FOO.EXE\\RUN.SH") << true
+                                                 << QByteArray("C:\\FOO.EXE\\RUN.SH finnes.") << false
+                                                 << QByteArray("C:\\FOO.EXE\\RUN.SH");
+    QTest::newRow("desktop entry named like a program") << QByteArray("x=C:\\SETUP.EXE.DESKTOP") << true
+                                                        << QByteArray("C:\\SETUP.EXE.DESKTOP finnes.") << false
+                                                        << QByteArray("C:\\SETUP.EXE.DESKTOP");
+    QTest::newRow("trailing dots dropped as the drive drops them") << QByteArray("x=C:\\SETUP.EXE..") << true
+                                                                   << QByteArray("C:\\SETUP.EXE.. finnes.") << true
+                                                                   << QByteArray("C:\\SETUP.EXE..");
 }
 
 void CheckTest::probesAsWrittenThenUnderWindows()
@@ -115,6 +125,9 @@ void CheckTest::probesAsWrittenThenUnderWindows()
     c.write(QStringLiteral("WINDOWS/DIR/TOOL.EXE"), "x");
     c.write(QStringLiteral("Program Files/Spill/X.EXE"), "x");
     c.write(QStringLiteral(u"WINDOWS/BLÅ.EXE"), "x");
+    c.write(QStringLiteral("FOO.EXE/RUN.SH"), "x");
+    c.write(QStringLiteral("SETUP.EXE.DESKTOP"), "x");
+    c.write(QStringLiteral("SETUP.EXE"), "x");
     QDir().mkpath(c.hostPath(QStringLiteral("WINDOWS/TEMP")));
 
     const CheckResult r = checkLine(line, c.drives);

@@ -1,10 +1,12 @@
 // DOS paths on a drive kept as a host directory.
 #include "loading/dospath.h"
 #include "loading/failure.h"
+#include "loading/loadsequence.h"
 #include "scratchdrive.h"
 
 #include <QTest>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -23,6 +25,7 @@ private slots:
     void unreadableFile();
     void unmappedAndMissingDrives();
     void otherLettersUseTheirOwnDirectories();
+    void aLoadListsEachFolderOnce();
 };
 
 void DriveTest::parsesDosPaths_data()
@@ -92,6 +95,27 @@ void DriveTest::readsFileBytes()
     c.write(QStringLiteral("config.sys"), bytes);
     QCOMPARE(c.drives.readFile("C:\\CONFIG.SYS"), bytes);
     QCOMPARE(*c.drives.hostFile("C:\\CONFIG.SYS"), c.hostPath(QStringLiteral("config.sys")));
+
+    // Links that stay inside the drive are followed, relative or absolute.
+    c.write(QStringLiteral("WINDOWS/real.ini"), bytes);
+    QVERIFY(QFile::link(QStringLiteral("real.ini"), c.hostPath(QStringLiteral("WINDOWS/WIN.INI"))));
+    QVERIFY(QFile::link(c.hostPath(QStringLiteral("WINDOWS/real.ini")), c.hostPath(QStringLiteral("WINDOWS/SYSTEM.INI"))));
+    QCOMPARE(c.drives.readFile("C:\\WINDOWS\\WIN.INI"), bytes);
+    QCOMPARE(c.drives.readFile("C:\\WINDOWS\\SYSTEM.INI"), bytes);
+
+    // A folder and names that are not UTF-8 (a copy made with the PC's own
+    // code page) are reached as they are.
+    const QByteArray folder = QFile::encodeName(c.dir.path()) + "/\xe6sj";
+    QVERIFY(::mkdir(folder.constData(), 0755) == 0);
+    const QByteArray sub = folder + "/\xc6" "BLE";
+    QVERIFY(::mkdir(sub.constData(), 0755) == 0);
+    const int fd = ::open(QByteArray(sub + "/Fil.TXT").constData(), O_WRONLY | O_CREAT, 0644);
+    QVERIFY(fd >= 0);
+    QCOMPARE(::write(fd, bytes.constData(), size_t(bytes.size())), ssize_t(bytes.size()));
+    ::close(fd);
+    DriveMap raw(DriveMap::none());
+    raw.setDrive(QLatin1Char('C'), std::make_shared<DirectoryDrive>(folder));
+    QCOMPARE(raw.readFile("C:\\\xe6" "ble\\fil.txt"), bytes);
 }
 
 void DriveTest::readFailuresNameTheFileAndTheReason_data()
@@ -101,8 +125,11 @@ void DriveTest::readFailuresNameTheFileAndTheReason_data()
     QTest::newRow("missing") << "missing" << "filen finnes ikke";
     QTest::newRow("directory") << "directory" << "det er en mappe, ikke en fil";
     QTest::newRow("fifo") << "fifo" << "det er ikke en vanlig fil";
-    QTest::newRow("symlink loop") << "loop" << "en symbolsk lenke som ikke fører til noen fil";
+    QTest::newRow("symlink loop") << "loop" << "symbolske lenker går i ring";
     QTest::newRow("dangling symlink") << "dangling" << "en symbolsk lenke som ikke fører til noen fil";
+    QTest::newRow("link out of the drive") << "outside" << "peker ut av stasjonen";
+    QTest::newRow("link to an endless device") << "device" << "peker ut av stasjonen";
+    QTest::newRow("folder linked out of the drive") << "outside folder" << "peker ut av stasjonen";
 }
 
 void DriveTest::readFailuresNameTheFileAndTheReason()
@@ -119,6 +146,20 @@ void DriveTest::readFailuresNameTheFileAndTheReason()
         QCOMPARE(symlink(host.constData(), host.constData()), 0);
     else if (setup == QLatin1String("dangling"))
         QCOMPARE(symlink("nowhere", host.constData()), 0);
+    else if (setup == QLatin1String("outside"))
+        QCOMPARE(symlink("../../../../../../../../etc/passwd", host.constData()), 0);
+    else if (setup == QLatin1String("device"))
+        QCOMPARE(symlink("/dev/zero", host.constData()), 0);
+    QTemporaryDir elsewhere;
+    if (setup == QLatin1String("outside folder")) {
+        // The drive's MSDOS.SYS is read through a folder that lies elsewhere.
+        c.drives.setDrive(QLatin1Char('C'), std::make_shared<DirectoryDrive>(c.hostPath(QStringLiteral("d"))));
+        QDir().mkpath(c.hostPath(QStringLiteral("d")));
+        QFile out(elsewhere.filePath(QStringLiteral("MSDOS.SYS")));
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        QCOMPARE(symlink(QFile::encodeName(elsewhere.path()).constData(), QFile::encodeName(c.hostPath(QStringLiteral("d/WINDOWS"))).constData()), 0);
+        QCOMPARE(symlink("WINDOWS/MSDOS.SYS", QFile::encodeName(c.hostPath(QStringLiteral("d/MSDOS.SYS"))).constData()), 0);
+    }
 
     try {
         c.drives.readFile("C:\\MSDOS.SYS");
@@ -173,6 +214,24 @@ void DriveTest::otherLettersUseTheirOwnDirectories()
     QVERIFY(wine.fileExists("C:\\AUTOEXEC.BAT"));
     QVERIFY(!wine.fileExists("E:\\AUTOEXEC.BAT"));
     qunsetenv("WINEPREFIX");
+}
+
+void DriveTest::aLoadListsEachFolderOnce()
+{
+    // Names in lower case: no exact match, so every lookup needs a listing.
+    ScratchDrive names;
+    for (const char *file : {"config.sys", "autoexec.bat", "msdos.sys", "windows/win.ini", "windows/system.ini"})
+        names.write(QLatin1String(file), "[Paths]\r\nWinDir=C:\\WINDOWS\r\n");
+    auto drive = std::make_shared<DirectoryDrive>(names.dir.path());
+    DriveMap drives(DriveMap::none());
+    drives.setDrive(QLatin1Char('C'), drive);
+    ConfigState state;
+    LoadSequence(state, drives).HentKnappClick();
+    QCOMPARE(state.systeminimemo.count(), 2);
+    QCOMPARE(drive->listingsRead(), 2); // the root and WINDOWS
+    // The next load sees the drive anew.
+    LoadSequence(state, drives).HentKnappClick();
+    QCOMPARE(drive->listingsRead(), 4);
 }
 
 QTEST_GUILESS_MAIN(DriveTest)

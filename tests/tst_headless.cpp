@@ -48,6 +48,7 @@ private slots:
     void parsesTheCommandLine();
     void reportOnTheSampleDrive();
     void reportOfAFailedLoad();
+    void controlBytesAreWrittenEscaped();
     void check_data();
     void check();
     void badArguments_data();
@@ -135,6 +136,23 @@ void HeadlessTest::reportOfAFailedLoad()
     QVERIFY(report.value(QLatin1String("system.ini")).toObject().value(QLatin1String("lines")).toArray().isEmpty());
 }
 
+void HeadlessTest::controlBytesAreWrittenEscaped()
+{
+    // ESC, DEL and the C1 controls that Windows-1252 leaves undefined would
+    // reach a terminal that reads the report as escape sequences.
+    ScratchDrive c;
+    c.writeMachine();
+    c.write(QStringLiteral("AUTOEXEC.BAT"), "\x1b[2J\x7f\x81\x8d\x8f\x90\x9d\x9b\r\n");
+    const Run run = vendral({QStringLiteral("--drive=C=") + c.dir.path(), QStringLiteral("--report")});
+    QCOMPARE(run.exitCode, 0);
+    for (const char *raw : {"\x1b", "\x7f", "\xc2\x81", "\xc2\x8d", "\xc2\x8f", "\xc2\x90", "\xc2\x9d"})
+        QVERIFY2(!run.out.contains(raw), raw);
+    QVERIFY(run.out.contains("\"\\u001b[2J\\u007f\\u0081\\u008d\\u008f\\u0090\\u009d\xe2\x80\xba\""));
+    const QJsonObject report = QJsonDocument::fromJson(run.out).object();
+    QCOMPARE(strings(report.value(QLatin1String("autoexec.bat")).toObject().value(QLatin1String("lines"))),
+             QStringList{QStringLiteral(u"\u001b[2J\u007f\u0081\u008d\u008f\u0090\u009d\u203a")});
+}
+
 void HeadlessTest::check_data()
 {
     QTest::addColumn<QString>("line");
@@ -185,6 +203,12 @@ void HeadlessTest::badArguments_data()
     QTest::newRow("missing drive directory") << QStringList{"--drive", "C=/nonexistent/vendral", "--report"};
     QTest::newRow("check without line") << QStringList{"--check"};
     QTest::newRow("two modes") << QStringList{"--report", "--check", "x"};
+    QTest::newRow("same letter twice") << QStringList{"--drive", "C=" + sample(), "--drive", "c=" + sample(), "--report"};
+    // "IMAGE#N" takes only #1 to #4 (the file before the "#" exists).
+    for (const char *suffix : {"#02", "#+2", "# 2", "#5", "#"})
+        QTest::addRow("partition %s", suffix) << QStringList{"--drive", "C=" + sample() + "/CONFIG.SYS" + suffix, "--report"};
+    QTest::newRow("newline in an argument stays one line") << QStringList{"--bogus\nsecond line"};
+    QTest::newRow("newline in a drive") << QStringList{"--drive", "C=/nonexistent\n/x", "--report"};
 }
 
 void HeadlessTest::badArguments()
