@@ -44,7 +44,7 @@ struct StartupAudit::Batch
 };
 
 StartupAudit::StartupAudit(const ConfigState &state, const DriveMap &drives)
-    : m_state(state), m_cache(drives), m_winDir(ansi::upper(state.WD))
+    : m_state(state), m_pass(drives), m_cache(drives), m_winDir(ansi::upper(state.WD))
 {
     m_root = SearchList({"C:\\"});
     const QByteArray system = m_winDir + "\\SYSTEM";

@@ -2,6 +2,7 @@
 
 #include "audit/auditfinding.h"
 #include "audit/directorycache.h"
+#include "loading/drivemap.h"
 #include "loading/startupfiles.h"
 
 #include <QByteArray>
@@ -10,8 +11,6 @@
 
 #include <optional>
 #include <string>
-
-class DriveMap;
 
 // Every file the machine's start-up would load, looked for on its drives:
 // the Windows directories of MSDOS.SYS, the drivers and programs of
@@ -51,6 +50,7 @@ private:
     bool probe(const DirectoryCache::Listing &directory, const QList<QByteArrayView> &extensions);
 
     const ConfigState &m_state;
+    const DriveMap::Pass m_pass; // the drive keeps what it reads for as long as the audit lasts
     DirectoryCache m_cache;
     QByteArray m_winDir;
     SearchList m_root, m_vxdDirectories, m_systemDirectories, m_fontDirectories;
