@@ -1,5 +1,7 @@
 #include "audit/auditfinding.h"
 
+#include <algorithm>
+
 AuditFinding AuditFindings::at(qsizetype i) const
 {
     const Record &r = m_records[static_cast<size_t>(i)];
@@ -28,4 +30,15 @@ AuditFindings &AuditFindings::operator+=(const AuditFindings &other)
     for (const AuditFinding &finding : other)
         append(finding);
     return *this;
+}
+
+std::pair<qsizetype, qsizetype> AuditFindings::findingsOfLine(int line) const
+{
+    struct ByLine
+    {
+        bool operator()(const Record &r, int l) const { return r.line < l; }
+        bool operator()(int l, const Record &r) const { return l < r.line; }
+    };
+    const auto range = std::equal_range(m_records.begin(), m_records.end(), line, ByLine());
+    return {range.first - m_records.begin(), range.second - m_records.begin()};
 }

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 // The order in which the machine reads its start-up files, which the audit
@@ -39,6 +40,9 @@ public:
     qsizetype size() const { return static_cast<qsizetype>(m_records.size()); }
     bool isEmpty() const { return m_records.empty(); }
     AuditFinding at(qsizetype i) const;
+    // Where the findings of a line stand: [first, last). The findings must
+    // be in line order, as those of one file are.
+    std::pair<qsizetype, qsizetype> findingsOfLine(int line) const;
     // Room for so many findings of a typical length.
     void reserve(qsizetype findings);
 

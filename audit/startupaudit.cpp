@@ -8,6 +8,7 @@
 #include "loading/loadsequence.h"
 
 #include <algorithm>
+#include <limits>
 
 using namespace linewords;
 
@@ -43,6 +44,17 @@ struct StartupAudit::Batch
     int searchMadeAt = -1;
 };
 
+// Where the audit of one file stands.
+struct StartupAudit::Cursor
+{
+    explicit Cursor(const StartupFile &file) : file(file) {}
+
+    const StartupFile &file;
+    int line = 0;
+    std::optional<Batch> batch;    // AUTOEXEC.BAT
+    std::optional<IniRules> rules; // SYSTEM.INI, WIN.INI
+};
+
 StartupAudit::StartupAudit(const ConfigState &state, const DriveMap &drives)
     : m_state(state), m_pass(drives), m_cache(drives), m_winDir(ansi::upper(state.WD))
 {
@@ -54,43 +66,74 @@ StartupAudit::StartupAudit(const ConfigState &state, const DriveMap &drives)
     m_fontDirectories = SearchList({system, m_winDir, m_winDir + "\\FONTS"});
 }
 
+StartupAudit::~StartupAudit() = default;
+
 AuditFindings StartupAudit::run()
 {
     AuditFindings findings;
     // Nearly every line of CONFIG.SYS and AUTOEXEC.BAT loads something;
     // few lines of the INI files do.
     findings.reserve(m_state.ConfigMemo.count() + m_state.AutoMemo.count() + 64);
-    for (const StartupFile *file : kLoadOrder)
-        audit(*file, findings);
+    for (const StartupFile *file : kLoadOrder) {
+        Cursor cursor(*file);
+        advance(cursor, std::numeric_limits<qint64>::max(), findings);
+    }
     return findings;
 }
 
 AuditFindings StartupAudit::auditFile(const StartupFile &file)
 {
     AuditFindings findings;
-    audit(file, findings);
+    Cursor cursor(file);
+    advance(cursor, std::numeric_limits<qint64>::max(), findings);
     return findings;
 }
 
-void StartupAudit::audit(const StartupFile &file, AuditFindings &findings)
+bool StartupAudit::runSome(int lines, AuditFindings &out)
 {
+    qint64 budget = std::max(lines, 1);
+    while (m_nextFile < kLoadOrder.size() && budget > 0) {
+        if (!m_cursor)
+            m_cursor = std::make_unique<Cursor>(*kLoadOrder[m_nextFile]);
+        qint64 done = 0;
+        if (advance(*m_cursor, budget, out, &done)) {
+            m_cursor.reset();
+            ++m_nextFile;
+        }
+        budget -= std::max<qint64>(done, 1);
+    }
+    return m_nextFile < kLoadOrder.size();
+}
+
+bool StartupAudit::advance(Cursor &cursor, qint64 budget, AuditFindings &out, qint64 *done)
+{
+    const StartupFile &file = cursor.file;
     if (&file == &startupfiles::msdosSys) {
-        findings += msDosSys();
-        return;
+        out += msDosSys();
+        if (done)
+            *done = 1;
+        return true;
     }
     const int count = lines(file).count();
+    const int end = int(std::min<qint64>(count, cursor.line + budget));
     if (&file == &startupfiles::configSys) {
-        for (int i = 0; i < count; ++i)
-            configSys(i, findings);
+        for (int i = cursor.line; i < end; ++i)
+            configSys(i, out);
     } else if (&file == &startupfiles::autoexecBat) {
-        Batch batch(m_state);
-        for (int i = 0; i < count; ++i)
-            autoexecBat(batch, i, findings);
+        if (!cursor.batch)
+            cursor.batch.emplace(m_state);
+        for (int i = cursor.line; i < end; ++i)
+            autoexecBat(*cursor.batch, i, out);
     } else {
-        IniRules rules(iniKind(file));
-        for (int i = 0; i < count; ++i)
-            ini(file, rules, i, findings);
+        if (!cursor.rules)
+            cursor.rules.emplace(iniKind(file));
+        for (int i = cursor.line; i < end; ++i)
+            ini(file, *cursor.rules, i, out);
     }
+    if (done)
+        *done = end - cursor.line;
+    cursor.line = end;
+    return end >= count;
 }
 
 AuditFindings StartupAudit::auditLine(const StartupFile &file, int line)

@@ -9,6 +9,7 @@
 #include <QByteArrayView>
 #include <QList>
 
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -21,6 +22,7 @@ class StartupAudit
 {
 public:
     StartupAudit(const ConfigState &state, const DriveMap &drives);
+    ~StartupAudit();
 
     // Every file, in load order (MSDOS.SYS, CONFIG.SYS, AUTOEXEC.BAT,
     // SYSTEM.INI, WIN.INI), then by line.
@@ -29,11 +31,20 @@ public:
     // One line, in the context the lines before it set (section, PATH).
     AuditFindings auditLine(const StartupFile &file, int line);
 
+    // The audit of run(), spread over as many calls as its caller likes:
+    // audits about the given number of lines more and adds their findings
+    // to out; false once every file is done. The lines are read as they
+    // are at each call.
+    bool runSome(int lines, AuditFindings &out);
+
     int listingsMade() const { return m_cache.listingsMade(); }
 
 private:
     const LineList &lines(const StartupFile &file) const { return m_state.*file.lines; }
-    void audit(const StartupFile &file, AuditFindings &out);
+    struct Cursor;
+    // Audits up to `budget` lines more of the cursor's file; true once the
+    // file is done. *done counts the lines audited.
+    bool advance(Cursor &cursor, qint64 budget, AuditFindings &out, qint64 *done = nullptr);
     AuditFindings msDosSys();
     void configSys(int line, AuditFindings &out);
     struct Batch;
@@ -56,4 +67,6 @@ private:
     SearchList m_root, m_vxdDirectories, m_systemDirectories, m_fontDirectories;
     std::optional<SearchList> m_windowsProgramDirectories; // needs AUTOEXEC.BAT's PATH
     std::string m_probe, m_path; // kept, so a probe reuses their space
+    std::size_t m_nextFile = 0;       // of runSome(), in load order
+    std::unique_ptr<Cursor> m_cursor; // where runSome() goes on
 };

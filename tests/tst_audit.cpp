@@ -53,7 +53,7 @@ private slots:
     void winIni_data();
     void winIni();
     void listsEachDirectoryOnce();
-    void oneLineAuditsInTheContextOfTheLinesBefore();
+    void partsAuditInTheContextOfTheLinesBefore();
 
 private:
     AuditFindings audit(const StartupFile &file, const QByteArray &text, const QByteArray &autoexec = {});
@@ -285,7 +285,7 @@ void AuditTest::listsEachDirectoryOnce()
     QCOMPARE(audit.listingsMade(), expected.size());
 }
 
-void AuditTest::oneLineAuditsInTheContextOfTheLinesBefore()
+void AuditTest::partsAuditInTheContextOfTheLinesBefore()
 {
     ConfigState state;
     state.WD = state.WBD = "C:\\WIN98";
@@ -302,6 +302,14 @@ void AuditTest::oneLineAuditsInTheContextOfTheLinesBefore()
     }
     QCOMPARE(describe(byLine), describe(all));
     QCOMPARE(all.size(), 1 + 2 + 3 + 2 + 1);
+    // The same audit spread over calls of a few lines each.
+    for (int lines : {1, 3}) {
+        StartupAudit audit(state, m_drive.drives);
+        AuditFindings inParts;
+        while (audit.runSome(lines, inParts)) {
+        }
+        QCOMPARE(describe(inParts), describe(all));
+    }
 }
 
 QTEST_GUILESS_MAIN(AuditTest)
