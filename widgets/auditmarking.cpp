@@ -43,7 +43,8 @@ AuditMarking::~AuditMarking()
 void AuditMarking::setEnabled(bool enabled)
 {
     m_enabled = enabled;
-    restart();
+    if (!enabled)
+        restart(); // drops the marks; turned on, the next load marks
 }
 
 void AuditMarking::restart()

@@ -36,7 +36,7 @@ public:
     bool isRunning() const { return m_slices.isActive(); }
 
     // Off, no line is marked and nothing is audited (for the benchmark's
-    // comparison).
+    // comparison); turned on again, the next load is marked.
     void setEnabled(bool enabled);
 
 signals:
