@@ -39,7 +39,12 @@ TMsDosForm::TMsDosForm(const DriveMap &drives, QWidget *parent)
     m_marking = new AuditMarking(m_state, m_drives, this);
 }
 
-TMsDosForm::~TMsDosForm() = default;
+TMsDosForm::~TMsDosForm()
+{
+    // The marking reaches into the lists of m_state, which go before the
+    // window's children do.
+    delete m_marking;
+}
 
 void TMsDosForm::wire()
 {
