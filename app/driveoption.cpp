@@ -37,11 +37,10 @@ Result<std::shared_ptr<Drive>> openDrive(const CommandLine::DriveArgument &argum
         return Failed{QStringLiteral("--drive %1: %2 er verken en mappe eller et diskbilde")
                           .arg(argument.letter, QString::fromUtf8(argument.location))};
     }
-    QString error;
-    std::shared_ptr<ImageDrive> drive = ImageDrive::open(image, partition, &error);
+    Result<std::shared_ptr<ImageDrive>> drive = ImageDrive::open(image, partition);
     if (!drive)
-        return Failed{error};
-    return std::shared_ptr<Drive>(std::move(drive));
+        return Failed{drive.reason()};
+    return std::shared_ptr<Drive>(std::move(drive).value());
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // Vendral's speed and memory, measured: each case prints its median and its
 // ratio to a floor measured in the same run, and whether it meets its target.
 #include "audit/startupaudit.h"
+#include "bench/imagebench.h"
 #include "widgets/auditmarking.h"
 #include "loading/configstate.h"
 #include "loading/directorydrive.h"
@@ -354,5 +355,7 @@ int main(int argc, char **argv)
         }
         std::printf("(%.1f MB of text on the large drive)\n", bytes / 1048576.0);
     }
+
+    benchImages(sample);
     return 0;
 }

@@ -1,6 +1,5 @@
 #include "loading/diskimage.h"
 
-
 namespace diskimage {
 namespace {
 
@@ -12,14 +11,6 @@ unsigned le16(QByteArrayView s, int at)
 quint32 le32(QByteArrayView s, int at)
 {
     return le16(s, at) | static_cast<quint32>(le16(s, at + 2)) << 16;
-}
-
-quint32 be32(QByteArrayView s, int at)
-{
-    quint32 v = 0;
-    for (int i = 0; i < 4; ++i)
-        v = v << 8 | static_cast<unsigned char>(s[at + i]);
-    return v;
 }
 
 bool hasBootSignature(QByteArrayView s)
@@ -45,30 +36,24 @@ bool isFatBootSector(QByteArrayView s)
            && powerOfTwo && reserved >= 1 && (fats == 1 || fats == 2);
 }
 
-QString convertHint(const QString &name, const QString &format, const QString &qemuFormat)
+std::optional<FatLayout> fatLayout(QByteArrayView s)
 {
-    return QStringLiteral("%1 er et %2-bilde, som mtools ikke kan lese; gjør det om til et rått bilde, "
-                          "for eksempel med: qemu-img convert -f %3 -O raw %1 %1.img")
-        .arg(name, format, qemuFormat);
-}
-
-std::optional<Format> unreadableFormat(QByteArrayView head)
-{
-    if (head.startsWith("QFI\xfb"))
-        return Format{QStringLiteral("QCOW2"), QStringLiteral("qcow2")};
-    if (head.size() >= 0x44 && le32(head, 0x40) == 0xbeda107f)
-        return Format{QStringLiteral("VDI"), QStringLiteral("vdi")};
-    if (head.startsWith("KDMV") || head.startsWith("# Disk DescriptorFile"))
-        return Format{QStringLiteral("VMDK"), QStringLiteral("vmdk")};
-    // A dynamic or differencing VHD starts with a copy of its footer (disk
-    // type 3 or 4); a fixed VHD has the footer only at the end and reads as
-    // the raw image it is.
-    if (head.startsWith("conectix") && head.size() >= 64) {
-        const quint32 type = be32(head, 60);
-        if (type == 3 || type == 4)
-            return Format{QStringLiteral("dynamisk VHD"), QStringLiteral("vpc")};
-    }
-    return std::nullopt;
+    if (!isFatBootSector(s))
+        return std::nullopt;
+    const qint64 bytesPerSector = le16(s, 11);
+    const qint64 sectorsPerCluster = static_cast<unsigned char>(s[13]);
+    const qint64 reserved = le16(s, 14);
+    const qint64 fats = static_cast<unsigned char>(s[16]);
+    const qint64 rootEntries = le16(s, 17);
+    const qint64 fatSectors = le16(s, 22) != 0 ? le16(s, 22) : le32(s, 36);
+    const qint64 rootSectors = (rootEntries * 32 + bytesPerSector - 1) / bytesPerSector;
+    FatLayout layout;
+    layout.systemBytes = (reserved + fats * fatSectors + rootSectors) * bytesPerSector;
+    layout.clusterBytes = sectorsPerCluster * bytesPerSector;
+    layout.fatStart = reserved * bytesPerSector;
+    if (le16(s, 22) == 0)
+        layout.rootCluster = le32(s, 44);
+    return layout;
 }
 
 QList<Partition> primaryPartitions(QByteArrayView s)

@@ -6,18 +6,18 @@
 
 #include <optional>
 
-// Where in a disk image file the FAT volume of drive C: starts. Knows raw
-// hard-disk images with an MBR, bare FAT volumes (floppies, partition dumps)
-// and fixed VHDs (a raw image with a footer); names the formats it cannot
-// read (dynamic VHD, QCOW2, VDI, VMDK) so the user can convert them.
+// Where on a disk the FAT volume of drive C: starts. Knows hard disks with
+// an MBR and bare FAT volumes (floppies, partition dumps). The disk is read
+// through `sectorAt`, so it may be a raw image file or the disk inside a
+// virtual-disk image alike.
 struct FatVolume
 {
-    qint64 offset = -1; // bytes from the start of the file; -1 when none
+    qint64 offset = -1; // bytes from the start of the disk; -1 when none
     QString error;      // why not, when offset is -1
 
     // `head` is the first sector (at least 512 bytes), `sectorAt` reads the
     // 512 bytes at an offset (for a partition's boot sector), `size` is the
-    // file's size and `partition` 0 for the default, else 1 to 4.
+    // disk's size and `partition` 0 for the default, else 1 to 4.
     template <typename SectorAt>
     static FatVolume locate(QByteArrayView head, SectorAt sectorAt, qint64 size, int partition,
                             const QString &name);
@@ -26,13 +26,21 @@ struct FatVolume
 namespace diskimage {
 
 bool isFatBootSector(QByteArrayView sector);
-// A known format mtools cannot read: its name and qemu-img's name for it.
-struct Format
+
+// Where a FAT volume keeps what, in bytes from its start: the boot sector,
+// the FATs and (FAT12/16) the root directory make up the system area;
+// cluster 2 starts the data area.
+struct FatLayout
 {
-    QString name;
-    QString qemuName;
+    qint64 systemBytes = 0;
+    qint64 clusterBytes = 0;
+    qint64 fatStart = 0;      // the first FAT
+    quint32 rootCluster = 0;  // FAT32: where the root directory starts; 0 when it is in the system area
+    // Where a cluster of the data area starts.
+    qint64 clusterStart(quint32 cluster) const { return systemBytes + qint64(cluster - 2) * clusterBytes; }
 };
-std::optional<Format> unreadableFormat(QByteArrayView head);
+// Nothing when the sector is no FAT boot sector.
+std::optional<FatLayout> fatLayout(QByteArrayView bootSector);
 
 struct Partition
 {
@@ -45,8 +53,6 @@ struct Partition
 QList<Partition> primaryPartitions(QByteArrayView sector);
 bool isFatType(unsigned type);
 
-QString convertHint(const QString &name, const QString &format, const QString &qemuFormat);
-
 } // namespace diskimage
 
 template <typename SectorAt>
@@ -56,8 +62,6 @@ FatVolume FatVolume::locate(QByteArrayView head, SectorAt sectorAt, qint64 size,
     using namespace diskimage;
     if (head.size() < 512)
         return {-1, QStringLiteral("%1 er for lite til å være et diskbilde").arg(name)};
-    if (const std::optional<Format> format = unreadableFormat(head))
-        return {-1, convertHint(name, format->name, format->qemuName)};
     if (partition == 0 && isFatBootSector(head))
         return {0, QString()};
     const QList<Partition> partitions = primaryPartitions(head);

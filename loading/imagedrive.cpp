@@ -1,93 +1,228 @@
 #include "loading/imagedrive.h"
 
-#include "loading/diskimage.h"
+#include "loading/boundedprocess.h"
 
-#include <QFile>
-#include <QFileInfo>
-#include <QProcess>
-#include <QProcessEnvironment>
+#include <QRegularExpression>
+#include <QtEndian>
 
 namespace {
 
-// One mtools call never takes this long on a local image; past it the call
-// is given up rather than left to hang the program.
-constexpr int kMtoolsTimeoutMs = 30000;
+// mtype's output is the file; past this it is no start-up file.
+constexpr qint64 kLargestFile = (qint64(1) << 31) - 1;
 
-QByteArray readAt(QFile &file, qint64 offset)
+QString fileNameOf(const QString &path)
 {
-    if (offset < 0 || !file.seek(offset))
-        return {};
-    return file.read(512);
+    return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+// mtools would take "*" and "?" as wildcards; a DOS name never holds them.
+bool isPlainPath(const QStringList &components)
+{
+    for (const QString &c : components) {
+        if (c.contains(QLatin1Char('*')) || c.contains(QLatin1Char('?')))
+            return false;
+    }
+    return true;
+}
+
+Failed helperFailed(const Result<ProcessOutput> &run)
+{
+    if (!run)
+        return Failed{run.reason()};
+    return Failed{QStringLiteral("mtools: %1").arg(run->firstErrorLine())};
 }
 
 } // namespace
 
-std::shared_ptr<ImageDrive> ImageDrive::open(const QString &image, int partition, QString *error)
+Result<std::shared_ptr<ImageDrive>> ImageDrive::open(const QString &image, int partition)
 {
-    const QString name = QFileInfo(image).fileName();
-    QFile file(image);
-    if (!QFileInfo(image).isFile() || !file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("kan ikke lese diskbildet %1").arg(image);
-        return nullptr;
-    }
-    const QByteArray head = file.read(512);
-    const FatVolume volume = FatVolume::locate(
-        head, [&file](qint64 offset) { return readAt(file, offset); }, file.size(), partition, name);
-    if (volume.offset < 0) {
-        *error = volume.error;
-        return nullptr;
-    }
-    return std::make_shared<ImageDrive>(image, volume.offset);
+    return open(image, partition, Limits());
 }
 
-ImageDrive::ImageDrive(QString image, qint64 offset) : m_image(std::move(image)), m_offset(offset) {}
+Result<std::shared_ptr<ImageDrive>> ImageDrive::open(const QString &image, int partition, const Limits &limits)
+{
+    Result<std::unique_ptr<ImageDisk>> opened = ImageDisk::open(image, limits.qemuMs);
+    if (!opened)
+        return Failed{opened.reason()};
+    std::unique_ptr<ImageDisk> disk = std::move(opened).value();
+    const QString name = fileNameOf(image);
+    const Result<QByteArray> head = disk->read(0, 512);
+    if (!head)
+        return Failed{head.reason()};
+    QString readError;
+    const auto sectorAt = [&disk, &readError](qint64 offset) {
+        const Result<QByteArray> sector = disk->read(offset, 512);
+        if (!sector && readError.isEmpty())
+            readError = sector.reason();
+        return sector ? *sector : QByteArray();
+    };
+    const FatVolume volume = FatVolume::locate(*head, sectorAt, disk->size(), partition, name);
+    if (!readError.isEmpty())
+        return Failed{readError};
+    if (volume.offset < 0)
+        return Failed{volume.error};
+    const Result<QByteArray> boot = disk->read(volume.offset, 512);
+    const std::optional<diskimage::FatLayout> layout = boot ? diskimage::fatLayout(*boot) : std::nullopt;
+    if (!layout)
+        return Failed{QStringLiteral("%1 inneholder ingen FAT-stasjon").arg(name)};
+    // The boot sector, the FATs and a FAT12/16 root directory: mtools reads
+    // them for every path.
+    const Result<bool> system = disk->ensure({{volume.offset, layout->systemBytes}});
+    if (!system)
+        return Failed{system.reason()};
+    return std::shared_ptr<ImageDrive>(new ImageDrive(std::move(disk), volume.offset, *layout, limits));
+}
+
+ImageDrive::ImageDrive(std::unique_ptr<ImageDisk> disk, qint64 offset, diskimage::FatLayout layout, Limits limits)
+    : m_disk(std::move(disk)), m_offset(offset), m_layout(layout), m_limits(limits)
+{
+}
 
 QString ImageDrive::mtoolsPath(const QStringList &components)
 {
     return QStringLiteral("::/") + components.join(QLatin1Char('/'));
 }
 
-ImageDrive::Run ImageDrive::mtools(const QString &tool, const QStringList &arguments) const
+BoundedCommand ImageDrive::mtools(const QString &tool, const QStringList &arguments) const
 {
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    BoundedCommand c;
+    c.program = tool;
+    // The file checked at open, never its name again: "@@" is mtools' own
+    // offset syntax, used here only on a path built here.
+    QString image = m_disk->procPath();
+    if (m_offset > 0)
+        image += QStringLiteral("@@") + QString::number(m_offset);
+    c.arguments = QStringList{QStringLiteral("-i"), image} + arguments;
+    c.timeLimitMs = m_limits.mtoolsMs;
+    c.outputCap = kLargestFile;
+    c.package = QStringLiteral("mtools");
     // No user's ~/.mtoolsrc, an empty file in its place, and the settings
     // that change what is read fixed to mtools' own defaults.
-    env.insert(QStringLiteral("HOME"), QStringLiteral("/nonexistent"));
-    env.insert(QStringLiteral("MTOOLSRC"), QStringLiteral("/dev/null"));
-    env.insert(QStringLiteral("MTOOLS_SKIP_CHECK"), QStringLiteral("1"));
-    env.insert(QStringLiteral("MTOOLS_LOWER_CASE"), QStringLiteral("0"));
-    env.insert(QStringLiteral("MTOOLS_NO_VFAT"), QStringLiteral("0"));
-    env.insert(QStringLiteral("MTOOLS_DOTTED_DIR"), QStringLiteral("0"));
-    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
-    process.setProcessEnvironment(env);
-    const QString image = m_offset > 0 ? m_image + QStringLiteral("@@") + QString::number(m_offset) : m_image;
-    process.start(tool, QStringList{QStringLiteral("-i"), image} + arguments, QIODevice::ReadOnly);
-    Run run;
-    if (!process.waitForStarted(kMtoolsTimeoutMs)) {
-        run.err = QByteArrayLiteral("mtools kan ikke startes (er pakken mtools installert?)");
-        return run;
+    c.environment = {{"HOME", "/nonexistent"},       {"MTOOLSRC", "/dev/null"},   {"MTOOLS_SKIP_CHECK", "1"},
+                     {"MTOOLS_LOWER_CASE", "0"},     {"MTOOLS_NO_VFAT", "0"},     {"MTOOLS_DOTTED_DIR", "0"},
+                     {"LC_ALL", "C.UTF-8"}};
+    return c;
+}
+
+namespace {
+
+// A name as the listings are keyed: ASCII names without regard to case, as
+// mtools matches them; any other name only as spelled.
+QString nameKey(const QString &name)
+{
+    for (QChar c : name) {
+        if (c.unicode() > 0x7F)
+            return name;
     }
-    process.closeWriteChannel();
-    // Read as it comes, so a large file does not fill the pipe.
-    QByteArray out;
-    while (!process.waitForFinished(100)) {
-        out += process.readAllStandardOutput();
-        if (process.state() == QProcess::NotRunning)
+    QString upper = name;
+    for (QChar &c : upper) {
+        if (c >= QLatin1Char('a') && c <= QLatin1Char('z'))
+            c = QChar(c.unicode() - 32);
+    }
+    return upper;
+}
+
+// "::/WINDOWS/WIN.INI <22> <30-31>" or "::/X Root directory or empty file".
+const QRegularExpression &chainLine()
+{
+    static const QRegularExpression line(
+        QStringLiteral("^(::/.*?)((?: <\\d+(?:-\\d+)?>)+| Root directory or empty file)$"));
+    return line;
+}
+
+} // namespace
+
+QList<ByteRange> ImageDrive::clusterRanges(QStringView spans) const
+{
+    static const QRegularExpression span(QStringLiteral("<(\\d+)(?:-(\\d+))?>"));
+    QList<ByteRange> ranges;
+    QRegularExpressionMatchIterator it = span.globalMatch(spans.toString());
+    while (it.hasNext()) {
+        const QRegularExpressionMatch m = it.next();
+        const quint32 first = m.captured(1).toUInt();
+        const quint32 last = m.captured(2).isEmpty() ? first : m.captured(2).toUInt();
+        if (first >= 2 && last >= first)
+            ranges.append({m_offset + m_layout.clusterStart(first), qint64(last - first + 1) * m_layout.clusterBytes});
+    }
+    return ranges;
+}
+
+QList<ByteRange> ImageDrive::rootChain() const
+{
+    // FAT32 keeps the root directory in clusters; the chain is followed
+    // here, in the FAT that is unpacked already.
+    QList<ByteRange> ranges;
+    quint32 cluster = m_layout.rootCluster;
+    for (int step = 0; step < (1 << 16) && cluster >= 2 && cluster < 0x0FFFFFF7; ++step) {
+        const qint64 start = m_offset + m_layout.clusterStart(cluster);
+        if (!ranges.isEmpty() && ranges.last().end() == start)
+            ranges.last().length += m_layout.clusterBytes;
+        else
+            ranges.append({start, m_layout.clusterBytes});
+        const Result<QByteArray> entry = m_disk->read(m_offset + m_layout.fatStart + qint64(cluster) * 4, 4);
+        if (!entry || entry->size() != 4)
             break;
-        if (out.size() > (qint64(1) << 31)) {
-            process.kill();
-            process.waitForFinished();
-            run.err = QByteArrayLiteral("filen er for stor");
-            return run;
+        cluster = qFromLittleEndian<quint32>(entry->constData()) & 0x0FFFFFFF;
+    }
+    return ranges;
+}
+
+const ImageDrive::Chains &ImageDrive::listing(const QStringList &directory) const
+{
+    const QString path = mtoolsPath(directory);
+    const auto known = m_listings.constFind(path);
+    if (known != m_listings.cend())
+        return *known;
+    Chains chains;
+    const QString pattern = directory.isEmpty() ? QStringLiteral("::/*") : path + QStringLiteral("/*");
+    const Result<ProcessOutput> run = runBounded(mtools(QStringLiteral("mshowfat"), {pattern}));
+    if (run && run->exitCode == 0) {
+        for (const QByteArray &line : run->out.split('\n')) {
+            const QRegularExpressionMatch m = chainLine().match(QString::fromUtf8(line));
+            if (!m.hasMatch())
+                continue;
+            const QString entry = m.captured(1);
+            const QString name = entry.mid(entry.lastIndexOf(QLatin1Char('/')) + 1);
+            if (name != QLatin1String(".") && name != QLatin1String(".."))
+                chains.insert(nameKey(name), clusterRanges(m.capturedView(2)));
         }
     }
-    out += process.readAllStandardOutput();
-    run.finished = process.exitStatus() == QProcess::NormalExit;
-    run.exitCode = process.exitCode();
-    run.out = std::move(out);
-    run.err = process.readAllStandardError().trimmed();
-    return run;
+    return *m_listings.insert(path, chains);
+}
+
+Result<QList<ByteRange>> ImageDrive::chainOf(const QStringList &components) const
+{
+    const Chains &siblings = listing(components.mid(0, components.size() - 1));
+    const auto found = siblings.constFind(nameKey(components.last()));
+    if (found != siblings.cend())
+        return *found;
+    const Result<ProcessOutput> run = runBounded(mtools(QStringLiteral("mshowfat"), {mtoolsPath(components)}));
+    if (!run)
+        return Failed{run.reason()};
+    const QRegularExpressionMatch m = chainLine().match(QString::fromUtf8(run->out.trimmed()));
+    if (run->exitCode != 0 || !m.hasMatch())
+        return Failed{QStringLiteral("filen finnes ikke")};
+    return clusterRanges(m.capturedView(2));
+}
+
+Result<bool> ImageDrive::unpackDirectories(const QStringList &components, bool withLast) const
+{
+    if (!m_disk->isVirtual())
+        return true;
+    // Each directory needs its parent unpacked before mtools can find it.
+    for (qsizetype depth = 0; depth <= components.size() - (withLast ? 0 : 1); ++depth) {
+        const QStringList directory = components.mid(0, depth);
+        const QString path = mtoolsPath(directory);
+        if (m_unpackedDirectories.contains(path))
+            continue;
+        Result<QList<ByteRange>> chain = depth == 0 ? Result<QList<ByteRange>>(rootChain()) : chainOf(directory);
+        if (!chain)
+            return Failed{chain.reason()};
+        if (const Result<bool> done = m_disk->ensure(*chain); !done)
+            return done;
+        m_unpackedDirectories.insert(path);
+    }
+    return true;
 }
 
 int ImageDrive::kindOf(const QStringList &components, QString *reason) const
@@ -99,23 +234,20 @@ int ImageDrive::kindOf(const QStringList &components, QString *reason) const
     };
     if (components.isEmpty())
         return fail(QStringLiteral("det er en mappe, ikke en fil"), 0);
-    // mtools would take these as wildcards; a DOS name never holds them.
-    for (const QString &c : components) {
-        if (c.contains(QLatin1Char('*')) || c.contains(QLatin1Char('?')))
-            return fail(QStringLiteral("filen finnes ikke"), -1);
-    }
-    if (!QFileInfo::exists(m_image))
-        return fail(QStringLiteral("diskbildet %1 finnes ikke").arg(m_image), -1);
+    if (!isPlainPath(components))
+        return fail(QStringLiteral("filen finnes ikke"), -1);
+    if (const Result<bool> ready = unpackDirectories(components, false); !ready)
+        return fail(ready.reason(), -1);
     // "mdir -b" names a file by the path asked for, and lists a directory's
     // entries below it instead.
     const QString path = mtoolsPath(components);
-    const Run run = mtools(QStringLiteral("mdir"), {QStringLiteral("-b"), QStringLiteral("-a"), path});
-    if (!run.finished || run.exitCode != 0) {
-        if (run.err.contains("not found"))
+    const Result<ProcessOutput> run = runBounded(mtools(QStringLiteral("mdir"), {QStringLiteral("-b"), QStringLiteral("-a"), path}));
+    if (!run || run->exitCode != 0) {
+        if (run && run->err.contains("not found"))
             return fail(QStringLiteral("filen finnes ikke"), -1);
-        return fail(QStringLiteral("mtools: %1").arg(QString::fromUtf8(run.err.split('\n').first())), -1);
+        return fail(helperFailed(run).reason, -1);
     }
-    const QList<QByteArray> lines = run.out.trimmed().split('\n');
+    const QList<QByteArray> lines = run->out.trimmed().split('\n');
     if (lines.size() == 1 && QString::fromUtf8(lines.first()).compare(path, Qt::CaseInsensitive) == 0)
         return 1;
     return fail(QStringLiteral("det er en mappe, ikke en fil"), 0);
@@ -123,27 +255,37 @@ int ImageDrive::kindOf(const QStringList &components, QString *reason) const
 
 Result<QByteArray> ImageDrive::readFile(const QStringList &components) const
 {
+    // mtype would print every file of a directory: a file it must be.
     QString reason;
     if (kindOf(components, &reason) != 1)
         return Failed{reason};
-    Run run = mtools(QStringLiteral("mtype"), {mtoolsPath(components)});
-    if (!run.finished || run.exitCode != 0)
-        return Failed{QStringLiteral("mtools: %1").arg(QString::fromUtf8(run.err.split('\n').first()))};
-    return std::move(run.out);
+    if (m_disk->isVirtual()) {
+        const Result<QList<ByteRange>> chain = chainOf(components);
+        if (!chain)
+            return Failed{chain.reason()};
+        if (const Result<bool> unpacked = m_disk->ensure(*chain); !unpacked)
+            return Failed{unpacked.reason()};
+    }
+    Result<ProcessOutput> run = runBounded(mtools(QStringLiteral("mtype"), {mtoolsPath(components)}));
+    if (!run || run->exitCode != 0)
+        return helperFailed(run);
+    return std::move(run.value().out);
 }
 
 Result<QList<DirEntry>> ImageDrive::listDirectory(const QStringList &components) const
 {
+    if (const Result<bool> ready = unpackDirectories(components, true); !ready)
+        return Failed{ready.reason() == QLatin1String("filen finnes ikke") ? QStringLiteral("mappen finnes ikke") : ready.reason()};
     // "mdir -b" prints one path per entry, a directory's with a "/" at the end.
     const QString dir = mtoolsPath(components);
-    const Run run = mtools(QStringLiteral("mdir"), {QStringLiteral("-b"), QStringLiteral("-a"), dir});
-    if (!run.finished || run.exitCode != 0) {
-        if (run.err.contains("not found"))
+    const Result<ProcessOutput> run = runBounded(mtools(QStringLiteral("mdir"), {QStringLiteral("-b"), QStringLiteral("-a"), dir}));
+    if (!run || run->exitCode != 0) {
+        if (run && run->err.contains("not found"))
             return Failed{QStringLiteral("mappen finnes ikke")};
-        return Failed{QStringLiteral("mtools: %1").arg(QString::fromUtf8(run.err.split('\n').first()))};
+        return helperFailed(run);
     }
     QList<DirEntry> entries;
-    for (const QByteArray &line : run.out.split('\n')) {
+    for (const QByteArray &line : run->out.split('\n')) {
         QString path = QString::fromUtf8(line);
         if (path.isEmpty())
             continue;

@@ -1,22 +1,39 @@
 #pragma once
 
+#include "loading/diskimage.h"
 #include "loading/drive.h"
+#include "loading/imagedisk.h"
+
+#include <QHash>
+#include <QSet>
 
 #include <memory>
 
+struct BoundedCommand;
+
 // A drive read straight from an emulator's disk image through GNU mtools:
-// never mounted, never written. mtools runs with an argument list and with
-// its user settings shut out, so only the image decides what is read. There
-// is no host file behind a name, so nothing can be started from it.
+// never mounted, never written. The image may be raw (a hard disk, a bare
+// volume, a fixed VHD) or a virtual-disk format QEMU reads (see ImageDisk).
+// mtools runs with an argument list, a time limit and its user settings
+// shut out, on the file that was checked when the drive was opened, so only
+// the image decides what is read. There is no host file behind a name, so
+// nothing can be started from it.
 class ImageDrive : public Drive
 {
 public:
-    // Opens the FAT volume of an image (partition 0: the active FAT one, or
-    // the image itself when it is a bare volume); nothing, and *error says
-    // why in one line, when the image holds none or mtools cannot read it.
-    static std::shared_ptr<ImageDrive> open(const QString &image, int partition, QString *error);
+    // How long a helper program may take before it is stopped.
+    struct Limits
+    {
+        int mtoolsMs = 15000;
+        int qemuMs = 30000;
+    };
 
-    ImageDrive(QString image, qint64 offset);
+    // Opens the FAT volume of an image (partition 0: the active FAT one, or
+    // the image itself when it is a bare volume), or says in one line why
+    // it cannot: the image holds none, its format is damaged or refused, a
+    // parent is missing, or a helper failed.
+    static Result<std::shared_ptr<ImageDrive>> open(const QString &image, int partition);
+    static Result<std::shared_ptr<ImageDrive>> open(const QString &image, int partition, const Limits &limits);
 
     Result<QByteArray> readFile(const QStringList &components) const override;
     bool fileExists(const QStringList &components) const override;
@@ -26,18 +43,33 @@ public:
     // "::/WINDOWS/WIN.INI": how mtools names a path on the volume.
     static QString mtoolsPath(const QStringList &components);
 
+    // The image's bytes unpacked into memory so far (0 for a raw image).
+    qint64 unpackedBytes() const { return m_disk->filledBytes(); }
+
 private:
-    struct Run
-    {
-        bool finished = false;
-        int exitCode = -1;
-        QByteArray out;
-        QByteArray err;
-    };
-    Run mtools(const QString &tool, const QStringList &arguments) const;
+    ImageDrive(std::unique_ptr<ImageDisk> disk, qint64 offset, diskimage::FatLayout layout, Limits limits);
+
+    BoundedCommand mtools(const QString &tool, const QStringList &arguments) const;
     // Whether the path names a file (1), a directory (0) or nothing (-1).
     int kindOf(const QStringList &components, QString *reason) const;
 
-    QString m_image;
+    // What a virtual disk must hold before mtools can find a path: the
+    // clusters of each directory on the way (`withLast`: the last
+    // component's too), unpacked from the image.
+    using Chains = QHash<QString, QList<ByteRange>>;
+    Result<bool> unpackDirectories(const QStringList &components, bool withLast) const;
+    // The clusters of a file or directory, as its directory's listing gives
+    // them (one mshowfat per directory), else as mshowfat gives them for
+    // the path itself (a short name, a name spelled differently).
+    Result<QList<ByteRange>> chainOf(const QStringList &components) const;
+    const Chains &listing(const QStringList &directory) const;
+    QList<ByteRange> rootChain() const;
+    QList<ByteRange> clusterRanges(QStringView spans) const;
+
+    std::unique_ptr<ImageDisk> m_disk;
     qint64 m_offset;
+    diskimage::FatLayout m_layout;
+    Limits m_limits;
+    mutable QSet<QString> m_unpackedDirectories;
+    mutable QHash<QString, Chains> m_listings;
 };

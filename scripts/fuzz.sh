@@ -9,7 +9,7 @@ seconds=${1:-60}
 build=build-fuzz
 scripts/install-deps.sh clang libclang-rt-14-dev
 CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVENDRAL_FUZZ=ON > /dev/null
-cmake --build "$build" --target fuzz_load fuzz_check fuzz_args -j "$(nproc)"
+cmake --build "$build" --target fuzz_load fuzz_check fuzz_args fuzz_partition -j "$(nproc)"
 
 mkdir -p "$build/corpus/load" "$build/corpus/check" "$build/corpus/args" "$build/crashes"
 printf -- "--drive\0C=/x\0--report" > "$build/corpus/args/report"
@@ -22,7 +22,24 @@ while IFS= read -r line || [ -n "$line" ]; do
     n=$((n + 1))
 done < <(cat examples/drive-c/CONFIG.SYS examples/drive-c/AUTOEXEC.BAT examples/drive-c/WINDOWS/SYSTEM.INI)
 
-for target in fuzz_load fuzz_check fuzz_args; do
+# Disk starts for the partition finder: the first byte picks the partition.
+# A floppy, a hard disk with an MBR, and the head of each virtual-disk format.
+mkdir -p "$build/corpus/partition" "$build/seeds"
+export MTOOLSRC=/dev/null MTOOLS_SKIP_CHECK=1
+rm -f "$build/seeds/"*
+mformat -i "$build/seeds/floppy.img" -C -f 1440 :: > /dev/null
+{ printf '\0'; head -c 8192 "$build/seeds/floppy.img"; } > "$build/corpus/partition/floppy"
+truncate -s 2M "$build/seeds/disk.img"
+printf '\x80\0\0\0\x06\0\0\0\x00\x08\0\0\x00\x08\0\0' | dd of="$build/seeds/disk.img" bs=1 seek=446 conv=notrunc status=none
+printf '\x55\xaa' | dd of="$build/seeds/disk.img" bs=1 seek=510 conv=notrunc status=none
+mformat -i "$build/seeds/disk.img@@1048576" -T 2048 -h 16 -s 32 :: > /dev/null
+{ printf '\1'; head -c 8192 "$build/seeds/disk.img"; } > "$build/corpus/partition/harddisk"
+for format in qcow2 vpc vdi vmdk; do
+    qemu-img convert -f raw -O "$format" "$build/seeds/floppy.img" "$build/seeds/floppy.$format"
+    { printf '\0'; head -c 8192 "$build/seeds/floppy.$format"; } > "$build/corpus/partition/$format"
+done
+
+for target in fuzz_load fuzz_check fuzz_args fuzz_partition; do
     corpus=$build/corpus/${target#fuzz_}
     echo "fuzz: $target for $seconds s"
     ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \

@@ -14,6 +14,7 @@ packages=(
     lintian appstream               # check the Debian package and its AppStream metadata
     strace                          # proves in a test that nothing is written
     mtools                          # reads drives kept as disk images
+    qemu-utils                      # qemu-img: reads QCOW2, VHD, VDI and VMDK images
 )
 packages+=("$@")
 

@@ -1,6 +1,8 @@
-// Drive C: read straight from a disk image through mtools. The images are
-// built here with mformat and mcopy (and an MBR written by the test), so no
-// binary image is kept in the sources.
+// Drive C: read straight from a disk image: raw ones through mtools, every
+// virtual-disk format through QEMU as well. The images are built here with
+// mformat, mcopy and qemu-img (and an MBR or a differencing VHD written by
+// the test), so no binary image is kept in the sources.
+#include "loading/boundedprocess.h"
 #include "loading/diskimage.h"
 #include "loading/failure.h"
 #include "loading/imagedrive.h"
@@ -13,11 +15,15 @@
 #include <QJsonObject>
 #include <QStandardPaths>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTest>
+
+#include <csignal>
+#include <sys/stat.h>
 
 namespace {
 
-bool mtools(const QString &tool, const QStringList &arguments)
+bool tool(const QString &program, const QStringList &arguments)
 {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -25,23 +31,46 @@ bool mtools(const QString &tool, const QStringList &arguments)
     env.insert(QStringLiteral("MTOOLS_SKIP_CHECK"), QStringLiteral("1"));
     env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
     process.setProcessEnvironment(env);
-    process.start(tool, arguments);
-    if (!process.waitForFinished(30000) || process.exitCode() != 0) {
-        qWarning("%s failed: %s", qPrintable(tool), process.readAllStandardError().constData());
+    process.start(program, arguments);
+    if (!process.waitForFinished(60000) || process.exitCode() != 0) {
+        qWarning("%s failed: %s", qPrintable(program), process.readAllStandardError().constData());
         return false;
     }
     return true;
+}
+
+bool mtools(const QString &program, const QStringList &arguments)
+{
+    return tool(program, arguments);
+}
+
+bool qemuImg(const QStringList &arguments)
+{
+    return tool(QStringLiteral("qemu-img"), arguments);
 }
 
 // Copies a directory's tree onto the volume at `image` (with @@offset).
 bool copyOnto(const QString &image, const QString &directory)
 {
     const QStringList entries = QDir(directory).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
-    QStringList arguments{QStringLiteral("-s"), QStringLiteral("-i"), image};
+    QStringList arguments{QStringLiteral("-s"), QStringLiteral("-o"), QStringLiteral("-i"), image};
     for (const QString &e : entries)
         arguments.append(directory + QLatin1Char('/') + e);
     arguments.append(QStringLiteral("::/"));
     return mtools(QStringLiteral("mcopy"), arguments);
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeAll(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(f.write(bytes), bytes.size());
 }
 
 QByteArray sector(std::initializer_list<std::pair<int, QByteArray>> parts)
@@ -80,11 +109,147 @@ QByteArray mbr(const QList<QByteArray> &entries)
 
 QByteArray fingerprint(const QString &path)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256).toHex() + ' '
+    return QCryptographicHash::hash(readAll(path), QCryptographicHash::Sha256).toHex() + ' '
            + QByteArray::number(QFileInfo(path).lastModified().toMSecsSinceEpoch());
+}
+
+void putBe(QByteArray &bytes, qsizetype at, quint64 value, int width)
+{
+    for (int i = 0; i < width; ++i)
+        bytes[at + i] = static_cast<char>(value >> (8 * (width - 1 - i)));
+}
+
+quint64 be(const QByteArray &bytes, qsizetype at, int width)
+{
+    quint64 v = 0;
+    for (int i = 0; i < width; ++i)
+        v = v << 8 | static_cast<unsigned char>(bytes[at + i]);
+    return v;
+}
+
+void seal(QByteArray &structure, qsizetype checksumAt)
+{
+    putBe(structure, checksumAt, 0, 4);
+    quint32 sum = 0;
+    for (char c : structure)
+        sum += static_cast<unsigned char>(c);
+    putBe(structure, checksumAt, ~sum, 4);
+}
+
+// A differencing VHD over the dynamic VHD whose footer is `parentFooter`,
+// named `parentName` next to it. It holds the sectors where `changed`
+// differs from `base` (raw images of the parent's disk); the other sectors
+// of its blocks hold 0xEE, which a reader that ignores the sector bitmap
+// would show.
+QByteArray differencingVhd(const QByteArray &parentFooter, const QString &parentName, const QByteArray &base,
+                           const QByteArray &changed)
+{
+    const qint64 size = static_cast<qint64>(be(parentFooter, 48, 8));
+    const qint64 blockSize = 2 << 20;
+    const int blocks = static_cast<int>((size + blockSize - 1) / blockSize);
+    QByteArray footer = parentFooter;
+    putBe(footer, 16, 512, 8); // the dynamic header follows
+    putBe(footer, 60, 4, 4);   // differencing
+    for (int i = 0; i < 16; ++i)
+        footer[68 + i] = static_cast<char>(0xA0 + i); // its own identity
+    seal(footer, 64);
+
+    const int tableAt = 1536;
+    const int tableBytes = (blocks * 4 + 511) / 512 * 512;
+    QByteArray relative; // UTF-16LE
+    for (QChar c : parentName)
+        relative.append(static_cast<char>(c.unicode() & 0xFF)).append(static_cast<char>(c.unicode() >> 8));
+    QByteArray dyn(1024, '\0');
+    dyn.replace(0, 8, "cxsparse");
+    putBe(dyn, 8, ~quint64(0), 8);
+    putBe(dyn, 16, tableAt, 8);
+    putBe(dyn, 24, 0x00010000, 4);
+    putBe(dyn, 28, static_cast<quint64>(blocks), 4);
+    putBe(dyn, 32, blockSize, 4);
+    dyn.replace(40, 16, parentFooter.mid(68, 16));
+    for (int i = 0; i < parentName.size(); ++i)
+        putBe(dyn, 64 + 2 * i, parentName[i].unicode(), 2);
+    putBe(dyn, 576, 0x57327275, 4); // "W2ru"
+    putBe(dyn, 580, 1, 4);
+    putBe(dyn, 584, static_cast<quint64>(relative.size()), 4);
+    putBe(dyn, 592, static_cast<quint64>(tableAt + tableBytes), 8);
+    seal(dyn, 36);
+
+    QByteArray image = footer + dyn + QByteArray(tableBytes, '\xff') + relative.leftJustified(512, '\0');
+    for (int b = 0; b < blocks; ++b) {
+        QByteArray bitmap(512, '\0');
+        QByteArray data(blockSize, '\xee');
+        bool holds = false;
+        for (qint64 s = 0; s < blockSize / 512 && b * blockSize + s * 512 < size; ++s) {
+            const qint64 at = b * blockSize + s * 512;
+            if (base.mid(at, 512) != changed.mid(at, 512)) {
+                bitmap[s / 8] = static_cast<char>(bitmap[s / 8] | (0x80 >> (s % 8)));
+                data.replace(s * 512, 512, changed.mid(at, 512).leftJustified(512, '\0'));
+                holds = true;
+            }
+        }
+        if (!holds)
+            continue;
+        putBe(image, tableAt + 4 * b, static_cast<quint64>(image.size() / 512), 4);
+        image += bitmap + data;
+    }
+    return image + footer;
+}
+
+// A helper program for the time-limit tests: a shell script.
+QString script(const QString &dir, const QString &name, const QByteArray &body)
+{
+    const QString path = dir + QLatin1Char('/') + name;
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write("#!/bin/sh\n" + body + "\n") < 0)
+        return QString();
+    f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    return path;
+}
+
+bool processGone(qint64 pid)
+{
+    // Gone, or a zombie waiting for its reaper.
+    const QByteArray stat = readAll(QStringLiteral("/proc/%1/stat").arg(pid));
+    return stat.isEmpty() || stat.contains(") Z ");
+}
+
+// The calls of a report on `image`, under strace, that open a file for
+// writing or change one; opening the program's own memory (a memfd) is no
+// write. Empty without strace.
+QStringList writesOfAReportOn(const QString &image)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("strace")).isEmpty())
+        return {};
+    QTemporaryDir dir;
+    const QString log = dir.filePath(QStringLiteral("trace"));
+    QProcess strace;
+    strace.start(QStringLiteral("strace"), {QStringLiteral("-f"), QStringLiteral("-qq"), QStringLiteral("-y"),
+                                            QStringLiteral("-o"), log, QStringLiteral("-e"), QStringLiteral("trace=%file,%desc"),
+                                            qEnvironmentVariable("VENDRAL_BINARY"), QStringLiteral("--drive"),
+                                            QStringLiteral("C=") + image, QStringLiteral("--report")});
+    if (!strace.waitForFinished(60000))
+        return {QStringLiteral("strace did not finish")};
+    static const QRegularExpression opensForWriting(QStringLiteral("(open|openat|openat2|creat)\\(.*(O_WRONLY|O_RDWR|O_CREAT|O_TRUNC)"));
+    static const QRegularExpression changes(QStringLiteral(
+        "(^|[^a-z_])(mkdir|mkdirat|rmdir|unlink|unlinkat|rename|renameat2?|link|linkat|symlink|symlinkat|truncate|"
+        "chmod|fchmodat|chown|fchownat|lchown|utimes|utimensat|futimesat|mknod|mknodat|setxattr|lsetxattr|removexattr)\\("));
+    QStringList writes;
+    for (const QByteArray &line : readAll(log).split('\n')) {
+        const QString call = QString::fromUtf8(line);
+        if ((opensForWriting.match(call).hasMatch() && !call.contains(QLatin1String("</memfd:")))
+            || changes.match(call).hasMatch())
+            writes.append(call);
+    }
+    return writes;
+}
+
+QByteArray reportOn(const QString &image)
+{
+    const Run run = vendral({QStringLiteral("--drive"), QStringLiteral("C=") + image, QStringLiteral("--report")});
+    if (run.exitCode != 0 || !QJsonDocument::fromJson(run.out).isObject())
+        qWarning("report on %s: exit %d, %s", qPrintable(image), run.exitCode, run.err.constData());
+    return run.out;
 }
 
 } // namespace
@@ -101,14 +266,23 @@ private slots:
     void partitionedHardDisk();
     void fat32WithLongNames();
     void dosRulesOnAnImage();
-    void fixedVhd();
-    void refusedImages_data();
-    void refusedImages();
+    void everyFormatReadsLikeTheRawImage_data();
+    void everyFormatReadsLikeTheRawImage();
+    void badImages_data();
+    void badImages();
     void truncatedImage();
+    void helpersAreBounded_data();
+    void helpersAreBounded();
+    void theCheckedFileIsRead_data();
+    void theCheckedFileIsRead();
+    void atSignsAreNoOffset();
 
 private:
+    QString build(const QString &format, QString *raw);
+
     QTemporaryDir m_dir;
-    QString m_floppy;
+    QString m_floppy;  // FAT12, a bare volume
+    QString m_disk;    // a hard disk: an MBR and a FAT32 partition at sector 2048
     ScratchDrive m_machine; // the same files as a directory
 };
 
@@ -123,6 +297,19 @@ void ImageTest::initTestCase()
     QVERIFY(mtools(QStringLiteral("mformat"), {QStringLiteral("-i"), m_floppy, QStringLiteral("-C"),
                                                QStringLiteral("-f"), QStringLiteral("1440"), QStringLiteral("::")}));
     QVERIFY(copyOnto(m_floppy, m_machine.dir.path()));
+
+    m_disk = m_dir.filePath(QStringLiteral("harddisk.img"));
+    {
+        QFile f(m_disk);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(mbr({partitionEntry(true, 0x0C, 2048, 80000)}));
+        f.resize(qint64(2048 + 80000) * 512);
+    }
+    const QString volume = m_disk + QStringLiteral("@@1048576");
+    QVERIFY(mtools(QStringLiteral("mformat"), {QStringLiteral("-i"), volume, QStringLiteral("-F"), QStringLiteral("-T"),
+                                               QStringLiteral("80000"), QStringLiteral("-h"), QStringLiteral("16"),
+                                               QStringLiteral("-s"), QStringLiteral("32"), QStringLiteral("::")}));
+    QVERIFY(copyOnto(volume, m_machine.dir.path()));
 }
 
 void ImageTest::locatesTheFatVolume_data()
@@ -243,11 +430,10 @@ void ImageTest::fat32WithLongNames()
 
 void ImageTest::dosRulesOnAnImage()
 {
-    QString error;
-    const std::shared_ptr<ImageDrive> image = ImageDrive::open(m_floppy, 0, &error);
-    QVERIFY2(image, qPrintable(error));
+    const Result<std::shared_ptr<ImageDrive>> image = ImageDrive::open(m_floppy, 0);
+    QVERIFY2(image, qPrintable(image.reason()));
     DriveMap drives(DriveMap::none());
-    drives.setDrive(QLatin1Char('C'), image);
+    drives.setDrive(QLatin1Char('C'), *image);
     QVERIFY(drives.fileExists("c:\\windows\\win.ini"));
     QVERIFY(drives.fileExists("C:\\..\\..\\WINDOWS\\..\\CONFIG.SYS"));
     QVERIFY(drives.fileExists("C:\\WINDOWS\\HIMEM.SYS. "));
@@ -266,45 +452,163 @@ void ImageTest::dosRulesOnAnImage()
     QCOMPARE(drives.readFile("C:\\CONFIG.SYS"), QByteArray("DEVICE=C:\\WINDOWS\\HIMEM.SYS\r\nFILES=40\r\n"));
 }
 
-void ImageTest::fixedVhd()
+// The same drive in every format: the report equals the raw image's, the
+// directory listing too, and the image is left as it was.
+void ImageTest::everyFormatReadsLikeTheRawImage_data()
 {
-    const QString vhd = m_dir.filePath(QStringLiteral("fixed.vhd"));
-    QVERIFY(QFile::copy(m_floppy, vhd));
-    QFile f(vhd);
-    QVERIFY(f.open(QIODevice::Append));
-    f.write(sector({{0, "conectix"}, {60, QByteArray("\0\0\0\x02", 4)}}));
-    f.close();
-    const Run run = vendral({QStringLiteral("--drive"), QStringLiteral("C=") + vhd, QStringLiteral("--report")});
-    QCOMPARE(run.exitCode, 0);
+    QTest::addColumn<QString>("format");
+    for (const char *format : {"qcow2", "qcow2 compressed", "qcow2 over a parent", "dynamic vhd", "fixed vhd",
+                               "differencing vhd", "vdi", "vmdk", "vmdk in parts", "floppy as qcow2"})
+        QTest::newRow(format) << QString::fromLatin1(format);
 }
 
-void ImageTest::refusedImages_data()
+// Builds the image for a row from the hard disk (or the floppy), and names
+// the raw image it must read like.
+QString ImageTest::build(const QString &format, QString *raw)
+{
+    const QString dir = m_dir.filePath(QString(format).replace(QLatin1Char(' '), QLatin1Char('-')));
+    QDir().mkpath(dir);
+    const QString image = dir + QStringLiteral("/c.img"); // the name tells nothing
+    *raw = format.startsWith(QLatin1String("floppy")) ? m_floppy : m_disk;
+    const auto convert = [&](const QStringList &options, const QString &to) {
+        return qemuImg(QStringList{QStringLiteral("convert"), QStringLiteral("-f"), QStringLiteral("raw")} + options
+                       + QStringList{*raw, to});
+    };
+    bool ok = false;
+    if (format == QLatin1String("qcow2") || format == QLatin1String("floppy as qcow2"))
+        ok = convert({QStringLiteral("-O"), QStringLiteral("qcow2")}, image);
+    else if (format == QLatin1String("qcow2 compressed"))
+        ok = convert({QStringLiteral("-c"), QStringLiteral("-O"), QStringLiteral("qcow2")}, image);
+    else if (format == QLatin1String("qcow2 over a parent"))
+        ok = convert({QStringLiteral("-O"), QStringLiteral("qcow2")}, dir + QStringLiteral("/base.qcow2"))
+             && qemuImg({QStringLiteral("create"), QStringLiteral("-f"), QStringLiteral("qcow2"), QStringLiteral("-b"),
+                         QStringLiteral("base.qcow2"), QStringLiteral("-F"), QStringLiteral("qcow2"), image});
+    else if (format == QLatin1String("dynamic vhd"))
+        ok = convert({QStringLiteral("-O"), QStringLiteral("vpc"), QStringLiteral("-o"), QStringLiteral("subformat=dynamic")}, image);
+    else if (format == QLatin1String("fixed vhd"))
+        ok = convert({QStringLiteral("-O"), QStringLiteral("vpc"), QStringLiteral("-o"), QStringLiteral("subformat=fixed")}, image);
+    else if (format == QLatin1String("vdi"))
+        ok = convert({QStringLiteral("-O"), QStringLiteral("vdi")}, image);
+    else if (format == QLatin1String("vmdk"))
+        ok = convert({QStringLiteral("-O"), QStringLiteral("vmdk")}, image);
+    else if (format == QLatin1String("vmdk in parts"))
+        ok = convert({QStringLiteral("-O"), QStringLiteral("vmdk"), QStringLiteral("-o"),
+                      QStringLiteral("subformat=twoGbMaxExtentSparse")}, image);
+    else if (format == QLatin1String("differencing vhd")) {
+        // The parent holds the drive; the child changes CONFIG.SYS.
+        const QString parent = dir + QStringLiteral("/parent.vhd");
+        const QString changed = dir + QStringLiteral("/changed.img");
+        ScratchDrive edit;
+        edit.write(QStringLiteral("CONFIG.SYS"), "REM changed in the child\r\nDEVICE=C:\\WINDOWS\\HIMEM.SYS\r\n");
+        ok = convert({QStringLiteral("-O"), QStringLiteral("vpc"), QStringLiteral("-o"), QStringLiteral("subformat=dynamic")}, parent)
+             && QFile::copy(*raw, changed) && copyOnto(changed + QStringLiteral("@@1048576"), edit.dir.path());
+        if (ok) {
+            writeAll(image, differencingVhd(readAll(parent).left(512), QStringLiteral("parent.vhd"), readAll(*raw),
+                                            readAll(changed)));
+            *raw = changed;
+        }
+    }
+    return ok ? image : QString();
+}
+
+void ImageTest::everyFormatReadsLikeTheRawImage()
+{
+    QFETCH(QString, format);
+    if (QStandardPaths::findExecutable(QStringLiteral("qemu-img")).isEmpty())
+        QSKIP("qemu-img is not installed");
+    QString raw;
+    const QString image = build(format, &raw);
+    QVERIFY(!image.isEmpty());
+    QStringList files = QDir(QFileInfo(image).path()).entryList(QDir::Files);
+    QMap<QString, QByteArray> before;
+    for (const QString &f : files)
+        before[f] = fingerprint(QFileInfo(image).path() + QLatin1Char('/') + f);
+
+    const QByteArray expected = reportOn(raw);
+    QVERIFY(QJsonDocument::fromJson(expected).isObject());
+    QCOMPARE(reportOn(image), expected);
+
+    const Result<std::shared_ptr<ImageDrive>> drive = ImageDrive::open(image, 0);
+    QVERIFY2(drive, qPrintable(drive.reason()));
+    const Result<std::shared_ptr<ImageDrive>> rawDrive = ImageDrive::open(raw, 0);
+    QVERIFY(rawDrive);
+    const Result<QList<DirEntry>> listing = (*drive)->listDirectory({QStringLiteral("WINDOWS")});
+    const Result<QList<DirEntry>> rawListing = (*rawDrive)->listDirectory({QStringLiteral("WINDOWS")});
+    QVERIFY2(listing, qPrintable(listing.reason()));
+    QCOMPARE(listing->size(), rawListing->size());
+    for (qsizetype i = 0; i < listing->size(); ++i)
+        QCOMPARE(listing->at(i).name, rawListing->at(i).name);
+    if (format != QLatin1String("fixed vhd")) // read where it lies
+        QVERIFY((*drive)->unpackedBytes() > 0);
+
+    QCOMPARE(writesOfAReportOn(image), QStringList());
+    for (const QString &f : files)
+        QCOMPARE(fingerprint(QFileInfo(image).path() + QLatin1Char('/') + f), before[f]); // never written
+}
+
+void ImageTest::badImages_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("message");
+    const auto imageOf = [this](const QStringList &options) {
+        const QString image = m_dir.filePath(QStringLiteral("whole"));
+        QFile::remove(image);
+        if (!qemuImg(QStringList{QStringLiteral("convert"), QStringLiteral("-f"), QStringLiteral("raw")} + options
+                     + QStringList{m_floppy, image}))
+            return QByteArray();
+        return readAll(image);
+    };
+    const auto headerOf = [&imageOf](const QStringList &options) { return imageOf(options).left(512); };
     QTest::newRow("text file") << QByteArray(4096, 'a') << "x.img inneholder ingen FAT-stasjon";
-    QTest::newRow("qcow2") << sector({{0, "QFI\xfb"}}) << "x.img er et QCOW2-bilde";
-    QTest::newRow("dynamic vhd") << sector({{0, "conectix"}, {60, QByteArray("\0\0\0\x03", 4)}}) << "x.img er et dynamisk VHD-bilde";
-    QTest::newRow("vdi") << sector({{0, "<<< Oracle VM VirtualBox Disk Image >>>"}, {0x40, "\x7f\x10\xda\xbe"}}) << "x.img er et VDI-bilde";
-    QTest::newRow("vmdk") << sector({{0, "KDMV"}}) << "x.img er et VMDK-bilde";
     QTest::newRow("empty") << QByteArray() << "x.img er for lite til å være et diskbilde";
+    if (QStandardPaths::findExecutable(QStringLiteral("qemu-img")).isEmpty())
+        return;
+    const QString damaged = QStringLiteral("x.img er et skadet eller avkortet %1-bilde");
+    QTest::newRow("qcow2 header alone") << headerOf({QStringLiteral("-O"), QStringLiteral("qcow2")}) << damaged.arg(QLatin1String("QCOW2"));
+    QTest::newRow("dynamic vhd header alone")
+        << headerOf({QStringLiteral("-O"), QStringLiteral("vpc")}) << damaged.arg(QLatin1String("dynamisk VHD"));
+    QTest::newRow("vdi header alone") << headerOf({QStringLiteral("-O"), QStringLiteral("vdi")}) << damaged.arg(QLatin1String("VDI"));
+    QTest::newRow("vmdk header alone") << headerOf({QStringLiteral("-O"), QStringLiteral("vmdk")}) << damaged.arg(QLatin1String("VMDK"));
+    QByteArray version4 = imageOf({QStringLiteral("-O"), QStringLiteral("qcow2")});
+    version4[7] = 4;
+    QTest::newRow("qcow2 of a version QEMU does not know")
+        << version4 << "x.img er et QCOW2-bilde av en utgave eller type som QEMU ikke kan lese";
+    QByteArray differencingVdi = headerOf({QStringLiteral("-O"), QStringLiteral("vdi")});
+    differencingVdi[0x4c] = 4;
+    QTest::newRow("differencing vdi") << differencingVdi << "x.img er et differanse-VDI";
+    QByteArray encrypted = imageOf({QStringLiteral("-O"), QStringLiteral("qcow2")});
+    encrypted[35] = 2; // LUKS
+    QTest::newRow("encrypted qcow2") << encrypted << "x.img er kryptert, og vendral leser ikke krypterte bilder";
+    {
+        const QString overlay = m_dir.filePath(QStringLiteral("overlay.qcow2"));
+        QFile::remove(overlay);
+        qemuImg({QStringLiteral("create"), QStringLiteral("-u"), QStringLiteral("-f"), QStringLiteral("qcow2"), QStringLiteral("-b"),
+                 QStringLiteral("gone.qcow2"), QStringLiteral("-F"), QStringLiteral("qcow2"), overlay, QStringLiteral("1M")});
+        QTest::newRow("qcow2 without its parent")
+            << readAll(overlay) << QStringLiteral("foreldrebildet til x.img kan ikke leses: %1/gone.qcow2 finnes ikke").arg(m_dir.path());
+    }
+    {
+        const QByteArray parent = headerOf({QStringLiteral("-O"), QStringLiteral("vpc")});
+        QTest::newRow("differencing vhd without its parent")
+            << differencingVhd(parent, QStringLiteral("gone.vhd"), QByteArray(), QByteArray())
+            << QStringLiteral("foreldrebildet til x.img kan ikke leses: %1/gone.vhd finnes ikke").arg(m_dir.path());
+    }
+    QTest::newRow("vhdx") << sector({{0, "vhdxfile"}}) << "x.img er et VHDX-bilde, som vendral ikke leser";
 }
 
-void ImageTest::refusedImages()
+// Each bad image: exit code 2, nothing on stdout, one line on stderr.
+void ImageTest::badImages()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(QString, message);
     const QString path = m_dir.filePath(QStringLiteral("x.img"));
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-    f.close();
+    writeAll(path, bytes);
     const Run run = vendral({QStringLiteral("--drive"), QStringLiteral("C=") + path, QStringLiteral("--report")});
     QCOMPARE(run.exitCode, 2);
     QVERIFY(run.out.isEmpty());
     QCOMPARE(run.err.count('\n'), 1);
     QVERIFY2(QString::fromUtf8(run.err).startsWith(QStringLiteral("vendral: ") + message), run.err.constData());
-    if (message.contains(QLatin1String("-bilde")))
+    if (message.contains(QLatin1String("VHDX")))
         QVERIFY(run.err.contains("qemu-img convert"));
 }
 
@@ -320,6 +624,138 @@ void ImageTest::truncatedImage()
     QCOMPARE(run.exitCode, 1); // a clear failure, not a crash or a hang
     const QString error = QJsonDocument::fromJson(run.out).object().value(QLatin1String("error")).toString();
     QVERIFY2(error.startsWith(QStringLiteral("Kan ikke lese C:\\")), qPrintable(error));
+}
+
+// Every helper runs under a time limit in a process group of its own: a
+// helper that hangs, ignores SIGTERM, floods its output or leaves a child
+// behind is killed with all it started, and the run ends in one line.
+void ImageTest::helpersAreBounded_data()
+{
+    QTest::addColumn<QByteArray>("body");     // of the helper, a shell script; $1 is a file for a child's pid
+    QTest::addColumn<bool>("throughDrive");   // run as mtype, reading a file of an image drive
+    QTest::addColumn<int>("exitCode");        // when it ends by itself
+    QTest::addColumn<QByteArray>("out");
+    QTest::addColumn<QString>("failure");     // when it is stopped
+    const QByteArray hang = "trap '' TERM\nsleep 1000 & echo $! > \"$PIDFILE\"\nwait\nwait";
+    QTest::newRow("hangs, ignoring SIGTERM") << hang << false << 0 << QByteArray()
+                                             << "helper ble ikke ferdig innen 300 ms og ble stoppet";
+    QTest::newRow("mtype hangs") << hang << true << 0 << QByteArray()
+                                 << "mtype ble ikke ferdig innen 300 ms og ble stoppet";
+    QTest::newRow("leaves a child holding its output")
+        << QByteArray("sleep 1000 & echo $! > \"$PIDFILE\"\necho done") << false << 0 << QByteArray("done\n") << QString();
+    QTest::newRow("floods its output") << QByteArray("exec yes") << false << 0 << QByteArray()
+                                       << "helper skrev mer enn 1 MB og ble stoppet";
+    QTest::newRow("fails") << QByteArray("echo oops >&2\nexit 3") << false << 3 << QByteArray() << QString();
+    QTest::newRow("crashes") << QByteArray("kill -SEGV $$") << false << 0 << QByteArray()
+                             << "helper stoppet uventet (signal 11)";
+    QTest::newRow("missing") << QByteArray() << false << 0 << QByteArray()
+                             << "helper kan ikke startes: programmet finnes ikke (er pakken testpakke installert?)";
+}
+
+void ImageTest::helpersAreBounded()
+{
+    QFETCH(QByteArray, body);
+    QFETCH(bool, throughDrive);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArray, out);
+    QFETCH(QString, failure);
+    QTemporaryDir bin;
+    const QString pidFile = bin.filePath(QStringLiteral("child.pid"));
+    qputenv("PIDFILE", QFile::encodeName(pidFile));
+    const QString program = body.isEmpty() ? bin.filePath(QStringLiteral("helper"))
+                                           : script(bin.path(), throughDrive ? QStringLiteral("mtype") : QStringLiteral("helper"), body);
+    QVERIFY(!program.isEmpty());
+
+    QString reason;
+    if (throughDrive) {
+        // The fake mtype comes first in PATH; mdir and mshowfat are the real ones.
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", QFile::encodeName(bin.path()) + ':' + path);
+        const Result<std::shared_ptr<ImageDrive>> drive = ImageDrive::open(m_floppy, 0, ImageDrive::Limits{300, 10000});
+        QVERIFY2(drive, qPrintable(drive.reason()));
+        const Result<QByteArray> read = (*drive)->readFile({QStringLiteral("CONFIG.SYS")});
+        qputenv("PATH", path);
+        QVERIFY(!read);
+        reason = read.reason();
+    } else {
+        BoundedCommand command;
+        command.program = program;
+        command.timeLimitMs = 300;
+        command.package = QStringLiteral("testpakke");
+        const Result<ProcessOutput> run = runBounded(command);
+        if (run) {
+            QCOMPARE(run->exitCode, exitCode);
+            QCOMPARE(run->out, out);
+            if (exitCode != 0)
+                QCOMPARE(run->firstErrorLine(), QStringLiteral("oops"));
+        }
+        reason = run ? QString() : run.reason();
+    }
+    QCOMPARE(reason, failure);
+    // Nothing it started outlives it.
+    const QByteArray child = readAll(pidFile).trimmed();
+    if (!child.isEmpty())
+        QTRY_VERIFY(processGone(child.toLongLong()));
+}
+
+// The image is opened once and checked on its descriptor: whatever its name
+// names afterwards (a FIFO that would block, an endless device, another
+// image), the helpers read the file that was checked.
+void ImageTest::theCheckedFileIsRead_data()
+{
+    QTest::addColumn<QString>("swap");
+    QTest::newRow("another image") << "image";
+    QTest::newRow("a link to /dev/zero") << "zero";
+    QTest::newRow("a FIFO") << "fifo";
+}
+
+void ImageTest::theCheckedFileIsRead()
+{
+    QFETCH(QString, swap);
+    for (const QString &original : {m_floppy, m_disk}) {
+        const QString path = m_dir.filePath(QStringLiteral("swapped.img"));
+        const QString other = m_dir.filePath(QStringLiteral("other"));
+        QFile::remove(path);
+        QFile::remove(other);
+        QVERIFY(QFile::copy(original, path));
+        const Result<std::shared_ptr<ImageDrive>> drive = ImageDrive::open(path, 0);
+        QVERIFY2(drive, qPrintable(drive.reason()));
+
+        if (swap == QLatin1String("image")) {
+            ScratchDrive different;
+            different.write(QStringLiteral("CONFIG.SYS"), "REM another machine\r\n");
+            QVERIFY(QFile::copy(m_floppy, other));
+            QVERIFY(copyOnto(other, different.dir.path()));
+        } else if (swap == QLatin1String("zero")) {
+            QVERIFY(QFile::link(QStringLiteral("/dev/zero"), other));
+        } else {
+            QCOMPARE(::mkfifo(QFile::encodeName(other).constData(), 0600), 0);
+        }
+        QCOMPARE(::rename(QFile::encodeName(other).constData(), QFile::encodeName(path).constData()), 0);
+
+        const Result<QByteArray> config = (*drive)->readFile({QStringLiteral("CONFIG.SYS")});
+        QVERIFY2(config, qPrintable(config.reason()));
+        QCOMPARE(*config, QByteArray("DEVICE=C:\\WINDOWS\\HIMEM.SYS\r\nFILES=40\r\n"));
+        QVERIFY((*drive)->fileExists({QStringLiteral("WINDOWS"), QStringLiteral("WIN.INI")}));
+        QFile::remove(path);
+    }
+}
+
+// "x.img@@0" is a file of that name, never x.img read from offset 0.
+void ImageTest::atSignsAreNoOffset()
+{
+    const QString dir = m_dir.filePath(QStringLiteral("at"));
+    QDir().mkpath(dir);
+    QVERIFY(QFile::copy(m_floppy, dir + QStringLiteral("/x.img")));
+    ScratchDrive other;
+    other.write(QStringLiteral("CONFIG.SYS"), "REM the file with at-signs\r\n");
+    const QString atSigns = dir + QStringLiteral("/x.img@@0");
+    QVERIFY(QFile::copy(m_floppy, dir + QStringLiteral("/y.img")));
+    QVERIFY(copyOnto(dir + QStringLiteral("/y.img"), other.dir.path())); // mcopy would take "@@0" as an offset
+    QVERIFY(QFile::rename(dir + QStringLiteral("/y.img"), atSigns));
+    const QJsonObject report = QJsonDocument::fromJson(reportOn(atSigns)).object();
+    QCOMPARE(report.value(QLatin1String("config.sys")).toObject().value(QLatin1String("lines")).toArray().first().toString(),
+             QStringLiteral("REM the file with at-signs"));
 }
 
 QTEST_GUILESS_MAIN(ImageTest)

@@ -1,0 +1,247 @@
+#include "bench/imagebench.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <csignal>
+#include <cstring>
+#include <cstdio>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/ptrace.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char **environ;
+
+namespace {
+
+constexpr qint64 kDiskBytes = qint64(2) << 30;
+constexpr qint64 kPartitionStart = 2048; // sectors
+constexpr int kOtherFiles = 30;          // of 10 MB each
+constexpr int kRuns = 11;
+
+bool tool(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("MTOOLSRC"), QStringLiteral("/dev/null"));
+    env.insert(QStringLiteral("MTOOLS_SKIP_CHECK"), QStringLiteral("1"));
+    process.setProcessEnvironment(env);
+    process.start(program, arguments);
+    if (!process.waitForFinished(300000) || process.exitCode() != 0) {
+        std::fprintf(stderr, "%s failed: %s\n", qPrintable(program), process.readAllStandardError().constData());
+        return false;
+    }
+    return true;
+}
+
+// A hard disk of 2 GiB: an MBR and one active FAT32 partition holding the
+// sample drive and 300 MB of other files that do not compress.
+bool buildDisk(const QString &raw, const QString &sample, const QString &scratch)
+{
+    {
+        QFile disk(raw);
+        if (!disk.open(QIODevice::WriteOnly))
+            return false;
+        QByteArray mbr(512, '\0');
+        const quint32 sectors = static_cast<quint32>(kDiskBytes / 512 - kPartitionStart);
+        mbr[446] = '\x80';
+        mbr[450] = '\x0C';
+        for (int i = 0; i < 4; ++i) {
+            mbr[454 + i] = static_cast<char>(kPartitionStart >> (8 * i));
+            mbr[458 + i] = static_cast<char>(sectors >> (8 * i));
+        }
+        mbr[510] = '\x55';
+        mbr[511] = '\xAA';
+        disk.write(mbr);
+        disk.resize(kDiskBytes);
+    }
+    const QString volume = raw + QStringLiteral("@@") + QString::number(kPartitionStart * 512);
+    const QString sectors = QString::number(kDiskBytes / 512 - kPartitionStart);
+    if (!tool(QStringLiteral("mformat"), {QStringLiteral("-i"), volume, QStringLiteral("-F"), QStringLiteral("-T"), sectors,
+                                          QStringLiteral("-h"), QStringLiteral("255"), QStringLiteral("-s"),
+                                          QStringLiteral("63"), QStringLiteral("::")}))
+        return false;
+    QStringList copy{QStringLiteral("-s"), QStringLiteral("-i"), volume};
+    for (const QString &e : QDir(sample).entryList(QDir::AllEntries | QDir::NoDotAndDotDot))
+        copy.append(sample + QLatin1Char('/') + e);
+    copy.append(QStringLiteral("::/"));
+    if (!tool(QStringLiteral("mcopy"), copy))
+        return false;
+
+    QDir().mkpath(scratch);
+    quint64 x = 88172645463325252ull;
+    QStringList others{QStringLiteral("-i"), volume};
+    for (int f = 0; f < kOtherFiles; ++f) {
+        QByteArray bytes(10 << 20, Qt::Uninitialized);
+        for (qsizetype i = 0; i + 8 <= bytes.size(); i += 8) {
+            x ^= x << 13;
+            x ^= x >> 7;
+            x ^= x << 17;
+            std::memcpy(bytes.data() + i, &x, 8);
+        }
+        const QString path = scratch + QStringLiteral("/DATA%1.BIN").arg(f);
+        QFile out(path);
+        if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size())
+            return false;
+        others.append(path);
+    }
+    others.append(QStringLiteral("::/DATA"));
+    return tool(QStringLiteral("mmd"), {QStringLiteral("-i"), volume, QStringLiteral("::/DATA")})
+           && tool(QStringLiteral("mcopy"), others);
+}
+
+// Runs a program to its end with its output thrown away; milliseconds.
+double timeOf(const QString &program, const QStringList &arguments)
+{
+    std::vector<QByteArray> args{QFile::encodeName(program)};
+    for (const QString &a : arguments)
+        args.push_back(QFile::encodeName(a));
+    std::vector<char *> argv;
+    for (QByteArray &a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    QElapsedTimer timer;
+    timer.start();
+    pid_t pid = -1;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
+        qFatal("cannot start %s", qPrintable(program));
+    posix_spawn_file_actions_destroy(&actions);
+    int status = 0;
+    if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) > 1)
+        qFatal("%s failed", qPrintable(program));
+    return timer.nsecsElapsed() / 1e6;
+}
+
+long hwmKb(pid_t pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').first().toLong();
+    }
+    return 0;
+}
+
+// The peak resident size of a program and of each process it starts, each
+// read as the process ends (traced, stopped at its exit while its memory is
+// still there): {the program's, the largest of the others'}.
+std::pair<long, long> peaksOf(const QString &program, const QStringList &arguments)
+{
+    std::vector<QByteArray> args{QFile::encodeName(program)};
+    for (const QString &a : arguments)
+        args.push_back(QFile::encodeName(a));
+    std::vector<char *> argv;
+    for (QByteArray &a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        ptrace(PTRACE_TRACEME, 0, nullptr, nullptr);
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, 1);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0); // stopped at the exec
+    ptrace(PTRACE_SETOPTIONS, pid, nullptr,
+           PTRACE_O_TRACEEXIT | PTRACE_O_TRACEFORK | PTRACE_O_TRACEVFORK | PTRACE_O_TRACECLONE | PTRACE_O_EXITKILL);
+    ptrace(PTRACE_CONT, pid, nullptr, nullptr);
+    long own = 0, helpers = 0;
+    for (;;) {
+        const pid_t t = waitpid(-1, &status, __WALL);
+        if (t < 0)
+            break;
+        if (WIFEXITED(status) || WIFSIGNALED(status))
+            continue;
+        int signal = WSTOPSIG(status);
+        if (status >> 16 == PTRACE_EVENT_EXIT) {
+            const long kb = hwmKb(t);
+            if (t == pid)
+                own = std::max(own, kb);
+            else
+                helpers = std::max(helpers, kb);
+        }
+        if (signal == SIGTRAP || signal == SIGSTOP)
+            signal = 0;
+        ptrace(PTRACE_CONT, t, nullptr, reinterpret_cast<void *>(static_cast<intptr_t>(signal)));
+    }
+    return {own, helpers};
+}
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+} // namespace
+
+void benchImages(const QString &sampleDrive)
+{
+    for (const char *program : {"mformat", "mcopy", "qemu-img"}) {
+        if (QStandardPaths::findExecutable(QLatin1String(program)).isEmpty()) {
+            std::printf("(image case left out: %s is not installed)\n", program);
+            return;
+        }
+    }
+    QTemporaryDir dir;
+    const QString raw = dir.filePath(QStringLiteral("win98.img"));
+    const QString vhd = dir.filePath(QStringLiteral("win98.vhd"));
+    if (!buildDisk(raw, sampleDrive, dir.filePath(QStringLiteral("other")))
+        || !tool(QStringLiteral("qemu-img"), {QStringLiteral("convert"), QStringLiteral("-f"), QStringLiteral("raw"),
+                                               QStringLiteral("-O"), QStringLiteral("vpc"), QStringLiteral("-o"),
+                                               QStringLiteral("subformat=dynamic"), raw, vhd}))
+        qFatal("cannot build the images");
+    struct stat st {};
+    ::stat(QFile::encodeName(vhd).constData(), &st);
+    const double heldMb = st.st_blocks * 512.0 / 1048576.0;
+
+    const QString vendral = QCoreApplication::applicationDirPath() + QStringLiteral("/vendral");
+    const auto arguments = [](const QString &image) {
+        return QStringList{QStringLiteral("--drive"), QStringLiteral("C=") + image, QStringLiteral("--report")};
+    };
+    std::vector<double> rawMs, vhdMs;
+    for (int i = 0; i < kRuns; ++i) { // in turns, so both see the same state of the machine
+        rawMs.push_back(timeOf(vendral, arguments(raw)));
+        vhdMs.push_back(timeOf(vendral, arguments(vhd)));
+    }
+    // The helpers run one at a time beside vendral: all processes together
+    // hold at most vendral's peak and the largest helper's.
+    const auto [rawOwn, rawHelpers] = peaksOf(vendral, arguments(raw));
+    const auto [vhdOwn, vhdHelpers] = peaksOf(vendral, arguments(vhd));
+
+    const double rawMedian = median(rawMs);
+    const double vhdMedian = median(vhdMs);
+    const double rawMb = (rawOwn + rawHelpers) / 1024.0;
+    const double vhdMb = (vhdOwn + vhdHelpers) / 1024.0;
+    const auto row = [](const char *name, double value, const char *unit, double floor, const char *floorName,
+                        bool pass, const char *target) {
+        std::printf("%-34s %10.2f %-5s  %6.2fx %-22s %s (%s)\n", name, value, unit, value / floor, floorName,
+                    pass ? "PASS" : "FAIL", target);
+    };
+    row("report, raw 2 GiB image", rawMedian, "ms", rawMedian, "itself", true, "none");
+    row("report, 2 GiB dynamic VHD", vhdMedian, "ms", rawMedian, "the raw image", vhdMedian <= 3 * rawMedian,
+        "< 3x raw image");
+    row("peak memory, raw image", rawMb, "MB", heldMb + 64, "data held + 64 MB", true, "none");
+    row("peak memory, dynamic VHD", vhdMb, "MB", heldMb + 64, "data held + 64 MB", vhdMb <= heldMb + 64,
+        "<= data held + 64 MB");
+    std::printf("(%.0f MB held by the VHD; vendral's peak %.1f MB and the largest helper's %.1f MB on the VHD, "
+                "%.1f and %.1f MB on the raw image)\n",
+                heldMb, vhdOwn / 1024.0, vhdHelpers / 1024.0, rawOwn / 1024.0, rawHelpers / 1024.0);
+}
