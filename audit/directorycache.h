@@ -23,8 +23,8 @@ public:
         std::unordered_set<std::string> files;
         std::unordered_set<std::string> stems; // the files' names without their extension
 
-        // The DOS path of a name in this directory, written into path.
-        void writePath(QByteArrayView upperName, std::string &path) const;
+        // The DOS path of a name in this directory, written into out.
+        void writePath(QByteArrayView upperName, std::string &out) const;
     };
 
     explicit DirectoryCache(const DriveMap &drives);

@@ -87,17 +87,6 @@ qsizetype lastSeparator(QByteArrayView path)
     return -1;
 }
 
-bool hasExtension(QByteArrayView name)
-{
-    for (qsizetype i = name.size() - 1; i >= 0; --i) {
-        if (name[i] == '.')
-            return true;
-        if (name[i] == '\\' || name[i] == '/' || name[i] == ':')
-            return false;
-    }
-    return false;
-}
-
 bool hasDirectory(QByteArrayView name)
 {
     for (const char c : name) {

@@ -77,9 +77,6 @@ bool splitKeyValue(QByteArrayView line, QByteArrayView *key, QByteArrayView *val
 // Where the last "\" or "/" stands, or -1.
 qsizetype lastSeparator(QByteArrayView path);
 
-// Whether the last component of a path has an extension.
-bool hasExtension(QByteArrayView name);
-
 // Whether a name says where it is (a drive or a directory), rather than
 // being looked for along a search list.
 bool hasDirectory(QByteArrayView name);
