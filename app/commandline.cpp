@@ -4,6 +4,9 @@
 
 #include <QStringList>
 
+#include <algorithm>
+#include <iterator>
+
 namespace {
 
 // Every mode but the window: its option, the value it takes and what it does.
@@ -20,6 +23,8 @@ struct ModeOption
 const ModeOption kModes[] = {
     {CommandLine::Mode::Report, "--report", nullptr, "les de fem oppstartsfilene og skriv dem ut som JSON", true},
     {CommandLine::Mode::Check, "--check", "LINJE", "sjekk om filen linjen nevner finnes, som JSON", true},
+    {CommandLine::Mode::Audit, "--audit", nullptr,
+     "finn filene oppstarten laster som ikke finnes på stasjonen, én linje for hver", true},
     {CommandLine::Mode::Help, "--help", nullptr, "vis denne hjelpen", false},
     {CommandLine::Mode::Version, "--version", nullptr, "vis versjonen", false},
 };
@@ -77,8 +82,14 @@ Result<CommandLine> CommandLine::parse(const QList<QByteArray> &arguments)
             if (arg == m.option || (m.value && arg.startsWith(QByteArray(QByteArray(m.option) + '='))))
                 mode = &m;
         }
-        if (!mode && arg == "-h")
-            mode = &kModes[2];
+        if (arg == "--json") {
+            result.json = true;
+            continue;
+        }
+        if (!mode && arg == "-h") {
+            mode = std::find_if(std::begin(kModes), std::end(kModes),
+                                [](const ModeOption &m) { return m.mode == Mode::Help; });
+        }
         if (!mode)
             return Failed{QStringLiteral("ukjent argument: %1 (se --help)").arg(shown(arg))};
         std::optional<QByteArray> modeValue;
@@ -96,6 +107,8 @@ Result<CommandLine> CommandLine::parse(const QList<QByteArray> &arguments)
         if (mode->mode == Mode::Check)
             result.checkLine = ansi::encode(QString::fromUtf8(*modeValue));
     }
+    if (result.json && result.mode != Mode::Audit && result.mode != Mode::Help && result.mode != Mode::Version)
+        return Failed{QStringLiteral("--json gjelder bare --audit")};
     return result;
 }
 
@@ -111,6 +124,9 @@ QString CommandLine::usage()
             synopsis.append(optionWithValue(m.option, m.value));
         options += QStringLiteral("  %1 %2\n").arg(optionWithValue(m.option, m.value).leftJustified(16),
                                                    QString::fromUtf8(m.help));
+        if (m.mode == Mode::Audit)
+            options += QStringLiteral("  %1 %2\n").arg(QStringLiteral("--json").leftJustified(16),
+                                                       QStringLiteral("med --audit: skriv funnene som JSON"));
     }
     return QStringLiteral("Bruk: vendral [--drive X=STED]... [%1]\n"
                           "Viser oppstartsoppsettet til en Windows 95/98-PC. Ingen fil blir skrevet.\n"

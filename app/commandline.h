@@ -11,7 +11,7 @@
 // gave them, so a folder whose name is not UTF-8 can still be named.
 struct CommandLine
 {
-    enum class Mode { Window, Report, Check, Help, Version };
+    enum class Mode { Window, Report, Check, Help, Version, Audit };
 
     // One --drive X=LOCATION: a directory, or a disk image (IMAGE or IMAGE#N).
     struct DriveArgument
@@ -23,6 +23,7 @@ struct CommandLine
     Mode mode = Mode::Window;
     QList<DriveArgument> drives;
     QByteArray checkLine; // for --check, as Windows-1252 bytes
+    bool json = false;    // --json: --audit writes JSON
 
     // The arguments after the program's name, or why they are unknown or
     // malformed, in one line.

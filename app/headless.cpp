@@ -1,5 +1,6 @@
 #include "app/headless.h"
 
+#include "app/auditcommand.h"
 #include "app/commandline.h"
 #include "app/driveoption.h"
 #include "app/jsonwriter.h"
@@ -151,6 +152,7 @@ int run(const CommandLine &options)
         return 0;
     case CommandLine::Mode::Report:
     case CommandLine::Mode::Check:
+    case CommandLine::Mode::Audit:
     case CommandLine::Mode::Window:
         break;
     }
@@ -159,6 +161,8 @@ int run(const CommandLine &options)
         return refuse(drives.reason());
     if (options.mode == CommandLine::Mode::Check)
         return check(options.checkLine, *drives);
+    if (options.mode == CommandLine::Mode::Audit)
+        return runAudit(*drives, options.json);
     return report(*drives);
 }
 

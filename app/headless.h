@@ -15,8 +15,8 @@ class JsonWriter;
 namespace headless {
 
 // Runs the command the command line names (any mode but the window) and
-// gives the exit code: 0 when the load completed or the file was found, 1
-// otherwise, 2 when a drive cannot be opened.
+// gives the exit code: 0 when the load completed, the file was found or
+// nothing is missing, 1 otherwise, 2 when a drive cannot be opened.
 int run(const CommandLine &options);
 
 void writeReport(JsonWriter &json, const ConfigState &state, const QString &error);

@@ -58,6 +58,12 @@ void JsonWriter::value(bool b)
     m_buffer += b ? "true" : "false";
 }
 
+void JsonWriter::value(qint64 n)
+{
+    beforeValue();
+    m_buffer += QByteArray::number(n);
+}
+
 void JsonWriter::value(QStringView text)
 {
     beforeValue();

@@ -26,6 +26,7 @@ public:
     // The name of the object member whose value comes next.
     void key(QStringView name);
     void value(bool b);
+    void value(qint64 n);
     void value(QStringView text);
     void null();
 

@@ -4,6 +4,7 @@
 #include "loading/ansitext.h"
 #include "loading/drivemap.h"
 #include "loading/failure.h"
+#include "widgets/auditmarking.h"
 #include "widgets/designfont.h"
 #include "editing/editcycle.h"
 #include "widgets/failurereport.h"
@@ -44,9 +45,15 @@ TMsDosForm::TMsDosForm(const DriveMap &drives, QWidget *parent)
     ui->BitBtn2->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
 
     wire();
+    m_marking = new AuditMarking(m_state, m_drives, this);
 }
 
-TMsDosForm::~TMsDosForm() = default;
+TMsDosForm::~TMsDosForm()
+{
+    // The marking reaches into the lists of m_state, which go before the
+    // window's children do.
+    delete m_marking;
+}
 
 void TMsDosForm::wire()
 {
@@ -157,7 +164,11 @@ void TMsDosForm::load(Load &&loadState)
     // The load works on plain values so it also runs without a window; a
     // typed WinDir names the INI files' directory.
     readFieldsIntoState();
-    const auto showResult = qScopeGuard([this] { showStateInFields(); });
+    const auto showResult = qScopeGuard([this] {
+        showStateInFields();
+        // The lines as loaded, also when a file failed, are audited anew.
+        m_marking->restart();
+    });
     try {
         loadState();
     } catch (const Failure &) {

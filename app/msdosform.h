@@ -9,6 +9,7 @@
 namespace Ui {
 class TMsDosForm;
 }
+class AuditMarking;
 class DriveMap;
 class LineListView;
 class TEndreForm;
@@ -64,5 +65,6 @@ private:
     ConfigState m_state;
     const DriveMap &m_drives;
     TEndreForm *EndreForm = nullptr;
+    AuditMarking *m_marking = nullptr; // a child of the window
     bool m_shown = false;
 };

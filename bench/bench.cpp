@@ -1,6 +1,8 @@
 // Vendral's speed and memory, measured: each case prints its median and its
 // ratio to a floor measured in the same run, and whether it meets its target.
+#include "audit/startupaudit.h"
 #include "bench/imagebench.h"
+#include "widgets/auditmarking.h"
 #include "loading/configstate.h"
 #include "loading/directorydrive.h"
 #include "loading/drivemap.h"
@@ -262,6 +264,43 @@ int main(int argc, char **argv)
             LoadSequence(state, largeDrives).HentKnappClick();
         });
         row("load, large drive (headless)", load, "ms", floor, "read + split", load <= 3 * floor, "< 3x floor");
+    }
+
+    // The audit of the large drive against the headless load of the same drive.
+    {
+        ConfigState loaded;
+        LoadSequence(loaded, largeDrives).HentKnappClick();
+        const auto [load, audit] = medianPairMs(9, [&] {
+            ConfigState state;
+            LoadSequence(state, largeDrives).HentKnappClick();
+        }, [&] { StartupAudit(loaded, largeDrives).run(); });
+        row("audit, large drive", audit, "ms", load, "headless load", audit <= 1.5 * load, "< 1.5x load");
+    }
+
+    // The large load shown with the marking of missing files and without it,
+    // and how long the marks take to follow (they come in slices, after the
+    // load is shown).
+    {
+        TMsDosForm form(largeDrives);
+        form.show();
+        if (!QTest::qWaitForWindowExposed(&form))
+            qFatal("the window was not shown");
+        form.findChild<QTabWidget *>(QStringLiteral("PageControl"))->setCurrentIndex(5);
+        auto *reload = form.findChild<QPushButton *>(QStringLiteral("HentKnapp"));
+        auto *marking = form.findChild<AuditMarking *>();
+        const auto shownLoad = [&](bool marked) {
+            marking->setEnabled(marked);
+            reload->click();
+            QCoreApplication::processEvents();
+        };
+        const auto [off, on] = medianPairMs(9, [&] { shownLoad(false); }, [&] { shownLoad(true); });
+        row("load shown, marking on", on, "ms", off, "marking off", on <= 1.25 * off, "< 1.25x");
+        const double complete = medianMs(9, [&] {
+            shownLoad(true);
+            while (marking->isRunning())
+                QCoreApplication::processEvents();
+        });
+        row("load shown, marks complete", complete, "ms", off, "marking off", true, "none");
     }
 
     // Start-up to the first shown window, in fresh processes.

@@ -11,6 +11,6 @@ IndexError::IndexError(int index, int count)
 }
 
 FileError::FileError(const QString &dosPath, const QString &reason)
-    : Failure(QStringLiteral("Kan ikke lese %1: %2.").arg(dosPath, reason))
+    : Failure(QStringLiteral("Kan ikke lese %1: %2.").arg(dosPath, reason)), m_dosPath(dosPath), m_reason(reason)
 {
 }

@@ -31,4 +31,9 @@ class FileError : public Failure
 {
 public:
     FileError(const QString &dosPath, const QString &reason);
+    const QString &dosPath() const noexcept { return m_dosPath; }
+    const QString &reason() const noexcept { return m_reason; }
+
+private:
+    QString m_dosPath, m_reason;
 };

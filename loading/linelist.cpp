@@ -123,10 +123,19 @@ int LineList::rowCount(const QModelIndex &parent) const
 
 QVariant LineList::data(const QModelIndex &index, int role) const
 {
-    if (role != Qt::DisplayRole || !index.isValid() || index.row() >= count())
+    if (!index.isValid() || index.row() >= count())
         return {};
+    if (role != Qt::DisplayRole)
+        return m_extraRoles ? m_extraRoles(index.row(), role) : QVariant();
     const QByteArrayView text = view(m_spans[static_cast<size_t>(index.row())]);
     return ansi::decode(text.first(std::min<qsizetype>(text.size(), kMaxShownChars)));
+}
+
+void LineList::extraRolesChanged(int first, int last, const QList<int> &roles)
+{
+    if (first > last || first < 0 || last >= count())
+        return;
+    emit dataChanged(QAbstractListModel::index(first), QAbstractListModel::index(last), roles);
 }
 
 void LineList::checkIndex(int index) const

@@ -36,6 +36,13 @@ public:
 
     QItemSelectionModel *selectionModel() { return &m_selection; }
 
+    // Roles beyond the text (a colour, a tooltip), given by whoever marks
+    // lines; without them the list shows its text and nothing else.
+    using ExtraRoles = std::function<QVariant(int row, int role)>;
+    void setExtraRoles(ExtraRoles roles) { m_extraRoles = std::move(roles); }
+    // Tells the views that the extra roles of the rows first to last changed.
+    void extraRolesChanged(int first, int last, const QList<int> &roles);
+
     // Bytes held, for the memory figures of the benchmark.
     qsizetype bytesHeld() const;
 
@@ -69,4 +76,5 @@ private:
     qsizetype m_unusedBytes = 0;
     QItemSelectionModel m_selection;
     bool m_programSelects = false;
+    ExtraRoles m_extraRoles;
 };

@@ -23,13 +23,18 @@ QStringList strings(const QJsonValue &array)
 
 QString sample() { return qEnvironmentVariable("VENDRAL_EXAMPLES"); }
 
+// Files of a drive by their path; an empty text stands for no file.
+using Files = QMap<QString, QByteArray>;
+
 // What the parser made of a command line, in a few words.
 QString describe(const Result<CommandLine> &parsed)
 {
     if (!parsed)
         return QStringLiteral("error: ") + parsed.reason();
-    static const char *const modes[] = {"window", "report", "check", "help", "version"};
+    static const char *const modes[] = {"window", "report", "check", "help", "version", "audit"};
     QString words = QLatin1String(modes[int(parsed->mode)]);
+    if (parsed->json)
+        words += QStringLiteral(" json");
     if (parsed->mode == CommandLine::Mode::Check)
         words += QLatin1Char(' ') + ansi::decode(parsed->checkLine);
     for (const CommandLine::DriveArgument &d : parsed->drives)
@@ -51,6 +56,9 @@ private slots:
     void controlBytesAreWrittenEscaped();
     void check_data();
     void check();
+    void audit_data();
+    void audit();
+    void auditAsJson();
     void badArguments_data();
     void badArguments();
     void helpAndVersion();
@@ -71,9 +79,13 @@ void HeadlessTest::parsesTheCommandLine_data()
     QTest::newRow("-h") << Args{"-h"} << "help";
     QTest::newRow("version") << Args{"--version"} << "version";
     QTest::newRow("a mode after help") << Args{"--help", "--report"}
-                                       << "error: bare én av --report, --check, --help og --version";
+                                       << "error: bare én av --report, --check, --audit, --help og --version";
     QTest::newRow("two modes") << Args{"--report", "--check", "x"}
-                               << "error: bare én av --report, --check, --help og --version";
+                               << "error: bare én av --report, --check, --audit, --help og --version";
+    QTest::newRow("audit") << Args{"--audit"} << "audit";
+    QTest::newRow("audit as JSON, either order") << Args{"--json", "--drive", "C=/a", "--audit"} << "audit json C=/a";
+    QTest::newRow("json without audit") << Args{"--report", "--json"} << "error: --json gjelder bare --audit";
+    QTest::newRow("json alone") << Args{"--json"} << "error: --json gjelder bare --audit";
     QTest::newRow("check without a line") << Args{"--check"} << "error: --check trenger en linje";
     QTest::newRow("drive without a value") << Args{"--drive"} << "error: --drive trenger X=MAPPE eller X=BILDE";
     QTest::newRow("drive letter not a letter") << Args{"--drive", "1=/tmp"}
@@ -193,6 +205,78 @@ void HeadlessTest::check()
         QCOMPARE(r.value(QLatin1String("runPath")).toString(), runPath);
 }
 
+void HeadlessTest::audit_data()
+{
+    // Files written over the small machine (an empty text removes the file),
+    // what --audit prints and its exit code.
+    QTest::addColumn<Files>("files");
+    QTest::addColumn<QByteArray>("out");
+    QTest::addColumn<int>("exitCode");
+    QTest::newRow("nothing missing") << Files{} << QByteArray() << 0;
+    QTest::newRow("missing, in load order")
+        << Files{{"WINDOWS/SYSTEM.INI", "[boot]\r\nshell=Explorer.exe\r\ndrivers=mmsystem.dll\r\n"},
+                 {"CONFIG.SYS", "DEVICE=C:\\WINDOWS\\HIMEM.SYS\r\nFILES=40\r\nREM CD-ROM\r\n"
+                                "DEVICE=C:\\CDROM\\OAKCDROM.SYS /D:MSCD001\r\n"},
+                 {"MSDOS.SYS", "[Paths]\r\nWinDir=C:\\WINDOWS\r\nWinBootDir=C:\\WIN95\r\n"}}
+        << QByteArray("C:\\MSDOS.SYS:3: C:\\WIN95 finnes ikke\n"
+                      "C:\\CONFIG.SYS:4: C:\\CDROM\\OAKCDROM.SYS finnes ikke\n"
+                      "C:\\WINDOWS\\SYSTEM.INI:3: mmsystem.dll finnes ikke\n")
+        << 1;
+    QTest::newRow("unreadable files, the others still audited")
+        << Files{{"CONFIG.SYS", ""}, {"WINDOWS/WIN.INI", ""}, {"AUTOEXEC.BAT", "MSCDEX /D:MSCD001\r\n"}}
+        << QByteArray("C:\\CONFIG.SYS: kan ikke leses (filen finnes ikke)\n"
+                      "C:\\AUTOEXEC.BAT:1: MSCDEX finnes ikke\n"
+                      "C:\\WINDOWS\\WIN.INI: kan ikke leses (filen finnes ikke)\n")
+        << 1;
+    QTest::newRow("control bytes shown") << Files{{"AUTOEXEC.BAT", "C:\\\x1b[2J\x9b.EXE\r\n"}}
+                                         << QByteArray("C:\\AUTOEXEC.BAT:1: C:\\\\x1b[2J\xe2\x80\xba.EXE finnes ikke\n") << 1;
+}
+
+void HeadlessTest::audit()
+{
+    QFETCH(Files, files);
+    QFETCH(QByteArray, out);
+    QFETCH(int, exitCode);
+    ScratchDrive c;
+    c.writeMachine();
+    c.write(QStringLiteral("WINDOWS/HIMEM.SYS"), "x");
+    c.write(QStringLiteral("WINDOWS/EXPLORER.EXE"), "x");
+    for (auto it = files.cbegin(); it != files.cend(); ++it) {
+        if (it.value().isEmpty())
+            c.remove(it.key());
+        else
+            c.write(it.key(), it.value());
+    }
+    const Run run = vendral({QStringLiteral("--drive=C=") + c.dir.path(), QStringLiteral("--audit")});
+    QCOMPARE(run.out, out);
+    QCOMPARE(run.exitCode, exitCode);
+    QVERIFY(run.err.isEmpty());
+}
+
+void HeadlessTest::auditAsJson()
+{
+    ScratchDrive c;
+    c.writeMachine();
+    c.remove(QStringLiteral("AUTOEXEC.BAT"));
+    const Run run = vendral({QStringLiteral("--audit"), QStringLiteral("--json"), QStringLiteral("--drive=C=") + c.dir.path()});
+    QCOMPARE(run.exitCode, 1);
+    QJsonParseError error;
+    const QJsonObject audit = QJsonDocument::fromJson(run.out, &error).object();
+    QCOMPARE(error.error, QJsonParseError::NoError);
+    const QJsonArray missing = audit.value(QLatin1String("missing")).toArray();
+    QCOMPARE(missing.size(), 2); // HIMEM.SYS and Explorer.exe
+    const QJsonObject himem = missing.first().toObject();
+    QCOMPARE(himem.value(QLatin1String("file")).toString(), QStringLiteral("C:\\CONFIG.SYS"));
+    QCOMPARE(himem.value(QLatin1String("line")).toInt(), 1);
+    QCOMPARE(himem.value(QLatin1String("name")).toString(), QStringLiteral("C:\\WINDOWS\\HIMEM.SYS"));
+    QCOMPARE(himem.value(QLatin1String("path")).toString(), QStringLiteral("C:\\WINDOWS\\HIMEM.SYS"));
+    QCOMPARE(missing.last().toObject().value(QLatin1String("path")).toString(), QStringLiteral("C:\\WINDOWS\\SYSTEM\\EXPLORER.EXE"));
+    const QJsonArray unreadable = audit.value(QLatin1String("unreadable")).toArray();
+    QCOMPARE(unreadable.size(), 1);
+    QCOMPARE(unreadable.first().toObject().value(QLatin1String("file")).toString(), QStringLiteral("C:\\AUTOEXEC.BAT"));
+    QCOMPARE(unreadable.first().toObject().value(QLatin1String("reason")).toString(), QStringLiteral("filen finnes ikke"));
+}
+
 void HeadlessTest::badArguments_data()
 {
     QTest::addColumn<QStringList>("arguments");
@@ -203,6 +287,8 @@ void HeadlessTest::badArguments_data()
     QTest::newRow("missing drive directory") << QStringList{"--drive", "C=/nonexistent/vendral", "--report"};
     QTest::newRow("check without line") << QStringList{"--check"};
     QTest::newRow("two modes") << QStringList{"--report", "--check", "x"};
+    QTest::newRow("json without audit") << QStringList{"--json", "--report"};
+    QTest::newRow("audit of a missing drive directory") << QStringList{"--drive", "C=/nonexistent/vendral", "--audit"};
     QTest::newRow("same letter twice") << QStringList{"--drive", "C=" + sample(), "--drive", "c=" + sample(), "--report"};
     // "IMAGE#N" takes only #1 to #4 (the file before the "#" exists).
     for (const char *suffix : {"#02", "#+2", "# 2", "#5", "#"})
@@ -225,7 +311,7 @@ void HeadlessTest::helpAndVersion()
 {
     const Run help = vendral({QStringLiteral("--help")});
     QCOMPARE(help.exitCode, 0);
-    for (const char *option : {"--drive", "--report", "--check", "--help", "--version"})
+    for (const char *option : {"--drive", "--report", "--check", "--audit", "--json", "--help", "--version"})
         QVERIFY2(help.out.contains(option), option);
     const Run version = vendral({QStringLiteral("--version")});
     QCOMPARE(version.exitCode, 0);

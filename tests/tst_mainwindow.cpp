@@ -10,11 +10,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QScrollBar>
 #include <QStyleOptionButton>
 #include <QTabWidget>
 #include <QTextLayout>
+#include <QToolTip>
 
 namespace {
 
@@ -69,6 +71,7 @@ private slots:
     void screenReaderNamesWhatItReads();
     void copyTakesLinesToTheClipboard_data();
     void copyTakesLinesToTheClipboard();
+    void missingFilesAreMarked();
 
 };
 
@@ -682,6 +685,85 @@ void MainWindowTest::copyTakesLinesToTheClipboard()
 #endif
     QCOMPARE(clipboard->text(), ansi::decode(linesOf(*lines).join(lineBreak)));
     QCOMPARE(lines->selectedIndex(), 1);
+}
+
+void MainWindowTest::missingFilesAreMarked()
+{
+    m_drive->write(QStringLiteral("CONFIG.SYS"),
+                   "DEVICE=C:\\WINDOWS\\HIMEM.SYS\r\nFILES=40\r\nDEVICE=C:\\CDROM\\OAKCDROM.SYS /D:MSCD001\r\n");
+    m_drive->write(QStringLiteral("WINDOWS/HIMEM.SYS"), "x");
+    Windows &w = start();
+    w.child<QTabWidget>("PageControl")->setCurrentWidget(w.child("TabSheet4"));
+    LineListView *view = w.list("ConfigMemo");
+    QTRY_VERIFY(view->isVisible());
+    const QAbstractItemModel *model = view->model();
+    const auto colour = [model](int row) {
+        return qvariant_cast<QBrush>(model->index(row, 0).data(Qt::ForegroundRole)).color();
+    };
+    // Drawn in the colour of the dialog's "finnes ikke".
+    const QRegularExpressionMatch fins = QRegularExpression(QStringLiteral("#[0-9a-fA-F]{6}"))
+                                             .match(w.dialogChild<QLabel>("fins")->styleSheet());
+    QVERIFY(fins.hasMatch());
+    QTRY_COMPARE(colour(2), QColor(fins.captured()));
+    for (int row : {0, 1})
+        QVERIFY(!model->index(row, 0).data(Qt::ForegroundRole).isValid());
+    // What the screen shows of a row, as painted.
+    const auto reddish = [](LineListView *view, int row) {
+        const QRect rect = view->visualRect(view->model()->index(row, 0));
+        const QPoint topLeft = view->viewport()->mapTo(view->window(), rect.topLeft());
+        const QImage image = view->screen()
+                                 ->grabWindow(view->window()->winId(), topLeft.x(), topLeft.y(), rect.width(), rect.height())
+                                 .toImage();
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor c = image.pixelColor(x, y);
+                if (c.red() > c.green() + 60 && c.red() > c.blue() + 60)
+                    return true;
+            }
+        }
+        return false;
+    };
+    QTRY_VERIFY(reddish(view, 2));
+    QVERIFY(!reddish(view, 0));
+
+    // The tooltip names the missing file, as the line writes it.
+    const QPoint at = rowCentre(view, 2);
+    QHelpEvent help(QEvent::ToolTip, at, view->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(view->viewport(), &help);
+    QTRY_COMPARE(QToolTip::text(), QStringLiteral("C:\\CDROM\\OAKCDROM.SYS finnes ikke"));
+    QToolTip::hideText();
+    // The lines themselves are as read.
+    QCOMPARE(linesOf(*view->lineList()), (QList<QByteArray>{"DEVICE=C:\\WINDOWS\\HIMEM.SYS", "FILES=40",
+                                                          "DEVICE=C:\\CDROM\\OAKCDROM.SYS /D:MSCD001"}));
+
+    // An accepted edit audits its line again, and the selection stays.
+    whileModal([&](QDialog *) {
+        m_windows->dialogChild<QLineEdit>("ny")->setText(QStringLiteral("DEVICE=C:\\GONE.SYS"));
+        QTest::mouseClick(m_windows->dialogChild<QPushButton>("BitBtn1"), Qt::LeftButton);
+    });
+    doubleClickRow(view, 0);
+    QCOMPARE(view->lineList()->selectedIndex(), 0);
+    QTRY_COMPARE(model->index(0, 0).data(Qt::ToolTipRole).toString(), QStringLiteral("C:\\GONE.SYS finnes ikke"));
+    QCOMPARE(colour(0), QColor(fins.captured()));
+
+    // A reload audits the drive as it now is.
+    m_drive->write(QStringLiteral("CDROM/OAKCDROM.SYS"), "x");
+    m_drive->write(QStringLiteral("CONFIG.SYS"), "DEVICE=C:\\CDROM\\OAKCDROM.SYS\r\nDEVICE=C:\\GONE.SYS\r\n");
+    QTest::mouseClick(w.child("HentKnapp"), Qt::LeftButton);
+    QTRY_VERIFY(model->index(1, 0).data(Qt::ForegroundRole).isValid());
+    QVERIFY(!model->index(0, 0).data(Qt::ForegroundRole).isValid());
+    QVERIFY(!model->index(0, 0).data(Qt::ToolTipRole).isValid());
+
+    // Behind a long CONFIG.SYS, the marks of AUTOEXEC.BAT come after its
+    // list is shown, and the shown list is drawn again with them.
+    m_drive->write(QStringLiteral("CONFIG.SYS"), QByteArray("REM\r\n").repeated(50000));
+    m_drive->write(QStringLiteral("AUTOEXEC.BAT"), "C:\\MOUSE\\MOUSE.COM\r\n");
+    w.child<QTabWidget>("PageControl")->setCurrentWidget(w.child("TabSheet5"));
+    LineListView *autoexec = w.list("AutoMemo");
+    QTRY_VERIFY(autoexec->isVisible());
+    QTest::mouseClick(w.child("HentKnapp"), Qt::LeftButton);
+    QTRY_VERIFY(reddish(autoexec, 0));
+    QVERIFY(m_failures->messages.isEmpty());
 }
 
 QTEST_MAIN(MainWindowTest)

@@ -1,6 +1,7 @@
 // libFuzzer target: the MSDOS.SYS reader and the whole load sequence, with
 // the fuzzer's bytes as every start-up file, loaded twice as a reload does,
-// then section navigation and line edits on the result.
+// then the audit of what it loaded, section navigation and line edits.
+#include "audit/startupaudit.h"
 #include "loading/ansitext.h"
 #include "loading/drivemap.h"
 #include "loading/failure.h"
@@ -32,6 +33,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             if (line.contains('\n') || line.contains('\r'))
                 std::abort();
         }
+    }
+    // Every finding stands on a line of its own file, in line order.
+    const AuditFindings findings = StartupAudit(state, drives).run();
+    for (qsizetype i = 0; i < findings.size(); ++i) {
+        const AuditFinding f = findings.at(i);
+        if (f.line < 0 || f.line >= (state.*f.file->lines).count())
+            std::abort();
+        if (i > 0 && findings.at(i - 1).file == f.file && findings.at(i - 1).line > f.line)
+            std::abort();
     }
     if (state.ConfigMemo.count() > 0 && ansi::upper(state.ConfigMemo.line(0)).size() != state.ConfigMemo.line(0).size())
         std::abort();

@@ -1,0 +1,122 @@
+#include "app/auditcommand.h"
+
+#include "app/jsonwriter.h"
+#include "audit/auditload.h"
+#include "audit/startupaudit.h"
+#include "loading/ansitext.h"
+#include "loading/configstate.h"
+#include "loading/dospath.h"
+#include "loading/failure.h"
+
+#include <cstdio>
+
+namespace {
+
+// Control characters shown as \xNN, so no byte of a file can act on the
+// terminal.
+QString visible(const QString &text)
+{
+    QString shown;
+    shown.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || (u >= 0x7F && u <= 0x9F))
+            shown += QStringLiteral("\\x%1").arg(u, 2, 16, QLatin1Char('0'));
+        else
+            shown += c;
+    }
+    return shown;
+}
+
+QString filePath(const StartupFile &file, const ConfigState &state)
+{
+    return DosPath::parse(file.dosPath(state)).display();
+}
+
+void writeText(const ConfigState &state, const QList<UnreadableFile> &unreadable, const AuditFindings &findings)
+{
+    QByteArray out;
+    qsizetype next = 0; // the next finding to write
+    for (const StartupFile *file : kLoadOrder) {
+        const QString path = visible(filePath(*file, state));
+        for (const UnreadableFile &u : unreadable) {
+            if (u.file == file)
+                out += QStringLiteral("%1: kan ikke leses (%2)\n").arg(path, visible(u.reason)).toUtf8();
+        }
+        for (; next < findings.size() && findings.at(next).file == file; ++next) {
+            const AuditFinding f = findings.at(next);
+            if (!f.found) {
+                out += QStringLiteral("%1:%2: %3 finnes ikke\n")
+                           .arg(path)
+                           .arg(f.line + 1)
+                           .arg(visible(ansi::decode(f.name)))
+                           .toUtf8();
+            }
+            if (out.size() > 65536) {
+                std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
+                out.clear();
+            }
+        }
+    }
+    std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
+}
+
+void writeJson(const ConfigState &state, const QList<UnreadableFile> &unreadable, const AuditFindings &findings)
+{
+    JsonWriter json(stdout);
+    json.beginObject();
+    json.key(u"missing");
+    json.beginArray();
+    for (const AuditFinding &f : findings) {
+        if (f.found)
+            continue;
+        json.beginObject();
+        json.key(u"file");
+        json.value(filePath(*f.file, state));
+        json.key(u"line");
+        json.value(qint64(f.line) + 1);
+        json.key(u"name");
+        json.value(ansi::decode(f.name));
+        json.key(u"path");
+        json.value(ansi::decode(f.path));
+        json.endObject();
+    }
+    json.endArray();
+    json.key(u"unreadable");
+    json.beginArray();
+    for (const UnreadableFile &u : unreadable) {
+        json.beginObject();
+        json.key(u"file");
+        json.value(filePath(*u.file, state));
+        json.key(u"reason");
+        json.value(u.reason);
+        json.endObject();
+    }
+    json.endArray();
+    json.endObject();
+}
+
+} // namespace
+
+int runAudit(const DriveMap &drives, bool json)
+{
+    ConfigState state;
+    QList<UnreadableFile> unreadable;
+    try {
+        unreadable = loadForAudit(state, drives);
+    } catch (const Failure &failure) {
+        // Not a file that cannot be read (those are noted), but a file the
+        // lists cannot hold: nothing sensible to audit.
+        std::fprintf(stderr, "vendral: %s\n", visible(failure.message()).toUtf8().constData());
+        return 1;
+    }
+    const AuditFindings findings = StartupAudit(state, drives).run();
+    if (json)
+        writeJson(state, unreadable, findings);
+    else
+        writeText(state, unreadable, findings);
+    bool missing = !unreadable.isEmpty();
+    for (qsizetype i = 0; i < findings.size() && !missing; ++i)
+        missing = !findings.at(i).found;
+    return missing ? 1 : 0;
+}

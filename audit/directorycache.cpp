@@ -1,0 +1,61 @@
+#include "audit/directorycache.h"
+
+#include "loading/ansitext.h"
+#include "loading/dospath.h"
+#include "loading/drivemap.h"
+
+void DirectoryCache::Listing::writePath(QByteArrayView upperName, std::string &out) const
+{
+    out.assign(path.constData(), static_cast<size_t>(path.size()));
+    if (!path.endsWith('\\'))
+        out += '\\';
+    out.append(upperName.data(), static_cast<size_t>(upperName.size()));
+}
+
+DirectoryCache::DirectoryCache(const DriveMap &drives) : m_drives(drives) {}
+
+DirectoryCache::~DirectoryCache() = default;
+
+const DirectoryCache::Listing &DirectoryCache::directory(QByteArrayView dosDirectory)
+{
+    if (!m_last || dosDirectory != m_lastWritten) {
+        m_lastWritten = dosDirectory.toByteArray();
+        m_last = &directory(m_lastWritten);
+    }
+    return *m_last;
+}
+
+const DirectoryCache::Listing &DirectoryCache::directory(const QByteArray &dosDirectory)
+{
+    const auto known = m_byWritten.constFind(dosDirectory);
+    return known != m_byWritten.cend() ? **known : list(dosDirectory);
+}
+
+const DirectoryCache::Listing &DirectoryCache::list(const QByteArray &dosDirectory)
+{
+    // The same directory may be written in several ways ("C:\WINDOWS\",
+    // "\windows", "C:\WINDOWS\SYSTEM\.."): one listing serves them all.
+    const QByteArray path = ansi::upper(ansi::encode(DosPath::parse(dosDirectory).display()));
+    std::shared_ptr<Listing> &listing = m_byPath[path];
+    if (!listing) {
+        listing = std::make_shared<Listing>();
+        listing->path = path;
+        ++m_listingsMade;
+        const Result<QList<DirEntry>> entries = m_drives.listDirectory(path);
+        if (entries) {
+            listing->listed = true;
+            for (const DirEntry &entry : *entries) {
+                if (entry.isDirectory)
+                    continue;
+                const QByteArray name = ansi::upper(ansi::encode(entry.name));
+                std::string file(name.constData(), static_cast<size_t>(name.size()));
+                const size_t dot = file.rfind('.');
+                if (dot != std::string::npos && dot > 0)
+                    listing->stems.insert(file.substr(0, dot));
+                listing->files.insert(std::move(file));
+            }
+        }
+    }
+    m_byWritten.insert(dosDirectory, listing.get());
+    return *listing;
+}

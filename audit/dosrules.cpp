@@ -1,0 +1,216 @@
+#include "audit/dosrules.h"
+
+#include "audit/linewords.h"
+#include "loading/ansitext.h"
+
+#include <algorithm>
+#include <iterator>
+
+using namespace linewords;
+
+namespace {
+
+// Where a file name ends on a driver line, and where a command's first word
+// ends (COMMAND.COM takes "=", "," and ";" for blanks).
+constexpr Stops kNameStops("/,;");
+constexpr Stops kCommandStops("=,;/<>|");
+constexpr Stops kCommandBlanks("=,;");
+// What may follow an internal command's name directly: "CD\", "ECHO.".
+constexpr Stops kAfterInternal(".\\\"[]+");
+
+// Skips the options that LOADHIGH and the *HIGH directives take before the
+// name: "/L:1,2000", "/S" and the older "SIZE=hhhh".
+QByteArrayView skipLoadHighOptions(QByteArrayView text)
+{
+    while (true) {
+        text = trimLeft(text);
+        const QByteArrayView letters = leadingLetters(text);
+        const bool size = equalsUpper(letters, "SIZE") && text.sliced(letters.size()).startsWith('=');
+        if (!text.startsWith('/') && !size)
+            return text;
+        text = text.sliced(firstWord(text, kBlanks).size());
+    }
+}
+
+// The commands COMMAND.COM runs itself (MS-DOS 7).
+bool isInternalCommand(QByteArrayView word)
+{
+    static constexpr QByteArrayView kInternal[] = {
+        "BREAK", "CALL", "CD", "CHCP", "CHDIR", "CLS", "COPY", "CTTY", "DATE", "DEL", "DIR", "ECHO",
+        "ERASE", "EXIT", "FOR", "GOTO", "IF", "LFNFOR", "LH", "LOADHIGH", "LOCK", "MD", "MKDIR", "PATH",
+        "PAUSE", "PROMPT", "RD", "REM", "REN", "RENAME", "RMDIR", "SET", "SHIFT", "TIME", "TRUENAME",
+        "TYPE", "UNLOCK", "VER", "VERIFY", "VOL",
+    };
+    if (word.isEmpty() || word.size() > 8)
+        return false;
+    char capitals[8];
+    std::transform(word.begin(), word.end(), capitals, upper);
+    const QByteArrayView upperWord(capitals, word.size());
+    return std::find(std::begin(kInternal), std::end(kInternal), upperWord) != std::end(kInternal);
+}
+
+} // namespace
+
+QByteArrayView configSysFile(QByteArrayView line)
+{
+    const QByteArrayView text = trimLeft(line);
+    if (text.isEmpty() || text.front() == ';' || text.front() == '[')
+        return {};
+    const QByteArrayView key = leadingLetters(text);
+    QByteArrayView rest = text.sliced(key.size());
+    if (rest.startsWith('?')) // "DEVICE?=" asks before loading; it still names the file
+        rest = rest.sliced(1);
+    // The *HIGH directives take their options before or after the "=":
+    // "DEVICEHIGH /L:1,12048 =C:\DOS\SETVER.EXE" is how MemMaker writes them.
+    const bool high = equalsUpper(key, "DEVICEHIGH") || equalsUpper(key, "INSTALLHIGH");
+    if (rest.isEmpty() || !(isBlank(rest.front()) || rest.front() == '=' || (high && rest.front() == '/')))
+        return {};
+    if (high)
+        rest = skipLoadHighOptions(rest);
+    rest = trimLeft(rest);
+    if (rest.startsWith('='))
+        rest = rest.sliced(1);
+    const QByteArrayView value = high ? skipLoadHighOptions(rest) : trimLeft(rest);
+    if (high || equalsUpper(key, "DEVICE") || equalsUpper(key, "INSTALL") || equalsUpper(key, "SHELL"))
+        return firstWord(value, kNameStops);
+    if (equalsUpper(key, "COUNTRY")) {
+        // COUNTRY=country[,[codepage][,file]]
+        const qsizetype first = value.indexOf(',');
+        const qsizetype second = first < 0 ? -1 : value.indexOf(',', first + 1);
+        if (second < 0)
+            return {};
+        return firstWord(trimLeft(value.sliced(second + 1)), kNameStops);
+    }
+    return {};
+}
+
+BatchRun::BatchRun(QByteArrayView winDir, QByteArrayView winBootDir)
+{
+    m_search.append("C:\\");
+    set("WINDIR", winDir);
+    set("WINBOOTDIR", winBootDir.isEmpty() ? winDir : winBootDir);
+    set("PATH", QByteArray(winDir.toByteArray() + ';' + winDir + "\\COMMAND"));
+}
+
+std::optional<BatchRun::Program> BatchRun::step(QByteArrayView line)
+{
+    QByteArrayView text = trimLeft(line);
+    while (text.startsWith('@'))
+        text = trimLeft(text.sliced(1));
+    if (text.isEmpty() || text.front() == ':') // labels, and "::" comments
+        return std::nullopt;
+    return command(text);
+}
+
+std::optional<BatchRun::Program> BatchRun::command(QByteArrayView text)
+{
+    while (!text.isEmpty() && kCommandBlanks.contains(text.front()))
+        text = text.sliced(1);
+    if (text.isEmpty())
+        return std::nullopt;
+    Program program;
+    QByteArrayView rest;
+    if (text.front() == '"') {
+        const qsizetype close = text.indexOf('"', 1);
+        program.written = close < 0 ? text.sliced(1) : text.sliced(1, close - 1);
+    } else {
+        program.written = firstWord(text, kCommandStops);
+        rest = text.sliced(program.written.size());
+        if (program.written.size() == 2 && program.written[1] == ':')
+            return std::nullopt; // a change of drive
+        const QByteArrayView letters = leadingLetters(program.written);
+        const bool internal = isInternalCommand(letters)
+            && (letters.size() == program.written.size()
+                || kAfterInternal.contains(program.written[letters.size()]));
+        if (internal) {
+            if (equalsUpper(letters, "LH") || equalsUpper(letters, "LOADHIGH"))
+                return command(skipLoadHighOptions(rest));
+            if (equalsUpper(letters, "CALL"))
+                return command(trimLeft(rest));
+            if (equalsUpper(letters, "PATH")) {
+                // "PATH" alone shows the path; "PATH ;" empties it.
+                rest = trimLeft(rest);
+                if (rest.startsWith('='))
+                    rest = rest.sliced(1);
+                rest = trimmed(rest);
+                if (!rest.isEmpty())
+                    set("PATH", rest);
+            } else if (equalsUpper(letters, "SET")) {
+                const qsizetype equals = rest.indexOf('=');
+                if (equals > 0)
+                    set(trimmed(rest.first(equals)), trimmed(rest.sliced(equals + 1)));
+            }
+            return std::nullopt;
+        }
+    }
+    if (program.written.contains('%')
+        && (!expand(program.written, &program.expanded) || trimmed(program.expanded).isEmpty()))
+        return std::nullopt;
+    if (trimmed(program.name()).isEmpty())
+        return std::nullopt;
+    return program;
+}
+
+void BatchRun::set(QByteArrayView name, QByteArrayView value)
+{
+    const QByteArray key = ansi::upper(name.toByteArray());
+    QByteArray expanded;
+    expand(value, &expanded); // what nobody set is empty, as in DOS
+    if (key == "PATH") {
+        if (expanded == ";")
+            expanded.clear();
+        setPath(expanded);
+    }
+    if (expanded.isEmpty())
+        m_variables.remove(key);
+    else
+        m_variables.insert(key, expanded);
+}
+
+void BatchRun::setPath(QByteArrayView value)
+{
+    ++m_pathChanges;
+    m_search.resize(1);
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= value.size(); ++i) {
+        if (i < value.size() && value[i] != ';')
+            continue;
+        const QByteArrayView directory = trimmed(value.sliced(start, i - start));
+        if (!directory.isEmpty())
+            m_search.append(ansi::upper(directory.toByteArray()));
+        start = i + 1;
+    }
+}
+
+bool BatchRun::expand(QByteArrayView text, QByteArray *result) const
+{
+    result->clear();
+    bool known = true;
+    qsizetype i = 0;
+    while (i < text.size()) {
+        const char c = text[i];
+        if (c != '%') {
+            result->append(c);
+            ++i;
+        } else if (i + 1 < text.size() && text[i + 1] == '%') {
+            result->append('%');
+            i += 2;
+        } else if (i + 1 < text.size() && text[i + 1] >= '0' && text[i + 1] <= '9') {
+            known = false; // a parameter of the batch file
+            i += 2;
+        } else {
+            const qsizetype close = text.indexOf('%', i + 1);
+            if (close < 0) {
+                result->append(text.sliced(i));
+                break;
+            }
+            const auto value = m_variables.constFind(ansi::upper(text.sliced(i + 1, close - i - 1).toByteArray()));
+            if (value == m_variables.cend())
+                known = false;
+            else
+                result->append(*value);
+            i = close + 1;
+        }
+    }
+    return known;
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QHash>
+#include <QList>
+
+#include <optional>
+
+// The file a CONFIG.SYS line makes DOS load: the driver of DEVICE= and
+// DEVICEHIGH= (after DEVICEHIGH's options), the program of INSTALL= and
+// INSTALLHIGH=, the command interpreter of SHELL=, the country file of
+// COUNTRY= (its third field). Empty for every other line.
+QByteArrayView configSysFile(QByteArrayView line);
+
+// AUTOEXEC.BAT followed line by line the way COMMAND.COM runs it: which
+// program each line starts, and the PATH and variables as the lines so far
+// have set them.
+class BatchRun
+{
+public:
+    // The environment a Windows 95/98 boot hands to AUTOEXEC.BAT.
+    BatchRun(QByteArrayView winDir, QByteArrayView winBootDir);
+
+    struct Program
+    {
+        QByteArrayView written; // as the line writes it
+        QByteArray expanded;    // with its variables put in; empty when it has none
+
+        QByteArrayView name() const { return expanded.isEmpty() ? written : QByteArrayView(expanded); }
+    };
+
+    // Applies what the line sets; the program it starts, if it starts one
+    // that can be known without running the machine.
+    std::optional<Program> step(QByteArrayView line);
+
+    // Where a program named without a directory is looked for: the current
+    // directory (the root of C:), then the PATH. Upper-cased.
+    const QList<QByteArray> &searchDirectories() const { return m_search; }
+    // Counts the changes of the PATH, for whoever keeps its own copy.
+    int pathChanges() const { return m_pathChanges; }
+    // The PATH alone.
+    QList<QByteArray> path() const { return m_search.mid(1); }
+
+private:
+    std::optional<Program> command(QByteArrayView text);
+    void set(QByteArrayView name, QByteArrayView value);
+    void setPath(QByteArrayView value);
+    // Puts in %NAME% variables; false when the text uses a batch parameter
+    // (%1) or a variable nobody set.
+    bool expand(QByteArrayView text, QByteArray *result) const;
+
+    QHash<QByteArray, QByteArray> m_variables; // by upper-cased name
+    QList<QByteArray> m_search;
+    int m_pathChanges = 0;
+};

@@ -1,0 +1,316 @@
+#include "audit/startupaudit.h"
+
+#include "audit/dosrules.h"
+#include "audit/inirules.h"
+#include "audit/linewords.h"
+#include "loading/ansitext.h"
+#include "loading/configstate.h"
+#include "loading/loadsequence.h"
+
+#include <algorithm>
+#include <limits>
+
+using namespace linewords;
+
+namespace {
+
+const QList<QByteArrayView> kNoExtensions;
+const QList<QByteArrayView> kDosProgram = {".COM", ".EXE", ".BAT"};
+const QList<QByteArrayView> kWindowsProgram = {".EXE", ".COM", ".BAT"};
+
+IniRules::Kind iniKind(const StartupFile &file)
+{
+    return &file == &startupfiles::systemIni ? IniRules::Kind::SystemIni : IniRules::Kind::WinIni;
+}
+
+} // namespace
+
+// AUTOEXEC.BAT as run so far, and its search list at hand.
+struct StartupAudit::Batch
+{
+    explicit Batch(const ConfigState &state) : run(state.WD, state.WBD) {}
+
+    SearchList &search()
+    {
+        if (searchMadeAt != run.pathChanges()) {
+            searchList = SearchList(run.searchDirectories());
+            searchMadeAt = run.pathChanges();
+        }
+        return searchList;
+    }
+
+    BatchRun run;
+    SearchList searchList;
+    int searchMadeAt = -1;
+};
+
+// Where the audit of one file stands.
+struct StartupAudit::Cursor
+{
+    explicit Cursor(const StartupFile &file) : file(file) {}
+
+    const StartupFile &file;
+    int line = 0;
+    std::optional<Batch> batch;    // AUTOEXEC.BAT
+    std::optional<IniRules> rules; // SYSTEM.INI, WIN.INI
+};
+
+StartupAudit::StartupAudit(const ConfigState &state, const DriveMap &drives)
+    : m_state(state), m_pass(drives), m_cache(drives), m_winDir(ansi::upper(state.WD))
+{
+    m_root = SearchList({"C:\\"});
+    const QByteArray system = m_winDir + "\\SYSTEM";
+    m_systemDirectories = SearchList({system, m_winDir});
+    m_vxdDirectories = SearchList({system + "\\VMM32", system, m_winDir});
+    // Windows 95 and 98 keep their fonts in FONTS, Windows 3.1 in SYSTEM.
+    m_fontDirectories = SearchList({system, m_winDir, m_winDir + "\\FONTS"});
+}
+
+StartupAudit::~StartupAudit() = default;
+
+AuditFindings StartupAudit::run()
+{
+    AuditFindings findings;
+    // Nearly every line of CONFIG.SYS and AUTOEXEC.BAT loads something;
+    // few lines of the INI files do.
+    findings.reserve(m_state.ConfigMemo.count() + m_state.AutoMemo.count() + 64);
+    for (const StartupFile *file : kLoadOrder) {
+        Cursor cursor(*file);
+        advance(cursor, std::numeric_limits<qint64>::max(), findings);
+    }
+    return findings;
+}
+
+AuditFindings StartupAudit::auditFile(const StartupFile &file)
+{
+    AuditFindings findings;
+    Cursor cursor(file);
+    advance(cursor, std::numeric_limits<qint64>::max(), findings);
+    return findings;
+}
+
+bool StartupAudit::runSome(int lines, AuditFindings &out)
+{
+    qint64 budget = std::max(lines, 1);
+    while (m_nextFile < kLoadOrder.size() && budget > 0) {
+        if (!m_cursor)
+            m_cursor = std::make_unique<Cursor>(*kLoadOrder[m_nextFile]);
+        qint64 done = 0;
+        if (advance(*m_cursor, budget, out, &done)) {
+            m_cursor.reset();
+            ++m_nextFile;
+        }
+        budget -= std::max<qint64>(done, 1);
+    }
+    return m_nextFile < kLoadOrder.size();
+}
+
+bool StartupAudit::advance(Cursor &cursor, qint64 budget, AuditFindings &out, qint64 *done)
+{
+    const StartupFile &file = cursor.file;
+    if (&file == &startupfiles::msdosSys) {
+        out += msDosSys();
+        if (done)
+            *done = 1;
+        return true;
+    }
+    const int count = lines(file).count();
+    const int end = int(std::min<qint64>(count, cursor.line + budget));
+    if (&file == &startupfiles::configSys) {
+        for (int i = cursor.line; i < end; ++i)
+            configSys(i, out);
+    } else if (&file == &startupfiles::autoexecBat) {
+        if (!cursor.batch)
+            cursor.batch.emplace(m_state);
+        for (int i = cursor.line; i < end; ++i)
+            autoexecBat(*cursor.batch, i, out);
+    } else {
+        if (!cursor.rules)
+            cursor.rules.emplace(iniKind(file));
+        for (int i = cursor.line; i < end; ++i)
+            ini(file, *cursor.rules, i, out);
+    }
+    if (done)
+        *done = end - cursor.line;
+    cursor.line = end;
+    return end >= count;
+}
+
+AuditFindings StartupAudit::auditLine(const StartupFile &file, int line)
+{
+    AuditFindings findings;
+    const LineList &list = lines(file);
+    if (line < 0 || line >= list.count())
+        return findings;
+    if (&file == &startupfiles::msdosSys) {
+        for (const AuditFinding &finding : msDosSys()) {
+            if (finding.line == line)
+                findings.append(finding);
+        }
+    } else if (&file == &startupfiles::configSys) {
+        configSys(line, findings);
+    } else if (&file == &startupfiles::autoexecBat) {
+        Batch batch(m_state);
+        for (int i = 0; i < line; ++i)
+            (void)batch.run.step(list.lineView(i));
+        autoexecBat(batch, line, findings);
+    } else {
+        IniRules rules(iniKind(file));
+        for (int i = line - 1; i >= 0; --i) {
+            if (trimLeft(list.lineView(i)).startsWith('[')) {
+                rules.step(list.lineView(i));
+                break;
+            }
+        }
+        ini(file, rules, line, findings);
+    }
+    return findings;
+}
+
+AuditFindings StartupAudit::msDosSys()
+{
+    // The lines that set WinDir and WinBootDir, found the way the load reads
+    // them: the last line of [Paths] holding the key, anywhere in the line.
+    const LineList &list = m_state.msdosmemo;
+    int winDirLine = -1, winBootDirLine = -1;
+    QByteArrayView winDir, winBootDir;
+    bool inPaths = false;
+    for (int i = 0; i < list.count(); ++i) {
+        const QByteArrayView raw = list.lineView(i);
+        const QByteArray upper = normaliseMsDosLine(raw.toByteArray());
+        if (!inPaths) {
+            inPaths = upper == "[PATHS]";
+            continue;
+        }
+        qsizetype at = upper.indexOf("WINDIR=");
+        if (at >= 0) {
+            winDirLine = i;
+            winDir = trimmed(raw.sliced(at + 7));
+        }
+        at = upper.indexOf("WINBOOTDIR=");
+        if (at >= 0) {
+            winBootDirLine = i;
+            winBootDir = trimmed(raw.sliced(at + 11));
+        }
+        if (upper.contains('['))
+            break;
+    }
+    AuditFindings findings;
+    const auto directory = [&](int line, QByteArrayView written, const QByteArray &value) {
+        if (line < 0)
+            return;
+        const DirectoryCache::Listing &listing = m_cache.directory(value);
+        findings.append(&startupfiles::msdosSys, line, written, listing.path, listing.listed);
+    };
+    // In line order, as every finding is.
+    const bool bootDirFirst = winBootDirLine >= 0 && winBootDirLine < winDirLine;
+    directory(bootDirFirst ? winBootDirLine : winDirLine, bootDirFirst ? winBootDir : winDir,
+              bootDirFirst ? m_state.WBD : m_state.WD);
+    directory(bootDirFirst ? winDirLine : winBootDirLine, bootDirFirst ? winDir : winBootDir,
+              bootDirFirst ? m_state.WD : m_state.WBD);
+    return findings;
+}
+
+void StartupAudit::configSys(int line, AuditFindings &out)
+{
+    const QByteArrayView name = configSysFile(m_state.ConfigMemo.lineView(line));
+    if (!name.isEmpty())
+        look(startupfiles::configSys, line, name, name, m_root, kNoExtensions, out);
+}
+
+void StartupAudit::autoexecBat(Batch &batch, int line, AuditFindings &out)
+{
+    const std::optional<BatchRun::Program> program = batch.run.step(m_state.AutoMemo.lineView(line));
+    if (program) {
+        look(startupfiles::autoexecBat, line, program->written, program->name(), batch.search(), kDosProgram, out);
+    }
+}
+
+void StartupAudit::ini(const StartupFile &file, IniRules &rules, int line, AuditFindings &out)
+{
+    const QByteArrayView text = lines(file).lineView(line);
+    if (rules.passesOver(text))
+        return;
+    for (const QByteArrayView name : rules.step(text)) {
+        if (&file == &startupfiles::winIni) {
+            look(file, line, name, name, windowsProgramDirectories(), kWindowsProgram, out);
+            continue;
+        }
+        SearchList *directories = &m_systemDirectories;
+        if (endsWithUpper(name, ".VXD"))
+            directories = &m_vxdDirectories;
+        else if (endsWithUpper(name, ".FON"))
+            directories = &m_fontDirectories;
+        look(file, line, name, name, *directories, kNoExtensions, out);
+    }
+}
+
+SearchList &StartupAudit::windowsProgramDirectories()
+{
+    // WinDir, its SYSTEM, then the PATH as AUTOEXEC.BAT leaves it.
+    if (!m_windowsProgramDirectories) {
+        BatchRun batch(m_state.WD, m_state.WBD);
+        for (int i = 0; i < m_state.AutoMemo.count(); ++i)
+            (void)batch.step(m_state.AutoMemo.lineView(i));
+        m_windowsProgramDirectories = SearchList(QList<QByteArray>{m_winDir, m_winDir + "\\SYSTEM"} + batch.path());
+    }
+    return *m_windowsProgramDirectories;
+}
+
+void StartupAudit::look(const StartupFile &file, int line, QByteArrayView written, QByteArrayView name,
+                        SearchList &directories, const QList<QByteArrayView> &extensions, AuditFindings &out)
+{
+    const DirectoryCache::Listing *where = nullptr;
+    if (hasDirectory(name)) {
+        qsizetype cut = lastSeparator(name);
+        if (cut < 0)
+            cut = name.indexOf(':'); // "C:NAME"
+        where = &m_cache.directory(name.first(cut + 1));
+        name = name.sliced(cut + 1);
+    }
+    // DOS drops the trailing dots and blanks of a name.
+    while (!name.isEmpty() && (name.back() == '.' || isBlank(name.back())))
+        name.chop(1);
+    m_probe.resize(static_cast<size_t>(name.size()));
+    std::transform(name.begin(), name.end(), m_probe.begin(), linewords::upper);
+    const QList<QByteArrayView> &tried = m_probe.find('.') == std::string::npos ? extensions : kNoExtensions;
+
+    bool found = false;
+    if (where) {
+        where->writePath(m_probe, m_path);
+        found = probe(*where, tried);
+    } else {
+        m_path.clear();
+        for (qsizetype i = 0; i < directories.size() && !found; ++i) {
+            const DirectoryCache::Listing &directory = directories.at(i, m_cache);
+            if (i == 0)
+                directory.writePath(m_probe, m_path);
+            found = probe(directory, tried);
+        }
+    }
+    out.append(&file, line, written, QByteArrayView(m_path.data(), qsizetype(m_path.size())), found);
+}
+
+bool StartupAudit::probe(const DirectoryCache::Listing &directory, const QList<QByteArrayView> &extensions)
+{
+    if (!directory.listed || m_probe.empty())
+        return false;
+    if (extensions.isEmpty()) {
+        if (!directory.files.count(m_probe))
+            return false;
+        directory.writePath(m_probe, m_path);
+        return true;
+    }
+    if (!directory.stems.count(m_probe))
+        return false;
+    const size_t base = m_probe.size();
+    for (const QByteArrayView extension : extensions) {
+        m_probe.append(extension.data(), static_cast<size_t>(extension.size()));
+        if (directory.files.count(m_probe)) {
+            directory.writePath(m_probe, m_path);
+            return true;
+        }
+        m_probe.resize(base);
+    }
+    return false;
+}

@@ -1,0 +1,316 @@
+// The audit of the start-up files against a small drive: one table per kind
+// of file, each row a text and the findings it must give.
+#include "audit/startupaudit.h"
+#include "loading/configstate.h"
+#include "loading/failure.h"
+#include "loading/loadsequence.h"
+#include "scratchdrive.h"
+
+#include <QTest>
+
+namespace {
+
+// "line: name -> path found|missing", joined by "; ".
+QByteArray describe(const AuditFindings &findings)
+{
+    QByteArrayList parts;
+    for (const AuditFinding &f : findings) {
+        parts.append(QByteArray::number(f.line + 1) + ": " + f.name + " -> " + f.path
+                     + (f.found ? " found" : " missing"));
+    }
+    return parts.join("; ");
+}
+
+// Lists every directory through a real drive, counting the listings.
+class CountingDrive : public DirectoryDrive
+{
+public:
+    using DirectoryDrive::DirectoryDrive;
+    Result<QList<DirEntry>> listDirectory(const QStringList &components) const override
+    {
+        ++listings[components.join(QLatin1Char('\\'))];
+        return DirectoryDrive::listDirectory(components);
+    }
+    mutable QHash<QString, int> listings;
+};
+
+} // namespace
+
+class AuditTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void msDosSys_data();
+    void msDosSys();
+    void configSys_data();
+    void configSys();
+    void autoexecBat_data();
+    void autoexecBat();
+    void systemIni_data();
+    void systemIni();
+    void winIni_data();
+    void winIni();
+    void listsEachDirectoryOnce();
+    void partsAuditInTheContextOfTheLinesBefore();
+
+private:
+    AuditFindings audit(const StartupFile &file, const QByteArray &text, const QByteArray &autoexec = {});
+    ScratchDrive m_drive;
+};
+
+void AuditTest::initTestCase()
+{
+    // The Windows directory is C:\WIN98; C:\WINDOWS holds only decoys.
+    for (const char *file : {"COMMAND.COM", "START.BAT", "WIN98/HIMEM.SYS", "WIN98/EMM386.EXE",
+                             "WIN98/START.EXE", "WIN98/EXPLORER.EXE", "WIN98/COMMAND/COUNTRY.SYS",
+                             "WIN98/COMMAND/MSCDEX.EXE", "WIN98/COMMAND/DOSKEY.COM", "WIN98/SYSTEM/MMSYSTEM.DLL",
+                             "WIN98/SYSTEM/COMM.DRV", "WIN98/SYSTEM/SYSTRAY.EXE", "WIN98/SYSTEM/VMM32/IOS.VXD",
+                             "WIN98/SYSTEM/VSHARE.386", "WIN98/FONTS/VGASYS.FON", "mouse/Mouse.com",
+                             "UTILS/SCAN.EXE", "UTILS/SCAN.BAT", "UTILS/ONLY.BAT", "WINDOWS/SYSTEM/OLD.DLL",
+                             "WINDOWS/COMMAND/OLDDOS.EXE", "CDROM/OAKCDROM.SYS/KEEP"})
+        m_drive.write(QString::fromLatin1(file), "x");
+    // "WIN98\SYSTEM\MMSYSTEM.DLL" named as a directory elsewhere: only files count.
+    QDir().mkpath(m_drive.hostPath(QStringLiteral("WIN98/GHOST.EXE")));
+}
+
+AuditFindings AuditTest::audit(const StartupFile &file, const QByteArray &text, const QByteArray &autoexec)
+{
+    ConfigState state;
+    state.WD = state.WBD = "C:\\WIN98";
+    state.AutoMemo.replaceWithText(autoexec);
+    (state.*file.lines).replaceWithText(text);
+    return StartupAudit(state, m_drive.drives).auditFile(file);
+}
+
+void AuditTest::msDosSys_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QByteArray>("findings");
+    QTest::newRow("both directories") << QByteArray("[Paths]\r\nWinDir=C:\\WIN98\r\nWinBootDir=c:\\win98\r\n")
+                                      << QByteArray("2: C:\\WIN98 -> C:\\WIN98 found; 3: c:\\win98 -> C:\\WIN98 found");
+    QTest::newRow("missing directory, in line order") << QByteArray("[Paths]\r\nWinBootDir=C:\\WIN98\r\nWinDir=C:\\WINME\r\n")
+                                                      << QByteArray("2: C:\\WIN98 -> C:\\WIN98 found; 3: C:\\WINME -> C:\\WINME missing");
+    QTest::newRow("a file is no directory") << QByteArray("[Paths]\r\nWinBootDir=C:\\COMMAND.COM\r\n")
+                                            << QByteArray("2: C:\\COMMAND.COM -> C:\\COMMAND.COM missing");
+    QTest::newRow("key in any case, leading blanks") << QByteArray(";x\r\n[Paths]\r\n  windir=C:\\UTILS \r\n")
+                                                     << QByteArray("3: C:\\UTILS -> C:\\UTILS found");
+    QTest::newRow("outside [Paths]") << QByteArray("[Options]\r\nWinDir=C:\\WINME\r\n") << QByteArray();
+}
+
+void AuditTest::msDosSys()
+{
+    // Through the real load, which fills WinDir and WinBootDir.
+    QFETCH(QByteArray, text);
+    QFETCH(QByteArray, findings);
+    ScratchDrive drive;
+    drive.write(QStringLiteral("CONFIG.SYS"), "");
+    drive.write(QStringLiteral("AUTOEXEC.BAT"), "");
+    drive.write(QStringLiteral("MSDOS.SYS"), text);
+    for (const char *dir : {"WIN98", "UTILS"})
+        QDir().mkpath(drive.hostPath(QLatin1String(dir)));
+    drive.write(QStringLiteral("COMMAND.COM"), "x");
+    ConfigState state;
+    try {
+        LoadSequence(state, drive.drives).HentKnappClick();
+    } catch (const FileError &) {
+        // No WIN.INI: the MSDOS.SYS values are in by then.
+    }
+    QCOMPARE(describe(StartupAudit(state, drive.drives).auditFile(startupfiles::msdosSys)), findings);
+}
+
+void AuditTest::configSys_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QByteArray>("findings");
+    QTest::newRow("device") << QByteArray("DEVICE=C:\\WIN98\\HIMEM.SYS")
+                            << QByteArray("1: C:\\WIN98\\HIMEM.SYS -> C:\\WIN98\\HIMEM.SYS found");
+    QTest::newRow("missing, any case, blanks") << QByteArray("  device = c:\\cdrom\\oakcdrom.sys /D:MSCD001")
+                                               << QByteArray("1: c:\\cdrom\\oakcdrom.sys -> C:\\CDROM\\OAKCDROM.SYS missing");
+    QTest::newRow("devicehigh, options before =") << QByteArray("DEVICEHIGH /L:1,12048 /S =C:\\WIN98\\EMM386.EXE NOEMS")
+                                                  << QByteArray("1: C:\\WIN98\\EMM386.EXE -> C:\\WIN98\\EMM386.EXE found");
+    QTest::newRow("devicehigh, options after =") << QByteArray("DeviceHigh=/L:2 /S C:\\WIN98\\COMMAND\\DISPLAY.SYS")
+                                                 << QByteArray("1: C:\\WIN98\\COMMAND\\DISPLAY.SYS -> C:\\WIN98\\COMMAND\\DISPLAY.SYS missing");
+    QTest::newRow("older size, blank for =") << QByteArray("devicehigh size=1A0 C:\\WIN98\\HIMEM.SYS\r\nDEVICE C:\\X.SYS")
+                                             << QByteArray("1: C:\\WIN98\\HIMEM.SYS -> C:\\WIN98\\HIMEM.SYS found; 2: C:\\X.SYS -> C:\\X.SYS missing");
+    QTest::newRow("switch glued to the name") << QByteArray("DEVICE=C:\\WIN98\\HIMEM.SYS/TESTMEM:OFF")
+                                              << QByteArray("1: C:\\WIN98\\HIMEM.SYS -> C:\\WIN98\\HIMEM.SYS found");
+    QTest::newRow("bare name from the root") << QByteArray("DEVICE=HIMEM.SYS") << QByteArray("1: HIMEM.SYS -> C:\\HIMEM.SYS missing");
+    QTest::newRow("install and installhigh") << QByteArray("INSTALL=C:\\WIN98\\COMMAND\\DOSKEY.COM\r\nINSTALLHIGH=/L:1 SHARE.EXE")
+                                             << QByteArray("1: C:\\WIN98\\COMMAND\\DOSKEY.COM -> C:\\WIN98\\COMMAND\\DOSKEY.COM found; "
+                                                           "2: SHARE.EXE -> C:\\SHARE.EXE missing");
+    QTest::newRow("shell, first word") << QByteArray("SHELL=C:\\COMMAND.COM C:\\ /E:1024 /P")
+                                       << QByteArray("1: C:\\COMMAND.COM -> C:\\COMMAND.COM found");
+    QTest::newRow("country, third field") << QByteArray("COUNTRY=047,850,C:\\WIN98\\COMMAND\\COUNTRY.SYS\r\nCOUNTRY=047,,NO.SYS\r\nCOUNTRY=047,850")
+                                          << QByteArray("1: C:\\WIN98\\COMMAND\\COUNTRY.SYS -> C:\\WIN98\\COMMAND\\COUNTRY.SYS found; "
+                                                        "2: NO.SYS -> C:\\NO.SYS missing");
+    QTest::newRow("asking form") << QByteArray("DEVICE?=GONE.SYS") << QByteArray("1: GONE.SYS -> C:\\GONE.SYS missing");
+    QTest::newRow("a directory is no file") << QByteArray("DEVICE=C:\\CDROM\\OAKCDROM.SYS")
+                                            << QByteArray("1: C:\\CDROM\\OAKCDROM.SYS -> C:\\CDROM\\OAKCDROM.SYS missing");
+    QTest::newRow("not files") << QByteArray("REM DEVICE=GONE.SYS\r\n;DEVICE=GONE.SYS\r\n[menu]\r\nFILES=40\r\n"
+                                             "DEVICES=GONE.SYS\r\nBUFFERS=20,0\r\nDOS=HIGH,UMB\r\nDEVICE=")
+                               << QByteArray();
+    QTest::newRow("line numbers count every line") << QByteArray("[COMMON]\r\n\r\nREM\r\nDEVICE=X.SYS")
+                                                   << QByteArray("4: X.SYS -> C:\\X.SYS missing");
+}
+
+void AuditTest::configSys()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QByteArray, findings);
+    QCOMPARE(describe(audit(startupfiles::configSys, text)), findings);
+}
+
+void AuditTest::autoexecBat_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QByteArray>("findings");
+    QTest::newRow("default path is WinDir and its COMMAND") << QByteArray("MSCDEX /D:MSCD001\r\nOLDDOS")
+        << QByteArray("1: MSCDEX -> C:\\WIN98\\COMMAND\\MSCDEX.EXE found; 2: OLDDOS -> C:\\OLDDOS missing");
+    QTest::newRow("after @, LH and its options, CALL") << QByteArray("@LH /L:0;1,42384 /S C:\\MOUSE\\MOUSE\r\n@ call only\r\nLOADHIGH=DOSKEY")
+        << QByteArray("1: C:\\MOUSE\\MOUSE -> C:\\MOUSE\\MOUSE.COM found; 2: only -> C:\\ONLY missing; "
+                      "3: DOSKEY -> C:\\WIN98\\COMMAND\\DOSKEY.COM found");
+    QTest::newRow("current directory before the path") << QByteArray("START")
+                                                       << QByteArray("1: START -> C:\\START.BAT found");
+    QTest::newRow("extensions in order") << QByteArray("PATH C:\\UTILS\r\nSCAN\r\nSCAN.BAT\r\nONLY")
+        << QByteArray("2: SCAN -> C:\\UTILS\\SCAN.EXE found; 3: SCAN.BAT -> C:\\UTILS\\SCAN.BAT found; "
+                      "4: ONLY -> C:\\UTILS\\ONLY.BAT found");
+    QTest::newRow("path as set by that line") << QByteArray("ONLY\r\nSET PATH=C:\\UTILS\r\nONLY\r\npath ;\r\nONLY\r\nMSCDEX")
+        << QByteArray("1: ONLY -> C:\\ONLY missing; 3: ONLY -> C:\\UTILS\\ONLY.BAT found; 5: ONLY -> C:\\ONLY missing; "
+                      "6: MSCDEX -> C:\\MSCDEX missing");
+    QTest::newRow("path with %PATH% and blanks") << QByteArray("PATH=C:\\UTILS\r\npath = %path%; c:\\mouse \r\nONLY\r\nmouse")
+        << QByteArray("3: ONLY -> C:\\UTILS\\ONLY.BAT found; 4: mouse -> C:\\MOUSE\\MOUSE.COM found");
+    QTest::newRow("variables in the program") << QByteArray("SET U=C:\\UTILS\r\n%U%\\SCAN\r\n%WINDIR%\\EXPLORER.EXE\r\n%NOBODY%\\X\r\n%1")
+        << QByteArray("2: %U%\\SCAN -> C:\\UTILS\\SCAN.EXE found; 3: %WINDIR%\\EXPLORER.EXE -> C:\\WIN98\\EXPLORER.EXE found");
+    QTest::newRow("a directory is no program") << QByteArray("C:\\WIN98\\GHOST.EXE")
+                                               << QByteArray("1: C:\\WIN98\\GHOST.EXE -> C:\\WIN98\\GHOST.EXE missing");
+    QTest::newRow("quoted name, arguments not audited") << QByteArray("\"C:\\UTILS\\SCAN.EXE\" GONE.EXE")
+        << QByteArray("1: C:\\UTILS\\SCAN.EXE -> C:\\UTILS\\SCAN.EXE found");
+    QTest::newRow("internal commands, labels, REM, drive changes")
+        << QByteArray("@ECHO OFF\r\nECHO.\r\nCD\\WIN98\r\ncls\r\nPROMPT $p$g\r\nSET TEMP=C:\\TEMP\r\nIF EXIST X.BAT GONE\r\n"
+                      ":END\r\n::note\r\nREM GONE.EXE\r\nGOTO END\r\nD:\r\nVER\r\nFOR %%A IN (*.*) DO GONE\r\n@\r\n")
+        << QByteArray();
+}
+
+void AuditTest::autoexecBat()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QByteArray, findings);
+    QCOMPARE(describe(audit(startupfiles::autoexecBat, text)), findings);
+}
+
+void AuditTest::systemIni_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QByteArray>("findings");
+    QTest::newRow("shell in WinDir") << QByteArray("[boot]\r\nshell = Explorer.exe")
+                                     << QByteArray("2: Explorer.exe -> C:\\WIN98\\EXPLORER.EXE found");
+    QTest::newRow("drivers list, SYSTEM before WinDir") << QByteArray("[Boot]\r\ndrivers=mmsystem.dll power.drv, old.dll")
+        << QByteArray("2: mmsystem.dll -> C:\\WIN98\\SYSTEM\\MMSYSTEM.DLL found; 2: power.drv -> C:\\WIN98\\SYSTEM\\POWER.DRV missing; "
+                      "2: old.dll -> C:\\WIN98\\SYSTEM\\OLD.DLL missing");
+    QTest::newRow(".drv and .fon keys") << QByteArray("[boot]\r\ncomm.drv=comm.drv\r\nfonts.fon=vgasys.fon\r\nOEMFONTS.FON=vgaoem.fon\r\n"
+                                                      "display.drv=\r\nlanguage.dll=gone.dll\r\n386grabber=gone.3gr")
+        << QByteArray("2: comm.drv -> C:\\WIN98\\SYSTEM\\COMM.DRV found; 3: vgasys.fon -> C:\\WIN98\\FONTS\\VGASYS.FON found; "
+                      "4: vgaoem.fon -> C:\\WIN98\\SYSTEM\\VGAOEM.FON missing");
+    QTest::newRow("386Enh devices") << QByteArray("[386Enh]\r\ndevice=*vshare\r\ndevice=ios.vxd\r\nDEVICE = vshare.386\r\n"
+                                                  "device=C:\\WINDOWS\\SYSTEM\\GONE.386\r\ndevice=gone.vxd\r\ndisplay=gone.386")
+        << QByteArray("3: ios.vxd -> C:\\WIN98\\SYSTEM\\VMM32\\IOS.VXD found; 4: vshare.386 -> C:\\WIN98\\SYSTEM\\VSHARE.386 found; "
+                      "5: C:\\WINDOWS\\SYSTEM\\GONE.386 -> C:\\WINDOWS\\SYSTEM\\GONE.386 missing; "
+                      "6: gone.vxd -> C:\\WIN98\\SYSTEM\\VMM32\\GONE.VXD missing");
+    QTest::newRow("only [boot] and [386Enh]") << QByteArray("shell=gone.exe\r\n[boot.description]\r\ndisplay.drv=Standard VGA\r\n"
+                                                            "[drivers]\r\nwave=gone.drv\r\n[boot]\r\n;shell=gone.exe\r\n  [ 386enh ]\r\n device=gone.386")
+        << QByteArray("9: gone.386 -> C:\\WIN98\\SYSTEM\\GONE.386 missing");
+}
+
+void AuditTest::systemIni()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QByteArray, findings);
+    QCOMPARE(describe(audit(startupfiles::systemIni, text)), findings);
+}
+
+void AuditTest::winIni_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QByteArray>("autoexec");
+    QTest::addColumn<QByteArray>("findings");
+    QTest::newRow("load and run lists") << QByteArray("[windows]\r\nload=systray.exe, explorer\r\nRun = C:\\UTILS\\SCAN.EXE gone")
+        << QByteArray()
+        << QByteArray("2: systray.exe -> C:\\WIN98\\SYSTEM\\SYSTRAY.EXE found; 2: explorer -> C:\\WIN98\\EXPLORER.EXE found; "
+                      "3: C:\\UTILS\\SCAN.EXE -> C:\\UTILS\\SCAN.EXE found; 3: gone -> C:\\WIN98\\GONE missing");
+    QTest::newRow("along the PATH AUTOEXEC.BAT leaves") << QByteArray("[windows]\r\nrun=only mscdex")
+        << QByteArray("PATH C:\\UTILS\r\nONLY")
+        << QByteArray("2: only -> C:\\UTILS\\ONLY.BAT found; 2: mscdex -> C:\\WIN98\\MSCDEX missing");
+    QTest::newRow("other keys and sections") << QByteArray("load=gone.exe\r\n[Windows]\r\nDevice=gone.exe\r\nload=\r\n[desktop]\r\nrun=gone.exe")
+                                             << QByteArray() << QByteArray();
+}
+
+void AuditTest::winIni()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QByteArray, autoexec);
+    QFETCH(QByteArray, findings);
+    QCOMPARE(describe(audit(startupfiles::winIni, text, autoexec)), findings);
+}
+
+void AuditTest::listsEachDirectoryOnce()
+{
+    // Programs found along AUTOEXEC.BAT's final PATH, and names written in
+    // many ways for the same few directories.
+    ScratchDrive scratch;
+    auto drive = std::make_shared<CountingDrive>(m_drive.dir.path());
+    scratch.drives.setDrive(QLatin1Char('C'), drive);
+    ConfigState state;
+    state.WD = state.WBD = "C:\\WIN98";
+    state.msdosmemo.replaceWithText("[Paths]\r\nWinDir=C:\\WIN98\r\nWinBootDir=C:\\WIN98\r\n");
+    QByteArray config;
+    for (int i = 0; i < 50; ++i)
+        config += "DEVICE=C:\\WIN98\\D" + QByteArray::number(i) + ".SYS\r\ndevice=\\win98\\.\\HIMEM.SYS\r\nDEVICE=X.SYS\r\n";
+    state.ConfigMemo.replaceWithText(config);
+    state.AutoMemo.replaceWithText("PATH %PATH%;C:\\UTILS\r\nMSCDEX\r\nSCAN\r\nGONE\r\nGONE\r\n");
+    state.systeminimemo.replaceWithText("[boot]\r\ndrivers=mmsystem.dll a.dll b.dll\r\n[386Enh]\r\ndevice=ios.vxd\r\ndevice=x.vxd\r\n");
+    state.Wininimemo.replaceWithText("[windows]\r\nload=scan gone only\r\nrun=gone\r\n");
+    StartupAudit audit(state, scratch.drives);
+    const AuditFindings findings = audit.run();
+    QCOMPARE(findings.size(), 2 + 150 + 4 + 5 + 4);
+    for (auto it = drive->listings.cbegin(); it != drive->listings.cend(); ++it)
+        QVERIFY2(it.value() == 1, qPrintable(it.key()));
+    QStringList expected = {QString(), QStringLiteral("WIN98"), QStringLiteral("WIN98\\COMMAND"),
+                            QStringLiteral("UTILS"), QStringLiteral("WIN98\\SYSTEM"), QStringLiteral("WIN98\\SYSTEM\\VMM32")};
+    expected.sort();
+    QStringList listed = drive->listings.keys();
+    listed.sort();
+    QCOMPARE(listed, expected);
+    QCOMPARE(audit.listingsMade(), expected.size());
+}
+
+void AuditTest::partsAuditInTheContextOfTheLinesBefore()
+{
+    ConfigState state;
+    state.WD = state.WBD = "C:\\WIN98";
+    state.msdosmemo.replaceWithText("[Paths]\r\nWinDir=C:\\WIN98\r\n");
+    state.ConfigMemo.replaceWithText("DEVICE=C:\\WIN98\\HIMEM.SYS\r\nFILES=40\r\nDEVICE=GONE.SYS\r\n");
+    state.AutoMemo.replaceWithText("ONLY\r\nPATH C:\\UTILS\r\nONLY\r\nSET PATH=\r\nONLY\r\n");
+    state.systeminimemo.replaceWithText("[boot]\r\nshell=gone.exe\r\n\r\n[386Enh]\r\ndevice=ios.vxd\r\n[x]\r\nshell=gone.exe\r\n");
+    state.Wininimemo.replaceWithText("[windows]\r\nload=only\r\n[other]\r\nload=gone\r\n");
+    const AuditFindings all = StartupAudit(state, m_drive.drives).run();
+    AuditFindings byLine;
+    for (const StartupFile *file : kLoadOrder) {
+        for (int line = 0; line < 8; ++line)
+            byLine += StartupAudit(state, m_drive.drives).auditLine(*file, line);
+    }
+    QCOMPARE(describe(byLine), describe(all));
+    QCOMPARE(all.size(), 1 + 2 + 3 + 2 + 1);
+    // The same audit spread over calls of a few lines each.
+    for (int lines : {1, 3}) {
+        StartupAudit audit(state, m_drive.drives);
+        AuditFindings inParts;
+        while (audit.runSome(lines, inParts)) {
+        }
+        QCOMPARE(describe(inParts), describe(all));
+    }
+}
+
+QTEST_GUILESS_MAIN(AuditTest)
+#include "tst_audit.moc"

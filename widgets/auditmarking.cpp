@@ -1,0 +1,129 @@
+#include "widgets/auditmarking.h"
+
+#include "audit/startupaudit.h"
+#include "loading/ansitext.h"
+#include "loading/configstate.h"
+
+#include <QBrush>
+
+#include <algorithm>
+#include <climits>
+
+namespace {
+
+// Lines audited per turn of the event loop: about a millisecond's work.
+constexpr int kLinesPerSlice = 8192;
+
+} // namespace
+
+AuditMarking::AuditMarking(ConfigState &state, const DriveMap &drives, QObject *parent)
+    : QObject(parent), m_state(state), m_drives(drives)
+{
+    m_slices.setInterval(0);
+    connect(&m_slices, &QTimer::timeout, this, &AuditMarking::runSlice);
+    for (std::size_t f = 0; f < kLoadOrder.size(); ++f) {
+        LineList &list = m_state.*kLoadOrder[f]->lines;
+        list.setExtraRoles([this, f](int row, int role) { return data(f, row, role); });
+        // A line given new text (an accepted edit) is audited again; a
+        // reload resets the list and is audited by restart().
+        connect(&list, &LineList::dataChanged, this,
+                [this, f](const QModelIndex &first, const QModelIndex &, const QList<int> &roles) {
+                    if (roles.contains(Qt::DisplayRole))
+                        reauditLine(f, first.row());
+                });
+    }
+}
+
+AuditMarking::~AuditMarking()
+{
+    for (const StartupFile *file : kLoadOrder)
+        (m_state.*file->lines).setExtraRoles({});
+}
+
+void AuditMarking::setEnabled(bool enabled)
+{
+    m_enabled = enabled;
+    if (!enabled)
+        restart(); // drops the marks; turned on, the next load marks
+}
+
+void AuditMarking::restart()
+{
+    m_slices.stop();
+    m_audit.reset();
+    for (std::size_t f = 0; f < m_marks.size(); ++f) {
+        const bool marked = !m_marks[f].findings.isEmpty() || !m_marks[f].redone.isEmpty();
+        m_marks[f] = Marks();
+        LineList &list = m_state.*kLoadOrder[f]->lines;
+        if (marked)
+            list.extraRolesChanged(0, list.count() - 1, {Qt::ForegroundRole, Qt::ToolTipRole});
+    }
+    if (!m_enabled)
+        return;
+    m_audit = std::make_unique<StartupAudit>(m_state, m_drives);
+    m_slices.start();
+}
+
+void AuditMarking::runSlice()
+{
+    AuditFindings found;
+    const bool more = m_audit->runSome(kLinesPerSlice, found);
+    // Each file's findings to its own marks; the views redraw the stretch
+    // of lines that gained a mark, once.
+    std::array<std::pair<int, int>, kLoadOrder.size()> marked;
+    marked.fill({INT_MAX, -1});
+    for (const AuditFinding &finding : found) {
+        const auto f = std::size_t(std::find(kLoadOrder.begin(), kLoadOrder.end(), finding.file) - kLoadOrder.begin());
+        m_marks[f].findings.append(finding);
+        if (!finding.found)
+            marked[f] = {std::min(marked[f].first, finding.line), std::max(marked[f].second, finding.line)};
+    }
+    for (std::size_t f = 0; f < marked.size(); ++f) {
+        (m_state.*kLoadOrder[f]->lines).extraRolesChanged(marked[f].first, marked[f].second,
+                                                          {Qt::ForegroundRole, Qt::ToolTipRole});
+    }
+    if (!more) {
+        m_slices.stop();
+        m_audit.reset(); // ends its pass over the drives
+        emit finished();
+    }
+}
+
+void AuditMarking::reauditLine(std::size_t file, int row)
+{
+    if (!m_enabled)
+        return;
+    m_marks[file].redone.insert(row, StartupAudit(m_state, m_drives).auditLine(*kLoadOrder[file], row));
+    (m_state.*kLoadOrder[file]->lines).extraRolesChanged(row, row, {Qt::ForegroundRole, Qt::ToolTipRole});
+}
+
+QString AuditMarking::missingText(std::size_t file, int row, bool firstOnly) const
+{
+    const Marks &marks = m_marks[file];
+    const auto redone = marks.redone.constFind(row);
+    const AuditFindings &findings = redone != marks.redone.cend() ? *redone : marks.findings;
+    const auto [first, last] = findings.findingsOfLine(row);
+    QString text;
+    for (qsizetype i = first; i < last; ++i) {
+        const AuditFinding f = findings.at(i);
+        if (f.found)
+            continue;
+        if (!text.isEmpty())
+            text += QLatin1Char('\n');
+        text += ansi::decode(f.name) + QStringLiteral(" finnes ikke");
+        if (firstOnly)
+            break;
+    }
+    return text;
+}
+
+QVariant AuditMarking::data(std::size_t file, int row, int role) const
+{
+    if (role == Qt::ToolTipRole) {
+        const QString missing = missingText(file, row, false);
+        return missing.isEmpty() ? QVariant() : QVariant(missing);
+    }
+    if (role == Qt::ForegroundRole && !missingText(file, row, true).isEmpty())
+        return QBrush(missingColour());
+    return {};
+}

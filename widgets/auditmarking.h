@@ -1,0 +1,64 @@
+#pragma once
+
+#include "audit/auditfinding.h"
+
+#include <QColor>
+#include <QHash>
+#include <QObject>
+#include <QTimer>
+
+#include <array>
+#include <memory>
+
+class DriveMap;
+class StartupAudit;
+struct ConfigState;
+
+// Marks the lines of the five full lists that name a file the drive lacks:
+// such a line is drawn in the maroon of the edit dialog's "finnes ikke" and
+// its tooltip names the file. Nothing else of the lists changes. The audit
+// runs in slices on the event loop after each load, so a large load is
+// shown at once and its marks follow; a line whose text changes is audited
+// again on its own.
+class AuditMarking : public QObject
+{
+    Q_OBJECT
+
+public:
+    // The colour of the edit dialog's "fins" label.
+    static QColor missingColour() { return QColor(0x80, 0x00, 0x00); }
+
+    AuditMarking(ConfigState &state, const DriveMap &drives, QObject *parent = nullptr);
+    ~AuditMarking() override;
+
+    // Drops the marks and audits the lists as they now are.
+    void restart();
+    bool isRunning() const { return m_slices.isActive(); }
+
+    // Off, no line is marked and nothing is audited (for the benchmark's
+    // comparison); turned on again, the next load is marked.
+    void setEnabled(bool enabled);
+
+signals:
+    void finished();
+
+private:
+    struct Marks
+    {
+        AuditFindings findings;             // of the run, in line order
+        QHash<int, AuditFindings> redone;   // lines audited again since
+    };
+
+    void runSlice();
+    void reauditLine(std::size_t file, int row);
+    QVariant data(std::size_t file, int row, int role) const;
+    // What the line names that is missing, a line each (or the first only).
+    QString missingText(std::size_t file, int row, bool firstOnly) const;
+
+    ConfigState &m_state;
+    const DriveMap &m_drives;
+    std::unique_ptr<StartupAudit> m_audit;
+    std::array<Marks, kLoadOrder.size()> m_marks; // by place in kLoadOrder
+    QTimer m_slices;
+    bool m_enabled = true;
+};
