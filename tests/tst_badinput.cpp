@@ -4,39 +4,39 @@
 #include "loading/failure.h"
 #include "guitest.h"
 #include "loading/loadsequence.h"
+#include "loading/startupfiles.h"
 #include "testhelpers.h"
 
 #include <QCheckBox>
+#include <QJsonDocument>
+#include <QJsonObject>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
-struct StartupFile
+// Where the scratch machine keeps a start-up file (its WinDir is C:\WINDOWS),
+// and how the failure report names it.
+QByteArray dosPathOf(int file)
 {
-    const char *host;   // on the scratch drive
-    const char *dos;    // as the failure report names it
-};
+    ConfigState machine;
+    machine.WD = "C:\\WINDOWS";
+    return startupfiles::all[size_t(file)]->dosPath(machine);
+}
 
-const StartupFile kFiles[] = {
-    {"CONFIG.SYS", "C:\\CONFIG.SYS"},
-    {"AUTOEXEC.BAT", "C:\\AUTOEXEC.BAT"},
-    {"MSDOS.SYS", "C:\\MSDOS.SYS"},
-    {"WINDOWS/WIN.INI", "C:\\WINDOWS\\WIN.INI"},
-    {"WINDOWS/SYSTEM.INI", "C:\\WINDOWS\\SYSTEM.INI"},
-};
+QString hostPathOf(int file)
+{
+    return QString::fromLatin1(dosPathOf(file).sliced(3)).replace(QLatin1Char('\\'), QLatin1Char('/'));
+}
 
 const LineList &listOf(const ConfigState &s, int file)
 {
-    switch (file) {
-    case 0: return s.ConfigMemo;
-    case 1: return s.AutoMemo;
-    case 2: return s.msdosmemo;
-    case 3: return s.Wininimemo;
-    default: return s.systeminimemo;
-    }
+    return s.*startupfiles::all[size_t(file)]->lines;
 }
+
+bool isMsDosSys(int file) { return startupfiles::all[size_t(file)] == &startupfiles::msdosSys; }
 
 QByteArray noise(int size)
 {
@@ -82,6 +82,8 @@ private slots:
     void oddContentsLoadAsBytes_data();
     void oddContentsLoadAsBytes();
     void aFifoAtStartDoesNotHangTheWindow();
+    void largeFilesNeverEndTheReport_data();
+    void largeFilesNeverEndTheReport();
 };
 
 void BadInputTest::unreadableFilesFailClearly_data()
@@ -98,7 +100,7 @@ void BadInputTest::unreadableFilesFailClearly_data()
     };
     for (int f = 0; f < 5; ++f) {
         for (const auto &[how, reason] : cases)
-            QTest::addRow("%s, %s", kFiles[f].host, how) << f << QString::fromLatin1(how) << QString::fromUtf8(reason);
+            QTest::addRow("%s, %s", startupfiles::all[size_t(f)]->key, how) << f << QString::fromLatin1(how) << QString::fromUtf8(reason);
     }
 }
 
@@ -116,12 +118,12 @@ void BadInputTest::unreadableFilesFailClearly()
     const QList<QByteArray> before = linesOf(listOf(s, file));
     QVERIFY(!before.isEmpty());
 
-    QVERIFY(breakFile(c, QString::fromLatin1(kFiles[file].host), how));
+    QVERIFY(breakFile(c, hostPathOf(file), how));
     try {
         LoadSequence(s, c.drives).HentKnappClick();
         QFAIL("the load should fail");
     } catch (const FileError &e) {
-        QCOMPARE(e.message(), QStringLiteral("Kan ikke lese %1: %2.").arg(QLatin1String(kFiles[file].dos), reason));
+        QCOMPARE(e.message(), QStringLiteral("Kan ikke lese %1: %2.").arg(QLatin1String(dosPathOf(file)), reason));
     }
     // The file's own list keeps what the load before it showed.
     QCOMPARE(linesOf(listOf(s, file)), before);
@@ -143,7 +145,7 @@ void BadInputTest::oddContentsLoadAsBytes_data()
     };
     for (int f = 0; f < 5; ++f) {
         for (const auto &[name, bytes, lines] : cases)
-            QTest::addRow("%s, %s", kFiles[f].host, name) << f << bytes << lines;
+            QTest::addRow("%s, %s", startupfiles::all[size_t(f)]->key, name) << f << bytes << lines;
     }
 }
 
@@ -156,7 +158,7 @@ void BadInputTest::oddContentsLoadAsBytes()
     c.writeMachine();
     ConfigState s;
     LoadSequence(s, c.drives).HentKnappClick();
-    c.write(QString::fromLatin1(kFiles[file].host), bytes);
+    c.write(hostPathOf(file), bytes);
     // WinDir keeps the value of the first load when MSDOS.SYS names none,
     // so the INI files are still found.
     LoadSequence(s, c.drives).HentKnappClick();
@@ -168,7 +170,7 @@ void BadInputTest::oddContentsLoadAsBytes()
     if (lines >= 0)
         QCOMPARE(expected.size(), lines);
     const QList<QByteArray> shown = linesOf(listOf(s, file));
-    if (file == 2) // the MSDOS.SYS reader may stop at a third section
+    if (isMsDosSys(file)) // the MSDOS.SYS reader may stop at a third section
         QCOMPARE(shown, expected.mid(0, shown.size()));
     else
         QCOMPARE(shown, expected);
@@ -195,6 +197,67 @@ void BadInputTest::aFifoAtStartDoesNotHangTheWindow()
     QTest::mouseClick(w.child("HentKnapp"), Qt::LeftButton);
     QCOMPARE(failures.messages.size(), 1);
     QCOMPARE(w.list("msdosmemo")->model()->rowCount(), 2);
+}
+
+void BadInputTest::largeFilesNeverEndTheReport_data()
+{
+    QTest::addColumn<bool>("manyLines");  // else one sparse run of zeros
+    QTest::addColumn<qint64>("size");
+    QTest::addColumn<int>("limitMb");     // the address space the report may take
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("2.8 million lines: the report is written as it goes")
+        << true << qint64(0) << 400 << 0 << QString();
+    QTest::newRow("more than memory holds: refused by name and size")
+        << false << qint64(250) * 1024 * 1024 << 300 << 1
+        << QStringLiteral("Kan ikke lese C:\\WINDOWS\\WIN.INI: filen er for stor til å holdes i minnet (262144000 byte).");
+}
+
+void BadInputTest::largeFilesNeverEndTheReport()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    QSKIP("AddressSanitizer reserves more address space than any limit here");
+#endif
+    QFETCH(bool, manyLines);
+    QFETCH(qint64, size);
+    QFETCH(int, limitMb);
+    QFETCH(int, exitCode);
+    QFETCH(QString, error);
+    ScratchDrive c;
+    c.writeMachine();
+    QFile ini(c.hostPath(QStringLiteral("WINDOWS/WIN.INI")));
+    QVERIFY(ini.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    if (manyLines) {
+        QByteArray block;
+        for (int i = 0; i < 100000; ++i)
+            block += "key" + QByteArray::number(i).rightJustified(7, '0') + "=C:\\WINDOWS\\X.DLL\r\n";
+        for (int i = 0; i < 28; ++i)
+            ini.write(block);
+    } else {
+        QVERIFY(ini.resize(size));
+    }
+    ini.close();
+
+    QProcess process;
+    const rlim_t limit = rlim_t(limitMb) * 1024 * 1024;
+    process.setChildProcessModifier([limit] {
+        const rlimit as{limit, limit};
+        ::setrlimit(RLIMIT_AS, &as);
+    });
+    process.start(qEnvironmentVariable("VENDRAL_BINARY"),
+                  {QStringLiteral("--drive=C=") + c.dir.path(), QStringLiteral("--report")});
+    QVERIFY(process.waitForStarted());
+    // Read as it comes, so a large report does not fill the pipe.
+    QByteArray out;
+    while (process.state() != QProcess::NotRunning && process.waitForReadyRead(60000))
+        out += process.readAllStandardOutput();
+    process.waitForFinished(60000);
+    out += process.readAllStandardOutput();
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), exitCode);
+    const QJsonObject report = QJsonDocument::fromJson(out).object();
+    QVERIFY(!report.isEmpty());
+    QCOMPARE(report.value(QLatin1String("error")).toString(), error);
 }
 
 QTEST_MAIN(BadInputTest)
