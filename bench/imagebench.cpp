@@ -100,16 +100,27 @@ bool buildDisk(const QString &raw, const QString &sample, const QString &scratch
            && tool(QStringLiteral("mcopy"), others);
 }
 
+// A program and its arguments as exec wants them; lives as long as it is used.
+struct ArgumentVector
+{
+    ArgumentVector(const QString &program, const QStringList &arguments)
+    {
+        bytes.push_back(QFile::encodeName(program));
+        for (const QString &a : arguments)
+            bytes.push_back(QFile::encodeName(a));
+        for (QByteArray &b : bytes)
+            argv.push_back(b.data());
+        argv.push_back(nullptr);
+    }
+    std::vector<QByteArray> bytes;
+    std::vector<char *> argv;
+};
+
 // Runs a program to its end with its output thrown away; milliseconds.
 double timeOf(const QString &program, const QStringList &arguments)
 {
-    std::vector<QByteArray> args{QFile::encodeName(program)};
-    for (const QString &a : arguments)
-        args.push_back(QFile::encodeName(a));
-    std::vector<char *> argv;
-    for (QByteArray &a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
+    ArgumentVector args(program, arguments);
+    std::vector<char *> &argv = args.argv;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
@@ -142,13 +153,8 @@ long hwmKb(pid_t pid)
 // still there): {the program's, the largest of the others'}.
 std::pair<long, long> peaksOf(const QString &program, const QStringList &arguments)
 {
-    std::vector<QByteArray> args{QFile::encodeName(program)};
-    for (const QString &a : arguments)
-        args.push_back(QFile::encodeName(a));
-    std::vector<char *> argv;
-    for (QByteArray &a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
+    ArgumentVector args(program, arguments);
+    std::vector<char *> &argv = args.argv;
     const pid_t pid = fork();
     if (pid == 0) {
         ptrace(PTRACE_TRACEME, 0, nullptr, nullptr);

@@ -76,9 +76,15 @@ QString reasonFor(int error, bool directory = false)
 }
 
 // The folder of the drive, opened; every path is taken from it.
-Fd openRoot(const QByteArray &root)
+Result<Fd> openFolder(const QByteArray &root)
 {
-    return Fd(::open(root.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    Fd folder(::open(root.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (folder.ok())
+        return folder;
+    const QString name = QFile::decodeName(root);
+    if (errno == ENOENT || errno == ENOTDIR)
+        return Failed{QStringLiteral("mappen for stasjonen (%1) finnes ikke").arg(name)};
+    return Failed{QStringLiteral("mappen for stasjonen (%1): %2").arg(name, reasonFor(errno, true))};
 }
 
 bool isWholeHost(int rootFd)
@@ -165,23 +171,22 @@ DirectoryDrive::DirectoryDrive(QByteArray root) : m_root(std::move(root))
 
 DirectoryDrive::DirectoryDrive(const QString &root) : DirectoryDrive(QFile::encodeName(root)) {}
 
-const std::vector<DirectoryDrive::HostEntry> *DirectoryDrive::listing(const QByteArray &relative,
-                                                                      QString *reason) const
+const std::vector<DirectoryDrive::HostEntry> *DirectoryDrive::listing(int rootFd, const QByteArray &relative,
+                                                                      int *error) const
 {
     const auto known = m_listings.constFind(relative);
     if (known != m_listings.cend())
         return &known.value();
-    const Fd root = openRoot(m_root);
-    Fd dir(root.ok() ? openBeneath(root.get(), relative, O_RDONLY | O_DIRECTORY) : -1);
+    Fd dir(openBeneath(rootFd, relative, O_RDONLY | O_DIRECTORY));
     if (!dir.ok()) {
-        *reason = reasonFor(errno, true);
+        *error = errno;
         return nullptr;
     }
     const int dirFd = dir.get();
     DIR *stream = ::fdopendir(dir.release());
     if (!stream) {
+        *error = errno;
         ::close(dirFd);
-        *reason = reasonFor(errno, true);
         return nullptr;
     }
     ++m_listingsRead;
@@ -205,19 +210,13 @@ const std::vector<DirectoryDrive::HostEntry> *DirectoryDrive::listing(const QByt
     return &*m_listings.insert(relative, std::move(entries));
 }
 
-Result<QByteArray> DirectoryDrive::resolve(const QStringList &components) const
+Result<QByteArray> DirectoryDrive::resolve(int rootFd, const QStringList &components) const
 {
-    const Fd root = openRoot(m_root);
-    if (!root.ok()) {
-        return Failed{errno == ENOENT || errno == ENOTDIR
-                          ? QStringLiteral("mappen for stasjonen (%1) finnes ikke").arg(QFile::decodeName(m_root))
-                          : QStringLiteral("mappen for stasjonen (%1): %2").arg(QFile::decodeName(m_root), reasonFor(errno, true))};
-    }
     QByteArray relative;
     for (const QString &component : components) {
         // The exact name first: one probe, no listing.
         const QByteArray exact = join(relative, component.toUtf8());
-        const Fd probe(openBeneath(root.get(), exact, O_PATH));
+        const Fd probe(openBeneath(rootFd, exact, O_PATH));
         if (probe.ok()) {
             relative = exact;
             continue;
@@ -227,10 +226,10 @@ Result<QByteArray> DirectoryDrive::resolve(const QStringList &components) const
             // itself: a refusal here is one of the folders on the way.
             return Failed{reasonFor(errno, errno == EACCES || errno == EPERM)};
         }
-        QString reason;
-        const std::vector<HostEntry> *entries = listing(relative, &reason);
+        int error = 0;
+        const std::vector<HostEntry> *entries = listing(rootFd, relative, &error);
         if (!entries)
-            return Failed{reason == QStringLiteral("mappen finnes ikke") ? kNoSuchFile : reason};
+            return Failed{error == ENOENT || error == ENOTDIR ? kNoSuchFile : reasonFor(error, true)};
         const HostEntry *match = nullptr;
         for (const HostEntry &entry : *entries) {
             if (entry.name.compare(component, Qt::CaseInsensitive) == 0) {
@@ -247,17 +246,19 @@ Result<QByteArray> DirectoryDrive::resolve(const QStringList &components) const
 
 Result<QByteArray> DirectoryDrive::readFile(const QStringList &components) const
 {
-    const Result<QByteArray> relative = resolve(components);
+    const Result<Fd> root = openFolder(m_root);
+    if (!root)
+        return Failed{root.reason()};
+    const Result<QByteArray> relative = resolve(root->get(), components);
     if (!relative)
         return Failed{relative.reason()};
-    const Fd root = openRoot(m_root);
     // Non-blocking, so a FIFO opens at once instead of waiting for a writer;
     // what it is is then decided on the open file, not on its name.
-    const Fd file(root.ok() ? openBeneath(root.get(), *relative, O_RDONLY | O_NONBLOCK) : -1);
+    const Fd file(openBeneath(root->get(), *relative, O_RDONLY | O_NONBLOCK));
     if (!file.ok()) {
         const int error = errno;
         struct stat st;
-        if (error == ENOENT && root.ok() && ::fstatat(root.get(), relative->constData(), &st, AT_SYMLINK_NOFOLLOW) == 0
+        if (error == ENOENT && ::fstatat(root->get(), relative->constData(), &st, AT_SYMLINK_NOFOLLOW) == 0
             && S_ISLNK(st.st_mode))
             return Failed{QStringLiteral("en symbolsk lenke som ikke fører til noen fil")};
         return Failed{reasonFor(error)};
@@ -297,26 +298,40 @@ Result<QByteArray> DirectoryDrive::readFile(const QStringList &components) const
     return bytes;
 }
 
+std::optional<QByteArray> DirectoryDrive::regularFile(const QStringList &components) const
+{
+    const Result<Fd> root = openFolder(m_root);
+    if (!root)
+        return std::nullopt;
+    const Result<QByteArray> relative = resolve(root->get(), components);
+    if (!relative)
+        return std::nullopt;
+    const Fd file(openBeneath(root->get(), *relative, O_PATH));
+    struct stat st;
+    if (!file.ok() || ::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
+    return *relative;
+}
+
 bool DirectoryDrive::fileExists(const QStringList &components) const
 {
-    const Result<QByteArray> relative = resolve(components);
-    if (!relative)
-        return false;
-    const Fd root = openRoot(m_root);
-    const Fd file(root.ok() ? openBeneath(root.get(), *relative, O_PATH) : -1);
-    struct stat st;
-    return file.ok() && ::fstat(file.get(), &st) == 0 && S_ISREG(st.st_mode);
+    return regularFile(components).has_value();
 }
 
 Result<QList<DirEntry>> DirectoryDrive::listDirectory(const QStringList &components) const
 {
-    const Result<QByteArray> relative = resolve(components);
+    const Result<Fd> root = openFolder(m_root);
+    if (!root)
+        return Failed{root.reason()};
+    const Result<QByteArray> relative = resolve(root->get(), components);
     if (!relative)
         return Failed{relative.reason()};
-    QString reason;
-    const std::vector<HostEntry> *entries = listing(*relative, &reason);
-    if (!entries)
-        return Failed{reason == QStringLiteral("mappen finnes ikke") ? QStringLiteral("det er ikke en mappe") : reason};
+    int error = 0;
+    const std::vector<HostEntry> *entries = listing(root->get(), *relative, &error);
+    if (!entries) {
+        return Failed{error == ENOENT || error == ENOTDIR ? QStringLiteral("det er ikke en mappe")
+                                                          : reasonFor(error, true)};
+    }
     QList<DirEntry> result;
     result.reserve(static_cast<qsizetype>(entries->size()));
     for (const HostEntry &entry : *entries)
@@ -326,9 +341,7 @@ Result<QList<DirEntry>> DirectoryDrive::listDirectory(const QStringList &compone
 
 std::optional<QString> DirectoryDrive::hostFile(const QStringList &components) const
 {
-    if (!fileExists(components))
-        return std::nullopt;
-    const Result<QByteArray> relative = resolve(components);
+    const std::optional<QByteArray> relative = regularFile(components);
     if (!relative)
         return std::nullopt;
     return QFile::decodeName(m_root + '/' + *relative);

@@ -31,10 +31,6 @@ public:
     // How many directories were read from the host so far.
     int listingsRead() const { return m_listingsRead; }
 
-    // The path below the folder, in the host's bytes, that the components
-    // name, or why there is none.
-    Result<QByteArray> resolve(const QStringList &components) const;
-
 protected:
     void forgetListings() const override { m_listings.clear(); }
 
@@ -45,7 +41,14 @@ private:
         QByteArray bytes; // as the host spells it
         bool isDirectory;
     };
-    const std::vector<HostEntry> *listing(const QByteArray &relative, QString *reason) const;
+    // The path below the folder (opened as rootFd), in the host's bytes,
+    // that the components name, or why there is none.
+    Result<QByteArray> resolve(int rootFd, const QStringList &components) const;
+    // The entries of a directory below the folder; nothing, and *error
+    // holds the errno, when it cannot be read.
+    const std::vector<HostEntry> *listing(int rootFd, const QByteArray &relative, int *error) const;
+    // The path below the folder of a regular file the components name.
+    std::optional<QByteArray> regularFile(const QStringList &components) const;
 
     QByteArray m_root;
     mutable QHash<QByteArray, std::vector<HostEntry>> m_listings;
