@@ -62,7 +62,14 @@ Failed killedBy(const BoundedCommand &c, int signal)
 
 QString ProcessOutput::firstErrorLine() const
 {
-    return QString::fromUtf8(err.trimmed().split('\n').first().trimmed());
+    // A warning (QEMU warns of options it will drop one day) says nothing
+    // of why the run failed.
+    const QList<QByteArray> lines = err.trimmed().split('\n');
+    for (const QByteArray &line : lines) {
+        if (!line.contains(": warning: "))
+            return QString::fromUtf8(line.trimmed());
+    }
+    return QString::fromUtf8(lines.first().trimmed());
 }
 
 #ifdef Q_OS_LINUX

@@ -22,6 +22,20 @@ int DiskMap::adoptFiles(const DiskMap &other)
     return first;
 }
 
+bool DiskMap::aliases() const
+{
+    QList<Extent> byPlace = extents;
+    std::sort(byPlace.begin(), byPlace.end(), [](const Extent &a, const Extent &b) {
+        return a.file != b.file ? a.file < b.file : a.offset < b.offset;
+    });
+    for (qsizetype i = 1; i < byPlace.size(); ++i) {
+        const Extent &before = byPlace[i - 1];
+        if (before.file == byPlace[i].file && before.offset + before.length > byPlace[i].offset)
+            return true;
+    }
+    return false;
+}
+
 VirtualDisk::Filler fillerFor(DiskMap map, const QString &name)
 {
     return [map = std::move(map), name](const QList<ByteRange> &missing, char *disk) -> Result<bool> {

@@ -28,7 +28,14 @@ struct DiskMap
     QList<Extent> slice(qint64 from, qint64 to) const;
     // Adds another map's files, returning the index its first file got.
     int adoptFiles(const DiskMap &other);
+    // Whether two spans of the disk are taken from one span of a file: no
+    // image made by an emulator does that, and a hostile one would unpack a
+    // few megabytes into gigabytes that way.
+    bool aliases() const;
 };
+
+// More pieces than this make no disk's map: the image is refused.
+constexpr qsizetype kMostMapExtents = qsizetype(1) << 20;
 
 // Fills a virtual disk from the files of a map; `name` names the image in
 // the message when a file ends before its extent does.

@@ -49,20 +49,26 @@ Result<DiskMap> vhdMap(std::shared_ptr<PinnedFile> file, int depth, int timeLimi
     }
 }
 
-// Whether every extent lies inside its file: a file cut short fails here,
-// once, rather than at whichever read reaches past its end.
-bool isWhole(const DiskMap &map)
-{
-    for (const DiskMap::Extent &e : map.extents) {
-        if (e.offset + e.length > map.files[static_cast<size_t>(e.file)]->size())
-            return false;
-    }
-    return true;
-}
-
 Failed damaged(const QString &name, const ImageFormat &format)
 {
     return Failed{QStringLiteral("%1 er et skadet eller avkortet %2-bilde").arg(name, format.name())};
+}
+
+// Whether every extent lies inside its file (a file cut short fails here,
+// once, rather than at whichever read reaches past its end) and no span of
+// a file serves two spans of the disk.
+Result<bool> isSound(const DiskMap &map, const QString &name, const ImageFormat &format)
+{
+    for (const DiskMap::Extent &e : map.extents) {
+        if (e.offset + e.length > map.files[static_cast<size_t>(e.file)]->size())
+            return damaged(name, format);
+    }
+    if (map.aliases()) {
+        return Failed{QStringLiteral("%1 er et %2-bilde der to deler av disken peker på samme sted i filen; vendral "
+                                     "leser det ikke")
+                          .arg(name, format.name())};
+    }
+    return true;
 }
 
 QString convertHint(const QString &name, const ImageFormat &format)
@@ -100,8 +106,8 @@ Result<std::unique_ptr<ImageDisk>> ImageDisk::open(const QString &path, int qemu
         Result<DiskMap> map = vhdMap(file, 0, qemuTimeLimitMs);
         if (!map)
             return Failed{map.reason()};
-        if (!isWhole(*map))
-            return damaged(file->name(), format);
+        if (const Result<bool> sound = isSound(*map, file->name(), format); !sound)
+            return Failed{sound.reason()};
         filler = fillerFor(std::move(*map), file->name());
     } else {
         Result<QemuImage> image = QemuImage::open(file, format, head);
@@ -112,8 +118,8 @@ Result<std::unique_ptr<ImageDisk>> ImageDisk::open(const QString &path, int qemu
         if (!map)
             return Failed{map.reason()};
         if (map->has_value()) {
-            if (!isWhole(**map))
-                return damaged(file->name(), format);
+            if (const Result<bool> sound = isSound(**map, file->name(), format); !sound)
+                return Failed{sound.reason()};
             filler = fillerFor(std::move(**map), file->name());
         } else {
             filler = image->converter(qemuTimeLimitMs);

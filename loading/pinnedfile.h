@@ -14,14 +14,23 @@
 class PinnedFile
 {
 public:
-    // Opens without blocking (a FIFO does not hang the open) and without
-    // following the file's times where the system allows.
+    // The name is looked up without opening what it names (O_PATH), so a
+    // device or FIFO is refused before any driver sees an open; only a
+    // regular file is then opened for reading, without following the file's
+    // times where the system allows. `native` is the path as the host spells
+    // it, bytes that need not be UTF-8.
+    // With `noMagicLinks`, a /proc/PID/fd link on the way is refused (a name
+    // that an image wrote must not reach a descriptor of ours).
+    static Result<std::shared_ptr<PinnedFile>> open(const QByteArray &native, bool noMagicLinks = false);
     static Result<std::shared_ptr<PinnedFile>> open(const QString &path);
     ~PinnedFile();
     PinnedFile(const PinnedFile &) = delete;
     PinnedFile &operator=(const PinnedFile &) = delete;
 
-    const QString &path() const { return m_path; }
+    const QString &path() const { return m_path; } // for messages
+    const QByteArray &nativePath() const { return m_native; }
+    // Where the file really is, every link resolved, as the kernel tells it.
+    QByteArray realPath() const;
     QString name() const; // the last part of path(), for messages
     qint64 size() const { return m_size; }
     int descriptor() const { return m_fd; }
@@ -35,8 +44,9 @@ public:
     bool readExactly(qint64 offset, char *into, qint64 length) const;
 
 private:
-    PinnedFile(QString path, int fd, qint64 size);
+    PinnedFile(QByteArray native, int fd, qint64 size);
 
+    QByteArray m_native;
     QString m_path;
     int m_fd;
     qint64 m_size;

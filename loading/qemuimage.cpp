@@ -1,6 +1,7 @@
 #include "loading/qemuimage.h"
 
 #include "loading/boundedprocess.h"
+#include "loading/qcow2map.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -12,14 +13,10 @@ namespace {
 // A chain of parents longer than this is a loop or a hostile image.
 constexpr int kDeepestChain = 16;
 constexpr qint64 kLargestDescriptor = 64 * 1024;
+// What QEMU reads of a sparse VMDK for its descriptor.
+constexpr qint64 kEmbeddedDescriptor = 10240;
 // How many ranges one qemu-img convert copies.
 constexpr int kRangesPerConvert = 32;
-
-QString directoryOf(const QString &path)
-{
-    const int slash = path.lastIndexOf(QLatin1Char('/'));
-    return slash < 0 ? QStringLiteral(".") : slash == 0 ? QStringLiteral("/") : path.left(slash);
-}
 
 BoundedCommand qemuImg(const QStringList &arguments, int timeLimitMs, qint64 outputCap)
 {
@@ -54,17 +51,65 @@ Result<QemuImage> QemuImage::open(std::shared_ptr<PinnedFile> image, const Image
     return q;
 }
 
-Result<std::shared_ptr<PinnedFile>> QemuImage::openRelated(const PinnedFile &from, const QString &name, bool parent)
+namespace {
+
+// A VMDK's own identity and its parent's, as its descriptor records them.
+bool sameIdentity(const QByteArray &parentCid, const QByteArray &cid)
 {
-    const QString path = name.startsWith(QLatin1Char('/')) ? name : directoryOf(from.path()) + QLatin1Char('/') + name;
-    Result<std::shared_ptr<PinnedFile>> file = PinnedFile::open(path);
-    if (!file) {
-        return Failed{(parent ? QStringLiteral("foreldrebildet til %1 kan ikke leses: %2")
-                              : QStringLiteral("en del av %1 kan ikke leses: %2"))
-                          .arg(from.name(), file.reason())};
+    return parentCid.isEmpty() || cid.isEmpty() || parentCid.compare(cid, Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
+Result<vmdkdescriptor::Descriptor> QemuImage::descriptorOf(const PinnedFile &file, const ImageFormat &format,
+                                                           QByteArrayView head) const
+{
+    if (format.kind == ImageFormat::Kind::VmdkDescriptor) {
+        if (file.size() > kLargestDescriptor)
+            return Failed{failure(QString()).reason};
+        return vmdkdescriptor::parse(file.readAt(0, kLargestDescriptor), file.name());
     }
-    m_files.push_back(*file);
-    return file;
+    // A sparse VMDK: QEMU looks for a parent's name in the 10 KiB after the
+    // header, whatever the header says of its descriptor.
+    const imageformat::VmdkDescriptorPlace place = imageformat::vmdkDescriptorPlace(head);
+    const qint64 length = qMax<qint64>(kEmbeddedDescriptor, place.offset == 512 ? place.length : 0);
+    QByteArray text = file.readAt(512, length);
+    if (const qsizetype nul = text.indexOf('\0'); nul >= 0)
+        text.truncate(nul);
+    if (place.offset == 512)
+        return vmdkdescriptor::parse(text, file.name());
+    if (text.contains("parentFileNameHint"))
+        return Failed{QStringLiteral("%1 er et VMDK-bilde med et foreldrenavn vendral ikke forstår").arg(file.name())};
+    vmdkdescriptor::Descriptor none;
+    if (place.length > 0) {
+        const Result<vmdkdescriptor::Descriptor> own = vmdkdescriptor::parse(file.readAt(place.offset, place.length), file.name());
+        if (!own)
+            return own;
+        if (!own->parentHint.isEmpty())
+            return Failed{QStringLiteral("%1 er et VMDK-bilde med et foreldrenavn vendral ikke forstår").arg(file.name())};
+        none.cid = own->cid;
+    }
+    return none;
+}
+
+Result<std::shared_ptr<PinnedFile>> QemuImage::openPart(const PinnedFile &from, const vmdkdescriptor::Extent &extent)
+{
+    Result<std::shared_ptr<PinnedFile>> part = relatedfile::open(from, extent.file, relatedfile::Role::Part);
+    if (!part)
+        return part;
+    if (extent.isRaw()) {
+        if (const Result<bool> inside = relatedfile::mayReadRaw(from, **part, m_home, relatedfile::Role::Part); !inside)
+            return Failed{inside.reason()};
+    } else {
+        // QEMU reads a sparse part by its own header: it must be a sparse
+        // VMDK with a size, never one that names further files.
+        const QByteArray head = (*part)->readAt(0, imageformat::kHeadBytes);
+        const ImageFormat format = imageformat::recognise(head);
+        if (format.kind != ImageFormat::Kind::Vmdk || imageformat::virtualSize(format, head) <= 0)
+            return Failed{QStringLiteral("en del av %1 er ikke et VMDK-bilde: %2").arg(from.name(), (*part)->name())};
+    }
+    m_files.push_back(*part);
+    return part;
 }
 
 Result<bool> QemuImage::addLayer(const QString &prefix, std::shared_ptr<PinnedFile> file, const ImageFormat &format,
@@ -73,118 +118,119 @@ Result<bool> QemuImage::addLayer(const QString &prefix, std::shared_ptr<PinnedFi
     using Kind = ImageFormat::Kind;
     if (depth > kDeepestChain)
         return Failed{QStringLiteral("%1 har en for lang kjede av foreldrebilder").arg(m_name)};
-    if (format.kind == Kind::DifferencingVhd)
-        return Failed{QStringLiteral("%1 bygger på en differanse-VHD, som QEMU ikke kan følge").arg(m_name)};
-    if (depth == 0)
+    if (depth == 0) {
         m_files.push_back(file);
+        m_home = relatedfile::Home::of(*file);
+    }
     m_options.append({prefix + QStringLiteral("driver"), format.qemuDriver()});
 
-    QString parentName;
-    if (format.kind == Kind::VmdkDescriptor) {
-        if (file->size() > kLargestDescriptor)
+    QByteArray parentName;
+    QByteArray parentCid; // a VMDK parent's identity
+    switch (format.kind) {
+    case Kind::VmdkDescriptor: {
+        const Result<vmdkdescriptor::Descriptor> d = descriptorOf(*file, format, head);
+        if (!d)
+            return Failed{d.reason()};
+        if (d->extents.isEmpty())
             return failure(QString());
-        qint64 sectors = 0;
-        QList<int> extentFiles;
-        const Result<QByteArray> text = rewriteDescriptor(*file, file->readAt(0, kLargestDescriptor), &sectors, &extentFiles);
-        if (!text)
-            return Failed{text.reason()};
-        Result<std::shared_ptr<MemoryFile>> memory = MemoryFile::holding(*text);
+        QList<QByteArray> paths;
+        for (const vmdkdescriptor::Extent &extent : d->extents) {
+            const Result<std::shared_ptr<PinnedFile>> part = openPart(*file, extent);
+            if (!part)
+                return Failed{part.reason()};
+            paths.append((*part)->procPath().toLatin1());
+        }
+        Result<std::shared_ptr<MemoryFile>> memory = MemoryFile::holding(vmdkdescriptor::rewritten(*d, paths));
         if (!memory)
             return Failed{memory.reason()};
         m_descriptors.push_back(*memory);
         m_options.append({prefix + QStringLiteral("file.driver"), QStringLiteral("file")});
         m_options.append({prefix + QStringLiteral("file.filename"), (*memory)->procPath()});
         m_options.append({prefix + QStringLiteral("file.locking"), QStringLiteral("off")});
-        for (int extent : extentFiles)
+        for (qsizetype extent = 0; extent < d->extents.size(); ++extent)
             m_options.append({prefix + QStringLiteral("extents.%1.locking").arg(extent), QStringLiteral("off")});
         if (depth == 0)
-            m_size = sectors * 512;
-        return true;
+            m_size = d->sectors * 512;
+        parentName = d->parentHint;
+        parentCid = d->parentCid;
+        break;
     }
-    m_options.append({prefix + QStringLiteral("file.driver"), QStringLiteral("file")});
-    m_options.append({prefix + QStringLiteral("file.filename"), file->procPath()});
-    m_options.append({prefix + QStringLiteral("file.locking"), QStringLiteral("off")});
-
-    if (format.kind == Kind::Qcow2) {
+    case Kind::Vmdk: {
+        if (imageformat::virtualSize(format, head) <= 0) // QEMU would read its descriptor's parts instead
+            return Failed{failure(QString()).reason};
+        const Result<vmdkdescriptor::Descriptor> d = descriptorOf(*file, format, head);
+        if (!d)
+            return Failed{d.reason()};
+        parentName = d->parentHint;
+        parentCid = d->parentCid;
+        break;
+    }
+    case Kind::Qcow2: {
         const imageformat::Qcow2Header h = imageformat::qcow2Header(head);
         if (h.cryptMethod != 0) {
             return Failed{QStringLiteral("%1 er kryptert, og vendral leser ikke krypterte bilder; lag en ukryptert "
                                          "kopi med qemu-img convert først")
                               .arg(m_name)};
         }
-        // QEMU reads a map table cut off by the end of the file as empty.
-        if (h.l1Entries > 0 && (h.l1Offset > quint64(file->size()) || (quint64(file->size()) - h.l1Offset) / 8 < h.l1Entries))
-            return failure(QString());
+        const PinnedFile &f = *file;
+        if (const Result<bool> sound = qcow2map::check(head, f.size(), [&f](qint64 o, qint64 l) { return f.readAt(o, l); },
+                                                       depth == 0 ? m_name : f.name());
+            !sound)
+            return sound;
         if (h.backingOffset != 0) {
             if (h.backingLength == 0 || h.backingLength > 1023)
                 return failure(QString());
-            const QByteArray name = file->readAt(static_cast<qint64>(qMin<quint64>(h.backingOffset, quint64(1) << 62)),
-                                                 h.backingLength);
-            if (name.size() != static_cast<qsizetype>(h.backingLength))
+            parentName = file->readAt(static_cast<qint64>(qMin<quint64>(h.backingOffset, quint64(1) << 62)), h.backingLength);
+            if (parentName.size() != static_cast<qsizetype>(h.backingLength))
                 return failure(QString());
-            parentName = QFile::decodeName(name);
         }
-    } else if (format.kind == Kind::Vmdk) {
-        const imageformat::VmdkDescriptorPlace place = imageformat::vmdkDescriptorPlace(head);
-        if (place.length > 0) {
-            static const QRegularExpression hint(QStringLiteral("^parentFileNameHint=\"([^\"]*)\""),
-                                                 QRegularExpression::MultilineOption);
-            const QString text = QString::fromUtf8(file->readAt(place.offset, place.length));
-            const QRegularExpressionMatch m = hint.match(text);
-            if (m.hasMatch())
-                parentName = m.captured(1);
-        }
-    } else if (format.kind == Kind::Vdi && imageformat::isDifferencingVdi(head)) {
-        return Failed{QStringLiteral("%1 er et differanse-VDI (et øyeblikksbilde i VirtualBox), som QEMU ikke kan "
-                                     "følge; slå øyeblikksbildene sammen i VirtualBox først")
-                          .arg(m_name)};
+        break;
     }
-    if (parentName.isEmpty())
+    case Kind::Vdi:
+        if (imageformat::isDifferencingVdi(head)) {
+            return Failed{QStringLiteral("%1 er et differanse-VDI (et øyeblikksbilde i VirtualBox), som QEMU ikke kan "
+                                         "følge; slå øyeblikksbildene sammen i VirtualBox først")
+                              .arg(m_name)};
+        }
+        break;
+    case Kind::DifferencingVhd:
+        return Failed{QStringLiteral("%1 bygger på en differanse-VHD, som QEMU ikke kan følge").arg(m_name)};
+    case Kind::Vhdx:
+        return Failed{QStringLiteral("%1 bygger på et VHDX-bilde, som vendral ikke leser").arg(m_name)};
+    case Kind::Raw:
+    case Kind::DynamicVhd:
+        break;
+    }
+    if (format.kind != Kind::VmdkDescriptor) {
+        m_options.append({prefix + QStringLiteral("file.driver"), QStringLiteral("file")});
+        m_options.append({prefix + QStringLiteral("file.filename"), file->procPath()});
+        m_options.append({prefix + QStringLiteral("file.locking"), QStringLiteral("off")});
+    }
+    if (parentName.isEmpty()) {
+        // QEMU opens no parent of its own accord: none is none.
+        m_options.append({prefix + QStringLiteral("backing"), QString()});
         return true;
-    const Result<std::shared_ptr<PinnedFile>> parent = openRelated(*file, parentName, true);
+    }
+    Result<std::shared_ptr<PinnedFile>> parent = relatedfile::open(*file, parentName, relatedfile::Role::Parent);
     if (!parent)
         return Failed{parent.reason()};
+    m_files.push_back(*parent);
     const QByteArray parentHead = (*parent)->readAt(0, imageformat::kHeadBytes);
-    return addLayer(prefix + QStringLiteral("backing."), *parent, imageformat::recognise(parentHead), parentHead,
-                    depth + 1);
-}
-
-Result<QByteArray> QemuImage::rewriteDescriptor(const PinnedFile &file, QByteArray text, qint64 *sectors,
-                                                QList<int> *extentFiles)
-{
-    static const QRegularExpression anyExtent(QStringLiteral("^\\s*(?:RW|RDONLY|NOACCESS)\\s"));
-    int extents = 0;
-    // RW 4192256 SPARSE "disk-s001.vmdk"   /   parentFileNameHint="base.vmdk"
-    static const QRegularExpression extent(QStringLiteral("^(\\s*(?:RW|RDONLY|NOACCESS)\\s+(\\d+)\\s+\\w+\\s+)\"([^\"]*)\""));
-    static const QRegularExpression hint(QStringLiteral("^(\\s*parentFileNameHint\\s*=\\s*)\"([^\"]*)\""));
-    QByteArrayList lines = text.split('\n');
-    for (QByteArray &line : lines) {
-        const QString l = QString::fromUtf8(line);
-        QRegularExpressionMatch m = extent.match(l);
-        const bool isExtent = anyExtent.match(l).hasMatch();
-        if (m.hasMatch())
-            extentFiles->append(extents);
-        extents += isExtent ? 1 : 0;
-        if (m.hasMatch()) {
-            *sectors += m.captured(2).toLongLong();
-            const Result<std::shared_ptr<PinnedFile>> part = openRelated(file, m.captured(3), false);
-            if (!part)
-                return Failed{part.reason()};
-            line = (m.captured(1) + QLatin1Char('"') + (*part)->procPath() + QLatin1Char('"') + l.mid(m.capturedEnd(0)))
-                       .toUtf8();
-            continue;
-        }
-        m = hint.match(l);
-        if (m.hasMatch()) {
-            const Result<std::shared_ptr<PinnedFile>> parent = openRelated(file, m.captured(2), true);
-            if (!parent)
-                return Failed{parent.reason()};
-            line = (m.captured(1) + QLatin1Char('"') + (*parent)->procPath() + QLatin1Char('"')).toUtf8();
+    const ImageFormat parentFormat = imageformat::recognise(parentHead);
+    if (parentFormat.isRaw()) {
+        if (const Result<bool> inside = relatedfile::mayReadRaw(*file, **parent, m_home, relatedfile::Role::Parent); !inside)
+            return inside;
+    }
+    if (format.kind == Kind::Vmdk || format.kind == Kind::VmdkDescriptor) {
+        const bool parentIsVmdk = parentFormat.kind == Kind::Vmdk || parentFormat.kind == Kind::VmdkDescriptor;
+        const Result<vmdkdescriptor::Descriptor> pd =
+            parentIsVmdk ? descriptorOf(**parent, parentFormat, parentHead) : Result<vmdkdescriptor::Descriptor>(Failed{});
+        if (!parentIsVmdk || (pd && !sameIdentity(parentCid, pd->cid))) {
+            return Failed{QStringLiteral("foreldrebildet til %1 er ikke det bildet det ble laget fra: %2")
+                              .arg(file->name(), (*parent)->path())};
         }
     }
-    if (*sectors <= 0)
-        return failure(QString());
-    return lines.join('\n');
+    return addLayer(prefix + QStringLiteral("backing."), *parent, parentFormat, parentHead, depth + 1);
 }
 
 QString QemuImage::options(const QString &prefix) const
@@ -212,7 +258,7 @@ Result<std::optional<DiskMap>> QemuImage::map(int timeLimitMs) const
     const Result<ProcessOutput> run = runBounded(
         qemuImg({QStringLiteral("map"), QStringLiteral("-U"), QStringLiteral("--output=human"),
                  QStringLiteral("--image-opts"), options(QString())},
-                timeLimitMs, qint64(256) << 20));
+                timeLimitMs, qint64(64) << 20));
     if (!run)
         return Failed{QStringLiteral("kan ikke lese %1: %2").arg(m_name, run.reason())};
     if (run->exitCode != 0) {
@@ -240,7 +286,7 @@ Result<std::optional<DiskMap>> QemuImage::map(int timeLimitMs) const
                 e.file = static_cast<int>(f);
         }
         if (!ok1 || !ok2 || !ok3 || e.file < 0 || e.start < 0 || e.length <= 0 || e.offset < 0 || e.end() > m_size
-            || (!map.extents.isEmpty() && map.extents.last().end() > e.start))
+            || (!map.extents.isEmpty() && map.extents.last().end() > e.start) || map.extents.size() >= kMostMapExtents)
             return failure(QString());
         map.extents.append(e);
     }

@@ -3,8 +3,10 @@
 #include "loading/diskmap.h"
 #include "loading/imageformat.h"
 #include "loading/pinnedfile.h"
+#include "loading/relatedfile.h"
 #include "loading/result.h"
 #include "loading/virtualdisk.h"
+#include "loading/vmdkdescriptor.h"
 
 #include <QList>
 #include <QString>
@@ -16,9 +18,10 @@
 
 // A virtual-disk image (QCOW2, dynamic VHD, VDI, VMDK) read with QEMU's
 // qemu-img. Every file the image consists of (its parents, a VMDK's extent
-// files) is opened and checked here first and handed to QEMU by descriptor,
-// so QEMU reads the files that were checked and follows no name itself;
-// a VMDK descriptor is handed over rewritten to name those descriptors.
+// files) is opened and checked here first (see relatedfile) and handed to
+// QEMU by descriptor, with its format named: QEMU probes nothing and follows
+// no name itself. Each layer names its parent explicitly, or none, and a
+// VMDK descriptor is handed over rewritten to name those descriptors.
 // qemu-img is always asked to share the image (-U), so an emulator that has
 // it open keeps running undisturbed.
 class QemuImage
@@ -41,12 +44,16 @@ private:
     using Options = QList<std::pair<QString, QString>>;
     Result<bool> addLayer(const QString &prefix, std::shared_ptr<PinnedFile> file, const ImageFormat &format,
                           QByteArrayView head, int depth);
-    Result<QByteArray> rewriteDescriptor(const PinnedFile &file, QByteArray text, qint64 *sectors, QList<int> *extentFiles);
-    Result<std::shared_ptr<PinnedFile>> openRelated(const PinnedFile &from, const QString &name, bool parent);
+    // A VMDK's descriptor: its own file's, or the one a sparse VMDK holds.
+    Result<vmdkdescriptor::Descriptor> descriptorOf(const PinnedFile &file, const ImageFormat &format,
+                                                    QByteArrayView head) const;
+    // A part of a VMDK, opened and checked for what its type says it is.
+    Result<std::shared_ptr<PinnedFile>> openPart(const PinnedFile &from, const vmdkdescriptor::Extent &extent);
     QString options(const QString &prefix) const;
 
     QString m_name;      // the image's file name, for messages
     ImageFormat m_format;
+    relatedfile::Home m_home; // where raw parts and parents may lie
     qint64 m_size = 0;
     Options m_options;   // QEMU's --image-opts, without a prefix
     std::vector<std::shared_ptr<PinnedFile>> m_files;
