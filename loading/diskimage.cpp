@@ -51,6 +51,7 @@ std::optional<FatLayout> fatLayout(QByteArrayView s)
     layout.systemBytes = (reserved + fats * fatSectors + rootSectors) * bytesPerSector;
     layout.clusterBytes = sectorsPerCluster * bytesPerSector;
     layout.fatStart = reserved * bytesPerSector;
+    layout.totalBytes = (le16(s, 19) != 0 ? qint64(le16(s, 19)) : qint64(le32(s, 32))) * bytesPerSector;
     if (le16(s, 22) == 0)
         layout.rootCluster = le32(s, 44);
     return layout;

@@ -36,6 +36,7 @@ struct FatLayout
     qint64 clusterBytes = 0;
     qint64 fatStart = 0;      // the first FAT
     quint32 rootCluster = 0;  // FAT32: where the root directory starts; 0 when it is in the system area
+    qint64 totalBytes = 0;    // of the whole volume, as its boot sector gives it
     // Where a cluster of the data area starts.
     qint64 clusterStart(quint32 cluster) const { return systemBytes + qint64(cluster - 2) * clusterBytes; }
 };

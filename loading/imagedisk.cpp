@@ -4,6 +4,8 @@
 #include "loading/qemuimage.h"
 #include "loading/vhddifference.h"
 
+#include <QDeadlineTimer>
+
 namespace {
 
 // A chain of parents longer than this is a loop or a hostile image.
@@ -13,8 +15,9 @@ constexpr int kDeepestChain = 16;
 constexpr qint64 kMappedGranule = 4096;
 constexpr qint64 kConvertedGranule = qint64(1) << 20;
 
-// The map of any kind of VHD: the parent of a differencing one.
-Result<DiskMap> vhdMap(std::shared_ptr<PinnedFile> file, int depth, int timeLimitMs)
+// The map of any kind of VHD: the parent of a differencing one. The whole
+// chain is read within one time limit.
+Result<DiskMap> vhdMap(std::shared_ptr<PinnedFile> file, int depth, int timeLimitMs, const QDeadlineTimer &deadline)
 {
     if (depth > kDeepestChain)
         return Failed{QStringLiteral("%1 har en for lang kjede av foreldrebilder").arg(file->name())};
@@ -24,8 +27,10 @@ Result<DiskMap> vhdMap(std::shared_ptr<PinnedFile> file, int depth, int timeLimi
     case ImageFormat::Kind::DifferencingVhd:
         return vhddifference::map(
             file, imageformat::virtualSize(format, head),
-            [timeLimitMs](std::shared_ptr<PinnedFile> parent, int d) { return vhdMap(std::move(parent), d, timeLimitMs); },
-            depth);
+            [timeLimitMs, &deadline](std::shared_ptr<PinnedFile> parent, int d) {
+                return vhdMap(std::move(parent), d, timeLimitMs, deadline);
+            },
+            depth, deadline);
     case ImageFormat::Kind::DynamicVhd: {
         Result<QemuImage> image = QemuImage::open(file, format, head);
         if (!image)
@@ -103,7 +108,7 @@ Result<std::unique_ptr<ImageDisk>> ImageDisk::open(const QString &path, int qemu
     VirtualDisk::Filler filler;
     qint64 granule = kMappedGranule;
     if (format.kind == Kind::DifferencingVhd) {
-        Result<DiskMap> map = vhdMap(file, 0, qemuTimeLimitMs);
+        Result<DiskMap> map = vhdMap(file, 0, qemuTimeLimitMs, QDeadlineTimer(qemuTimeLimitMs));
         if (!map)
             return Failed{map.reason()};
         if (const Result<bool> sound = isSound(*map, file->name(), format); !sound)
@@ -128,7 +133,7 @@ Result<std::unique_ptr<ImageDisk>> ImageDisk::open(const QString &path, int qemu
     }
     if (size <= 0)
         return damaged(file->name(), format);
-    Result<std::unique_ptr<VirtualDisk>> disk = VirtualDisk::create(size, granule, std::move(filler));
+    Result<std::unique_ptr<VirtualDisk>> disk = VirtualDisk::create(size, granule, std::move(filler), file->name());
     if (!disk)
         return Failed{disk.reason()};
     return std::unique_ptr<ImageDisk>(new ImageDisk(file, format, std::move(disk).value()));

@@ -65,6 +65,14 @@ Result<std::shared_ptr<ImageDrive>> ImageDrive::open(const QString &image, int p
     const std::optional<diskimage::FatLayout> layout = boot ? diskimage::fatLayout(*boot) : std::nullopt;
     if (!layout)
         return Failed{QStringLiteral("%1 inneholder ingen FAT-stasjon").arg(name)};
+    // A file cut off while it was copied or downloaded: said once, here,
+    // rather than as files that seem to be missing.
+    if (volume.offset + qMax(layout->totalBytes, layout->systemBytes) > disk->size()) {
+        return Failed{QStringLiteral("%1 er avkortet: FAT-stasjonen trenger %2 byte, men bildet slutter etter %3")
+                          .arg(name)
+                          .arg(volume.offset + qMax(layout->totalBytes, layout->systemBytes))
+                          .arg(disk->size())};
+    }
     // The boot sector, the FATs and a FAT12/16 root directory: mtools reads
     // them for every path.
     const Result<bool> system = disk->ensure({{volume.offset, layout->systemBytes}});

@@ -1,5 +1,7 @@
 #include "loading/vhddifference.h"
 
+#include "loading/relatedfile.h"
+
 #include <QFile>
 #include <QStringDecoder>
 #include <QUrl>
@@ -102,7 +104,8 @@ QStringList parentCandidates(const QString &childPath, QByteArrayView dyn,
     return all;
 }
 
-Result<DiskMap> map(std::shared_ptr<PinnedFile> child, qint64 size, const ParentMap &parentMap, int depth)
+Result<DiskMap> map(std::shared_ptr<PinnedFile> child, qint64 size, const ParentMap &parentMap, int depth,
+                    const QDeadlineTimer &deadline)
 {
     const QString name = child->name();
     const Failed damaged{QStringLiteral("%1 er et skadet eller avkortet differanse-VHD-bilde").arg(name)};
@@ -123,7 +126,7 @@ Result<DiskMap> map(std::shared_ptr<PinnedFile> child, qint64 size, const Parent
     std::shared_ptr<PinnedFile> parent;
     QString wrongParent;
     for (const QString &candidate : candidates) {
-        Result<std::shared_ptr<PinnedFile>> file = PinnedFile::open(candidate);
+        Result<std::shared_ptr<PinnedFile>> file = relatedfile::open(*child, QFile::encodeName(candidate), relatedfile::Role::Parent);
         if (!file)
             continue;
         const QByteArray parentFooter = (*file)->readAt((*file)->size() - 512, 512);
@@ -154,7 +157,8 @@ Result<DiskMap> map(std::shared_ptr<PinnedFile> child, qint64 size, const Parent
                 return;
             }
         }
-        map.extents.append(e);
+        if (map.extents.size() < kMostMapExtents)
+            map.extents.append(e);
     };
     const auto fromParentBetween = [&](qint64 from, qint64 to) {
         for (DiskMap::Extent e : fromParent->slice(from, to)) {
@@ -168,7 +172,14 @@ Result<DiskMap> map(std::shared_ptr<PinnedFile> child, qint64 size, const Parent
     const QByteArray table = child->readAt(static_cast<qint64>(tableOffset), qint64(entries) * 4);
     if (table.size() != qint64(entries) * 4)
         return damaged;
+    const Failed tooLarge{QStringLiteral("%1 er et differanse-VHD-bilde som er for oppstykket til at vendral leser "
+                                         "det")
+                              .arg(name)};
     for (quint32 b = 0; b < entries && qint64(b) * blockSize < size; ++b) {
+        if (map.extents.size() >= kMostMapExtents)
+            return tooLarge;
+        if (b % 256 == 0 && deadline.hasExpired())
+            return Failed{QStringLiteral("%1 ble ikke lest ferdig innen tidsgrensen og ble gitt opp").arg(name)};
         const qint64 blockStart = qint64(b) * blockSize;
         const qint64 blockEnd = qMin(size, blockStart + blockSize);
         const quint32 sector = be32(table, qsizetype(b) * 4);
@@ -197,6 +208,8 @@ Result<DiskMap> map(std::shared_ptr<PinnedFile> child, qint64 size, const Parent
             s = e;
         }
     }
+    if (map.extents.size() >= kMostMapExtents)
+        return tooLarge;
     return map;
 }
 

@@ -4,6 +4,7 @@
 #include "loading/pinnedfile.h"
 #include "loading/result.h"
 
+#include <QDeadlineTimer>
 #include <QStringList>
 
 #include <functional>
@@ -23,8 +24,9 @@ using ParentMap = std::function<Result<DiskMap>(std::shared_ptr<PinnedFile> pare
 // its parent. The parent is looked for where the child's parent locators
 // point (relative first, then absolute, taken next to the child when they
 // name another machine's folder) and must carry the identity the child
-// records for it.
-Result<DiskMap> map(std::shared_ptr<PinnedFile> child, qint64 size, const ParentMap &parentMap, int depth);
+// records for it. The work ends at `deadline`, or at kMostMapExtents pieces.
+Result<DiskMap> map(std::shared_ptr<PinnedFile> child, qint64 size, const ParentMap &parentMap, int depth,
+                    const QDeadlineTimer &deadline);
 
 // Where the parent may be: the candidates in the order they are tried.
 QStringList parentCandidates(const QString &childPath, QByteArrayView dynamicHeader,

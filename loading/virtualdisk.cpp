@@ -27,7 +27,7 @@ QList<ByteRange> merged(QList<ByteRange> ranges)
 
 } // namespace
 
-Result<std::unique_ptr<VirtualDisk>> VirtualDisk::create(qint64 size, qint64 granule, Filler filler)
+Result<std::unique_ptr<VirtualDisk>> VirtualDisk::create(qint64 size, qint64 granule, Filler filler, const QString &name)
 {
     const int fd = ::memfd_create("vendral-disk", MFD_CLOEXEC);
     if (fd < 0)
@@ -41,11 +41,11 @@ Result<std::unique_ptr<VirtualDisk>> VirtualDisk::create(qint64 size, qint64 gra
         ::close(fd);
         return Failed{QStringLiteral("fikk ikke minne til en disk på %1 byte").arg(size)};
     }
-    return std::unique_ptr<VirtualDisk>(new VirtualDisk(fd, static_cast<char *>(disk), size, granule, std::move(filler)));
+    return std::unique_ptr<VirtualDisk>(new VirtualDisk(fd, static_cast<char *>(disk), size, granule, std::move(filler), name));
 }
 
-VirtualDisk::VirtualDisk(int fd, char *disk, qint64 size, qint64 granule, Filler filler)
-    : m_fd(fd), m_disk(disk), m_size(size), m_granule(granule), m_filler(std::move(filler))
+VirtualDisk::VirtualDisk(int fd, char *disk, qint64 size, qint64 granule, Filler filler, QString name)
+    : m_fd(fd), m_disk(disk), m_size(size), m_granule(granule), m_filler(std::move(filler)), m_name(std::move(name))
 {
 }
 
@@ -98,6 +98,15 @@ Result<bool> VirtualDisk::ensure(QList<ByteRange> ranges)
     }
     if (missing.isEmpty())
         return true;
+    qint64 more = 0;
+    for (const ByteRange &r : missing)
+        more += r.length;
+    if (filledBytes() + more > kMostUnpacked) {
+        return Failed{QStringLiteral("%1 ber om mer enn %2 MiB av disken, mer enn noen oppstart trenger; vendral leser "
+                                     "ikke videre")
+                          .arg(m_name)
+                          .arg(kMostUnpacked >> 20)};
+    }
     const Result<bool> done = m_filler(missing, m_disk);
     if (!done)
         return done;

@@ -270,7 +270,6 @@ private slots:
     void everyFormatReadsLikeTheRawImage();
     void badImages_data();
     void badImages();
-    void truncatedImage();
     void helpersAreBounded_data();
     void helpersAreBounded();
     void theCheckedFileIsRead_data();
@@ -560,6 +559,9 @@ void ImageTest::badImages_data()
     };
     const auto headerOf = [&imageOf](const QStringList &options) { return imageOf(options).left(512); };
     QTest::newRow("text file") << QByteArray(4096, 'a') << "x.img inneholder ingen FAT-stasjon";
+    // Cut off while copied: said once, not as files that seem to be missing.
+    QTest::newRow("floppy cut at 8 KiB") << readAll(m_floppy).left(8192) << "x.img er avkortet";
+    QTest::newRow("floppy cut at 64 KiB") << readAll(m_floppy).left(65536) << "x.img er avkortet";
     QTest::newRow("empty") << QByteArray() << "x.img er for lite til å være et diskbilde";
     if (QStandardPaths::findExecutable(QStringLiteral("qemu-img")).isEmpty())
         return;
@@ -569,7 +571,9 @@ void ImageTest::badImages_data()
         << headerOf({QStringLiteral("-O"), QStringLiteral("vpc")}) << damaged.arg(QLatin1String("dynamisk VHD"));
     QTest::newRow("vdi header alone") << headerOf({QStringLiteral("-O"), QStringLiteral("vdi")}) << damaged.arg(QLatin1String("VDI"));
     QTest::newRow("vmdk header alone") << headerOf({QStringLiteral("-O"), QStringLiteral("vmdk")}) << damaged.arg(QLatin1String("VMDK"));
-    QByteArray version4 = imageOf({QStringLiteral("-O"), QStringLiteral("qcow2")});
+    const QByteArray qcow2 = imageOf({QStringLiteral("-O"), QStringLiteral("qcow2")});
+    QTest::newRow("qcow2 cut in half") << qcow2.left(qcow2.size() / 2) << damaged.arg(QLatin1String("QCOW2"));
+    QByteArray version4 = qcow2;
     version4[7] = 4;
     QTest::newRow("qcow2 of a version QEMU does not know")
         << version4 << "x.img er et QCOW2-bilde av en utgave eller type som QEMU ikke kan lese";
@@ -610,20 +614,6 @@ void ImageTest::badImages()
     QVERIFY2(QString::fromUtf8(run.err).startsWith(QStringLiteral("vendral: ") + message), run.err.constData());
     if (message.contains(QLatin1String("VHDX")))
         QVERIFY(run.err.contains("qemu-img convert"));
-}
-
-void ImageTest::truncatedImage()
-{
-    const QString cut = m_dir.filePath(QStringLiteral("cut.img"));
-    QVERIFY(QFile::copy(m_floppy, cut));
-    QFile f(cut);
-    QVERIFY(f.open(QIODevice::ReadWrite));
-    QVERIFY(f.resize(8192));
-    f.close();
-    const Run run = vendral({QStringLiteral("--drive"), QStringLiteral("C=") + cut, QStringLiteral("--report")});
-    QCOMPARE(run.exitCode, 1); // a clear failure, not a crash or a hang
-    const QString error = QJsonDocument::fromJson(run.out).object().value(QLatin1String("error")).toString();
-    QVERIFY2(error.startsWith(QStringLiteral("Kan ikke lese C:\\")), qPrintable(error));
 }
 
 // Every helper runs under a time limit in a process group of its own: a
