@@ -4,7 +4,8 @@
 #include "loading/imagedrive.h"
 
 #include <QFile>
-#include <QFileInfo>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -16,26 +17,40 @@ std::optional<int> partitionNumber(QByteArrayView suffix)
     return std::nullopt;
 }
 
+// What a path names, asked of the bytes the system gave (a name that is
+// not UTF-8 stays as it is).
+bool isDirectory(const QByteArray &path)
+{
+    struct stat st;
+    return ::stat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool isFile(const QByteArray &path)
+{
+    struct stat st;
+    return ::stat(path.constData(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
 Result<std::shared_ptr<Drive>> openDrive(const CommandLine::DriveArgument &argument)
 {
-    const QString path = QFile::decodeName(argument.location);
-    if (QFileInfo(path).isDir())
+    const QByteArray &path = argument.location;
+    if (isDirectory(path))
         return std::shared_ptr<Drive>(std::make_shared<DirectoryDrive>(path));
-    QString image = path;
+    QByteArray image = path;
     int partition = 0;
-    const qsizetype hash = argument.location.lastIndexOf('#');
-    if (hash > 0 && !QFileInfo(path).isFile()) {
-        const std::optional<int> number = partitionNumber(QByteArrayView(argument.location).sliced(hash + 1));
+    const qsizetype hash = path.lastIndexOf('#');
+    if (hash > 0 && !isFile(path)) {
+        const std::optional<int> number = partitionNumber(QByteArrayView(path).sliced(hash + 1));
         if (!number) {
             return Failed{QStringLiteral("--drive %1=%2: partisjonsnummeret må være 1 til 4")
-                              .arg(argument.letter, QString::fromUtf8(argument.location))};
+                              .arg(argument.letter, QFile::decodeName(path))};
         }
         partition = *number;
-        image = QFile::decodeName(argument.location.left(hash));
+        image = path.left(hash);
     }
-    if (!QFileInfo(image).isFile()) {
+    if (!isFile(image)) {
         return Failed{QStringLiteral("--drive %1: %2 er verken en mappe eller et diskbilde")
-                          .arg(argument.letter, QString::fromUtf8(argument.location))};
+                          .arg(argument.letter, QFile::decodeName(path))};
     }
     Result<std::shared_ptr<ImageDrive>> drive = ImageDrive::open(image, partition);
     if (!drive)

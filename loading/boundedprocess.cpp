@@ -2,14 +2,17 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QStandardPaths>
 
 #ifdef Q_OS_LINUX
+#include <atomic>
 #include <cerrno>
+#include <mutex>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -123,6 +126,94 @@ struct Pipe
     }
 };
 
+// The process groups of the helpers running now, for the signal handlers:
+// a helper must not outlive the program, whichever way the program ends.
+constexpr int kGroupSlots = 16;
+std::atomic<pid_t> g_groups[kGroupSlots];
+
+class RunningGroup
+{
+public:
+    explicit RunningGroup(pid_t group)
+    {
+        for (std::atomic<pid_t> &slot : g_groups) {
+            pid_t empty = 0;
+            if (slot.compare_exchange_strong(empty, group)) {
+                m_slot = &slot;
+                break;
+            }
+        }
+    }
+    ~RunningGroup()
+    {
+        if (m_slot)
+            m_slot->store(0);
+    }
+    RunningGroup(const RunningGroup &) = delete;
+    RunningGroup &operator=(const RunningGroup &) = delete;
+
+private:
+    std::atomic<pid_t> *m_slot = nullptr;
+};
+
+extern "C" void killHelpersAndDie(int signal)
+{
+    for (std::atomic<pid_t> &slot : g_groups) {
+        const pid_t group = slot.load();
+        if (group > 0)
+            ::kill(-group, SIGKILL);
+    }
+    ::signal(signal, SIG_DFL);
+    ::raise(signal);
+}
+
+// On SIGINT, SIGTERM and SIGHUP the helpers' groups are killed before the
+// program ends as it would have; a signal the program was told to ignore
+// (nohup) stays ignored. SIGKILL cannot be caught: PR_SET_PDEATHSIG in
+// each helper covers it.
+void installSignalHandlers()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+            struct sigaction current{};
+            if (::sigaction(signal, nullptr, &current) != 0 || current.sa_handler != SIG_DFL)
+                continue;
+            struct sigaction action{};
+            action.sa_handler = killHelpersAndDie;
+            sigemptyset(&action.sa_mask);
+            ::sigaction(signal, &action, nullptr);
+        }
+    });
+}
+
+// In the child, between fork and exec: only calls that are safe there.
+[[noreturn]] void runChild(const char *program, char *const argv[], char *const envp[], pid_t parent, int out, int err,
+                           int execFailure)
+{
+    ::setpgid(0, 0);
+    // Killed when the program ends, even by SIGKILL; and at once if it has
+    // ended already.
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != parent)
+        ::_exit(127);
+    sigset_t none;
+    sigemptyset(&none);
+    for (int signal = 1; signal < NSIG; ++signal)
+        ::signal(signal, SIG_DFL);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    const int input = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (input < 0 || ::dup2(input, 0) < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0) {
+        const int e = errno;
+        (void)!::write(execFailure, &e, sizeof e);
+        ::_exit(127);
+    }
+    ::execve(program, argv, envp);
+    const int e = errno;
+    (void)!::write(execFailure, &e, sizeof e);
+    ::_exit(127);
+}
+
 // Reads what is there; false at the end of the stream.
 bool drain(int fd, QByteArray &into, qint64 cap, bool *overflow)
 {
@@ -149,25 +240,12 @@ Result<ProcessOutput> runBounded(const BoundedCommand &command)
     if (!out.open() || !err.open())
         return notStarted(command, QString::fromLocal8Bit(std::strerror(errno)));
 
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, out.write, 1);
-    posix_spawn_file_actions_adddup2(&actions, err.write, 2);
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    // A group of its own, so a kill reaches whatever the program started;
-    // no signal blocked or ignored by us is passed on.
-    sigset_t none, all;
-    sigemptyset(&none);
-    sigfillset(&all);
-    posix_spawnattr_setpgroup(&attributes, 0);
-    posix_spawnattr_setsigmask(&attributes, &none);
-    posix_spawnattr_setsigdefault(&attributes, &all);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-
-    const QByteArray program = QFile::encodeName(command.program);
-    std::vector<QByteArray> arguments{program};
+    const QByteArray program = QFile::encodeName(command.program.contains(QLatin1Char('/'))
+                                                     ? command.program
+                                                     : QStandardPaths::findExecutable(command.program));
+    if (program.isEmpty())
+        return notStarted(command, QStringLiteral("programmet finnes ikke"));
+    std::vector<QByteArray> arguments{QFile::encodeName(command.program)};
     for (const QString &a : command.arguments)
         arguments.push_back(QFile::encodeName(a));
     std::vector<char *> argv;
@@ -180,13 +258,31 @@ Result<ProcessOutput> runBounded(const BoundedCommand &command)
         envp.push_back(e.data());
     envp.push_back(nullptr);
 
-    pid_t pid = -1;
-    const int spawned = ::posix_spawnp(&pid, program.constData(), &actions, &attributes, argv.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attributes);
-    if (spawned != 0) {
-        return notStarted(command, spawned == ENOENT ? QStringLiteral("programmet finnes ikke")
-                                                     : QString::fromLocal8Bit(std::strerror(spawned)));
+    installSignalHandlers();
+    Pipe execFailure; // the child writes errno here when exec fails
+    if (!execFailure.open())
+        return notStarted(command, QString::fromLocal8Bit(std::strerror(errno)));
+    const pid_t parent = ::getpid();
+    const pid_t pid = ::fork();
+    if (pid < 0)
+        return notStarted(command, QString::fromLocal8Bit(std::strerror(errno)));
+    if (pid == 0)
+        runChild(program.constData(), argv.data(), envp.data(), parent, out.write, err.write, execFailure.write);
+    // A group of its own, set on both sides so that a kill that follows at
+    // once reaches it; known to the signal handlers until it is reaped.
+    ::setpgid(pid, pid);
+    const RunningGroup running(pid);
+    execFailure.closeWrite();
+    int childErrno = 0;
+    ssize_t got;
+    while ((got = ::read(execFailure.read, &childErrno, sizeof childErrno)) < 0 && errno == EINTR) {
+    }
+    if (got > 0) {
+        int status = 0;
+        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+        return notStarted(command, childErrno == ENOENT ? QStringLiteral("programmet finnes ikke")
+                                                        : QString::fromLocal8Bit(std::strerror(childErrno)));
     }
     out.closeWrite();
     err.closeWrite();

@@ -5,6 +5,7 @@
 #include "loading/failure.h"
 
 #include <QDir>
+#include <QFile>
 
 DriveMap::DriveMap() : DriveMap(hostDefault()) {}
 
@@ -101,11 +102,12 @@ DriveMap::Fallback DriveMap::hostDefault()
     };
 #else
     return [](QChar letter) {
-        QString prefix = qEnvironmentVariable("WINEPREFIX");
+        // The prefix as the environment spells it: a folder whose name is
+        // not UTF-8 is still found.
+        QByteArray prefix = qgetenv("WINEPREFIX");
         if (prefix.isEmpty())
-            prefix = QDir::homePath() + QStringLiteral("/.wine");
-        return std::make_shared<DirectoryDrive>(QString(prefix + QStringLiteral("/dosdevices/")
-                                                        + letter.toLower() + QLatin1Char(':')));
+            prefix = QFile::encodeName(QDir::homePath()) + "/.wine";
+        return std::make_shared<DirectoryDrive>(prefix + "/dosdevices/" + char(letter.toLower().toLatin1()) + ':');
     };
 #endif
 }

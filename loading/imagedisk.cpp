@@ -90,7 +90,7 @@ ImageDisk::ImageDisk(std::shared_ptr<PinnedFile> file, ImageFormat format, std::
 {
 }
 
-Result<std::unique_ptr<ImageDisk>> ImageDisk::open(const QString &path, int qemuTimeLimitMs)
+Result<std::unique_ptr<ImageDisk>> ImageDisk::open(const QByteArray &path, int qemuTimeLimitMs)
 {
     Result<std::shared_ptr<PinnedFile>> opened = PinnedFile::open(path);
     if (!opened)

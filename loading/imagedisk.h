@@ -19,7 +19,8 @@
 class ImageDisk
 {
 public:
-    static Result<std::unique_ptr<ImageDisk>> open(const QString &path, int qemuTimeLimitMs);
+    // `path` as the host spells it: bytes that need not be UTF-8.
+    static Result<std::unique_ptr<ImageDisk>> open(const QByteArray &path, int qemuTimeLimitMs);
 
     const ImageFormat &format() const { return m_format; }
     QString name() const { return m_file->name(); }

@@ -2,6 +2,7 @@
 
 #include "loading/boundedprocess.h"
 
+#include <QFile>
 #include <QRegularExpression>
 #include <QtEndian>
 
@@ -36,16 +37,26 @@ Failed helperFailed(const Result<ProcessOutput> &run)
 
 Result<std::shared_ptr<ImageDrive>> ImageDrive::open(const QString &image, int partition)
 {
+    return open(QFile::encodeName(image), partition, Limits());
+}
+
+Result<std::shared_ptr<ImageDrive>> ImageDrive::open(const QByteArray &image, int partition)
+{
     return open(image, partition, Limits());
 }
 
 Result<std::shared_ptr<ImageDrive>> ImageDrive::open(const QString &image, int partition, const Limits &limits)
 {
+    return open(QFile::encodeName(image), partition, limits);
+}
+
+Result<std::shared_ptr<ImageDrive>> ImageDrive::open(const QByteArray &image, int partition, const Limits &limits)
+{
     Result<std::unique_ptr<ImageDisk>> opened = ImageDisk::open(image, limits.qemuMs);
     if (!opened)
         return Failed{opened.reason()};
     std::unique_ptr<ImageDisk> disk = std::move(opened).value();
-    const QString name = fileNameOf(image);
+    const QString name = fileNameOf(QFile::decodeName(image));
     const Result<QByteArray> head = disk->read(0, 512);
     if (!head)
         return Failed{head.reason()};

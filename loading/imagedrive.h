@@ -32,8 +32,11 @@ public:
     // the image itself when it is a bare volume), or says in one line why
     // it cannot: the image holds none, its format is damaged or refused, a
     // parent is missing, or a helper failed.
-    static Result<std::shared_ptr<ImageDrive>> open(const QString &image, int partition);
+    // `image` as the host spells it (bytes that need not be UTF-8), or as text.
+    static Result<std::shared_ptr<ImageDrive>> open(const QByteArray &image, int partition, const Limits &limits);
     static Result<std::shared_ptr<ImageDrive>> open(const QString &image, int partition, const Limits &limits);
+    static Result<std::shared_ptr<ImageDrive>> open(const QByteArray &image, int partition);
+    static Result<std::shared_ptr<ImageDrive>> open(const QString &image, int partition);
 
     Result<QByteArray> readFile(const QStringList &components) const override;
     bool fileExists(const QStringList &components) const override;
