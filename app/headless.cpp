@@ -141,7 +141,9 @@ int refuse(const QString &reason)
     return 2;
 }
 
-int run(const CommandLine &options)
+namespace {
+
+int runMode(const CommandLine &options)
 {
     switch (options.mode) {
     case CommandLine::Mode::Help:
@@ -164,6 +166,19 @@ int run(const CommandLine &options)
     if (options.mode == CommandLine::Mode::Audit)
         return runAudit(*drives, options.json);
     return report(*drives);
+}
+
+} // namespace
+
+int run(const CommandLine &options)
+{
+    // Start-up files larger than the memory: one line, not an abort.
+    try {
+        return runMode(options);
+    } catch (const std::bad_alloc &) {
+        return refuse(QStringLiteral("ikke nok minne til å gjøre ferdig; oppstartsfilene er større enn det vendral får "
+                                     "plass til"));
+    }
 }
 
 } // namespace headless

@@ -156,6 +156,14 @@ void BatchRun::set(QByteArrayView name, QByteArrayView value)
     const QByteArray key = ansi::upper(name.toByteArray());
     QByteArray expanded;
     expand(value, &expanded); // what nobody set is empty, as in DOS
+    // "Out of environment space": DOS keeps the old value when the new one
+    // does not fit in the environment's 32 KiB.
+    const auto old = m_variables.constFind(key);
+    const qsizetype oldBytes = old == m_variables.cend() ? 0 : key.size() + old->size() + 2;
+    const qsizetype newBytes = expanded.isEmpty() ? 0 : key.size() + expanded.size() + 2;
+    if (m_environmentBytes - oldBytes + newBytes > kEnvironmentBytes)
+        return;
+    m_environmentBytes += newBytes - oldBytes;
     if (key == "PATH") {
         if (expanded == ";")
             expanded.clear();
@@ -187,7 +195,8 @@ bool BatchRun::expand(QByteArrayView text, QByteArray *result) const
     result->clear();
     bool known = true;
     qsizetype i = 0;
-    while (i < text.size()) {
+    // No expansion is longer than the environment that could hold it.
+    while (i < text.size() && result->size() <= kEnvironmentBytes) {
         const char c = text[i];
         if (c != '%') {
             result->append(c);

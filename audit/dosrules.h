@@ -50,7 +50,10 @@ private:
     // (%1) or a variable nobody set.
     bool expand(QByteArrayView text, QByteArray *result) const;
 
+    // The most a DOS environment holds (COMMAND.COM's /E:32768).
+    static constexpr qsizetype kEnvironmentBytes = 32768;
     QHash<QByteArray, QByteArray> m_variables; // by upper-cased name
+    qsizetype m_environmentBytes = 0;          // NAME=VALUE\0 of each
     QList<QByteArray> m_search;
     int m_pathChanges = 0;
 };

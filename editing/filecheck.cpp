@@ -1,5 +1,7 @@
 #include "editing/filecheck.h"
 
+#include <QFile>
+
 #include "loading/ansitext.h"
 #include "loading/drivemap.h"
 
@@ -75,6 +77,11 @@ CheckResult checkLine(QByteArrayView text, const DriveMap &drives)
     if (result.found) {
         result.message = result.path + " finnes.";
         result.runnable = namesAProgram(result.path);
+        // A link "SETUP.EXE" to "SETUP.EXE.DESKTOP" would start what its
+        // target's name says: the file that would be started must be named
+        // as a program too.
+        if (const std::optional<QString> host = drives.hostFile(result.runPath))
+            result.runnable = result.runnable && namesAProgram(QFile::encodeName(*host));
     } else {
         result.message = result.path + " finnes ikke !";
     }

@@ -1,9 +1,11 @@
 #include "editing/programlauncher.h"
 
+#include "editing/filecheck.h"
 #include "loading/drivemap.h"
 
 #include <QDesktopServices>
 #include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QUrl>
@@ -16,8 +18,10 @@
 void openProgram(const QByteArray &runPath, const DriveMap &drives)
 {
     const std::optional<QString> host = drives.hostFile(runPath);
-    if (!host)
-        return; // no file on this host to hand over
+    // No file on this host to hand over, or one whose own name (links
+    // resolved) is not a program's.
+    if (!host || !namesAProgram(QFile::encodeName(*host)))
+        return;
 #ifdef Q_OS_WIN
     const QByteArray native = QDir::toNativeSeparators(*host).toLocal8Bit();
     ShellExecuteA(nullptr, "open", native.constData(), nullptr, nullptr, SW_SHOWNORMAL);

@@ -341,8 +341,18 @@ Result<QList<DirEntry>> DirectoryDrive::listDirectory(const QStringList &compone
 
 std::optional<QString> DirectoryDrive::hostFile(const QStringList &components) const
 {
-    const std::optional<QByteArray> relative = regularFile(components);
+    // The file itself, every link resolved: what is handed over to be
+    // started is named by its own name, never by a link's.
+    const Result<Fd> root = openFolder(m_root);
+    if (!root)
+        return std::nullopt;
+    const Result<QByteArray> relative = resolve(root->get(), components);
     if (!relative)
         return std::nullopt;
-    return QFile::decodeName(m_root + '/' + *relative);
+    const Fd file(openBeneath(root->get(), *relative, O_PATH));
+    struct stat st;
+    if (!file.ok() || ::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
+    const QByteArray real = realPathOf(file.get());
+    return real.isEmpty() ? std::nullopt : std::optional<QString>(QFile::decodeName(real));
 }

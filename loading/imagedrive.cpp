@@ -6,6 +6,8 @@
 #include <QRegularExpression>
 #include <QtEndian>
 
+#include <algorithm>
+
 namespace {
 
 // mtype's output is the file; past this it is no start-up file.
@@ -195,6 +197,8 @@ const ImageDrive::Chains &ImageDrive::listing(const QStringList &directory) cons
     Chains chains;
     const QString pattern = directory.isEmpty() ? QStringLiteral("::/*") : path + QStringLiteral("/*");
     const Result<ProcessOutput> run = runBounded(mtools(QStringLiteral("mshowfat"), {pattern}));
+    if (!run || run->exitCode != 0)
+        m_unlisted.insert(path);
     if (run && run->exitCode == 0) {
         for (const QByteArray &line : run->out.split('\n')) {
             const QRegularExpressionMatch m = chainLine().match(QString::fromUtf8(line));
@@ -211,16 +215,30 @@ const ImageDrive::Chains &ImageDrive::listing(const QStringList &directory) cons
 
 Result<QList<ByteRange>> ImageDrive::chainOf(const QStringList &components) const
 {
-    const Chains &siblings = listing(components.mid(0, components.size() - 1));
-    const auto found = siblings.constFind(nameKey(components.last()));
+    const QStringList parent = components.mid(0, components.size() - 1);
+    const Chains &siblings = listing(parent);
+    const QString key = nameKey(components.last());
+    const auto found = siblings.constFind(key);
     if (found != siblings.cend())
         return *found;
-    const Result<ProcessOutput> run = runBounded(mtools(QStringLiteral("mshowfat"), {mtoolsPath(components)}));
+    // The listing names each entry by its long name: a name it lacks is
+    // asked of mtools itself only when it may be another spelling of one
+    // (a short name "PROGRA~1", a letter beyond ASCII) or when the
+    // directory could not be listed. A name found missing stays missing,
+    // so a search path of a thousand absent folders costs no process each.
+    const QString path = mtoolsPath(components);
+    const bool mayBeAlias = key.contains(QLatin1Char('~'))
+                            || std::any_of(key.cbegin(), key.cend(), [](QChar c) { return c.unicode() > 0x7F; });
+    if ((!mayBeAlias && !m_unlisted.contains(mtoolsPath(parent))) || m_missing.contains(path))
+        return Failed{QStringLiteral("filen finnes ikke")};
+    const Result<ProcessOutput> run = runBounded(mtools(QStringLiteral("mshowfat"), {path}));
     if (!run)
         return Failed{run.reason()};
     const QRegularExpressionMatch m = chainLine().match(QString::fromUtf8(run->out.trimmed()));
-    if (run->exitCode != 0 || !m.hasMatch())
+    if (run->exitCode != 0 || !m.hasMatch()) {
+        m_missing.insert(path);
         return Failed{QStringLiteral("filen finnes ikke")};
+    }
     return clusterRanges(m.capturedView(2));
 }
 

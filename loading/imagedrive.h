@@ -75,4 +75,6 @@ private:
     Limits m_limits;
     mutable QSet<QString> m_unpackedDirectories;
     mutable QHash<QString, Chains> m_listings;
+    mutable QSet<QString> m_unlisted; // directories mshowfat could not list
+    mutable QSet<QString> m_missing;  // paths mshowfat found nothing at
 };

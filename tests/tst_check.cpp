@@ -104,6 +104,9 @@ void CheckTest::probesAsWrittenThenUnderWindows_data()
     QTest::newRow("desktop entry named like a program") << QByteArray("x=C:\\SETUP.EXE.DESKTOP") << true
                                                         << QByteArray("C:\\SETUP.EXE.DESKTOP finnes.") << false
                                                         << QByteArray("C:\\SETUP.EXE.DESKTOP");
+    QTest::newRow("link named like a program to a desktop entry") << QByteArray("x=C:\\LNK3.EXE") << true
+                                                                  << QByteArray("C:\\LNK3.EXE finnes.") << false
+                                                                  << QByteArray("C:\\LNK3.EXE");
     QTest::newRow("trailing dots dropped as the drive drops them") << QByteArray("x=C:\\SETUP.EXE..") << true
                                                                    << QByteArray("C:\\SETUP.EXE.. finnes.") << true
                                                                    << QByteArray("C:\\SETUP.EXE..");
@@ -128,6 +131,7 @@ void CheckTest::probesAsWrittenThenUnderWindows()
     c.write(QStringLiteral("FOO.EXE/RUN.SH"), "x");
     c.write(QStringLiteral("SETUP.EXE.DESKTOP"), "x");
     c.write(QStringLiteral("SETUP.EXE"), "x");
+    QVERIFY(QFile::link(QStringLiteral("SETUP.EXE.DESKTOP"), c.hostPath(QStringLiteral("LNK3.EXE"))));
     QDir().mkpath(c.hostPath(QStringLiteral("WINDOWS/TEMP")));
 
     const CheckResult r = checkLine(line, c.drives);

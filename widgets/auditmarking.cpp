@@ -3,16 +3,21 @@
 #include "audit/startupaudit.h"
 #include "loading/ansitext.h"
 #include "loading/configstate.h"
+#include "widgets/failurereport.h"
 
 #include <QBrush>
+#include <QElapsedTimer>
 
 #include <algorithm>
 #include <climits>
+#include <new>
 
 namespace {
 
-// Lines audited per turn of the event loop: about a millisecond's work.
-constexpr int kLinesPerSlice = 8192;
+// Lines audited at a time, and how long a turn of the event loop may audit
+// before the window gets to draw and take keys again.
+constexpr int kLinesPerStep = 512;
+constexpr qint64 kSliceBudgetMs = 16;
 
 } // namespace
 
@@ -64,10 +69,27 @@ void AuditMarking::restart()
     m_slices.start();
 }
 
+void AuditMarking::stopForLackOfMemory()
+{
+    m_slices.stop();
+    m_audit.reset();
+    failurereport::report(QStringLiteral("Ikke nok minne til å merke filene som mangler; merkingen er stoppet."));
+}
+
 void AuditMarking::runSlice()
 {
     AuditFindings found;
-    const bool more = m_audit->runSome(kLinesPerSlice, found);
+    bool more = true;
+    try {
+        QElapsedTimer clock;
+        clock.start();
+        do
+            more = m_audit->runSome(kLinesPerStep, found);
+        while (more && clock.elapsed() < kSliceBudgetMs);
+    } catch (const std::bad_alloc &) {
+        stopForLackOfMemory();
+        return;
+    }
     // Each file's findings to its own marks; the views redraw the stretch
     // of lines that gained a mark, once.
     std::array<std::pair<int, int>, kLoadOrder.size()> marked;
@@ -93,7 +115,12 @@ void AuditMarking::reauditLine(std::size_t file, int row)
 {
     if (!m_enabled)
         return;
-    m_marks[file].redone.insert(row, StartupAudit(m_state, m_drives).auditLine(*kLoadOrder[file], row));
+    try {
+        m_marks[file].redone.insert(row, StartupAudit(m_state, m_drives).auditLine(*kLoadOrder[file], row));
+    } catch (const std::bad_alloc &) {
+        stopForLackOfMemory();
+        return;
+    }
     (m_state.*kLoadOrder[file]->lines).extraRolesChanged(row, row, {Qt::ForegroundRole, Qt::ToolTipRole});
 }
 

@@ -50,6 +50,8 @@ private:
     };
 
     void runSlice();
+    // Out of memory: the marks so far stay, the audit ends, the user is told once.
+    void stopForLackOfMemory();
     void reauditLine(std::size_t file, int row);
     QVariant data(std::size_t file, int row, int role) const;
     // What the line names that is missing, a line each (or the first only).

@@ -6,6 +6,8 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#include <new>
+
 namespace failurereport {
 namespace {
 
@@ -66,6 +68,8 @@ void report(const std::exception &failure)
 {
     if (const auto *own = dynamic_cast<const Failure *>(&failure))
         report(own->message());
+    else if (dynamic_cast<const std::bad_alloc *>(&failure))
+        report(QStringLiteral("Ikke nok minne til å gjøre ferdig."));
     else
         report(QString::fromLocal8Bit(failure.what()));
 }
