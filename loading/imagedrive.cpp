@@ -227,9 +227,7 @@ Result<QList<ByteRange>> ImageDrive::chainOf(const QStringList &components) cons
     // directory could not be listed. A name found missing stays missing,
     // so a search path of a thousand absent folders costs no process each.
     const QString path = mtoolsPath(components);
-    const bool mayBeAlias = key.contains(QLatin1Char('~'))
-                            || std::any_of(key.cbegin(), key.cend(), [](QChar c) { return c.unicode() > 0x7F; });
-    if ((!mayBeAlias && !m_unlisted.contains(mtoolsPath(parent))) || m_missing.contains(path))
+    if ((!mayBeAlias(key) && !m_unlisted.contains(mtoolsPath(parent))) || m_missing.contains(path))
         return Failed{QStringLiteral("filen finnes ikke")};
     const Result<ProcessOutput> run = runBounded(mtools(QStringLiteral("mshowfat"), {path}));
     if (!run)
@@ -262,6 +260,69 @@ Result<bool> ImageDrive::unpackDirectories(const QStringList &components, bool w
     return true;
 }
 
+bool ImageDrive::mayBeAlias(const QString &key)
+{
+    return key.contains(QLatin1Char('~'))
+           || std::any_of(key.cbegin(), key.cend(), [](QChar c) { return c.unicode() > 0x7F; });
+}
+
+const ImageDrive::Entries &ImageDrive::entriesOf(const QStringList &directory) const
+{
+    const QString path = mtoolsPath(directory);
+    const auto known = m_entries.constFind(path);
+    if (known != m_entries.cend())
+        return *known;
+    Entries entries;
+    const Result<bool> ready = knownAbsent(directory) ? Result<bool>(Failed{}) : unpackDirectories(directory, true);
+    if (!ready) {
+        // Absent, as its parent's listing or the FAT says; or not to be read.
+        entries.absent = ready.reason().isEmpty() || ready.reason() == QLatin1String("filen finnes ikke");
+        entries.failure = entries.absent ? QString() : ready.reason();
+    } else {
+        // "mdir -b" prints one path per entry, a directory's with a "/" at the end.
+        const Result<ProcessOutput> run =
+            runBounded(mtools(QStringLiteral("mdir"), {QStringLiteral("-b"), QStringLiteral("-a"), path}));
+        if (!run || run->exitCode != 0) {
+            entries.absent = run && run->err.contains("not found");
+            entries.failure = entries.absent ? QString() : helperFailed(run).reason;
+        } else {
+            for (const QByteArray &line : run->out.split('\n')) {
+                QString entry = QString::fromUtf8(line);
+                if (entry.isEmpty())
+                    continue;
+                const bool isDirectory = entry.endsWith(QLatin1Char('/'));
+                if (isDirectory)
+                    entry.chop(1);
+                entries.list.append({entry.mid(entry.lastIndexOf(QLatin1Char('/')) + 1), isDirectory});
+            }
+        }
+    }
+    // Outside a pass nothing is kept: the next question sees the image as it
+    // then is.
+    if (!inPass()) {
+        m_entries.clear();
+        m_uncached = entries;
+        return m_uncached;
+    }
+    return *m_entries.insert(path, entries);
+}
+
+bool ImageDrive::knownAbsent(const QStringList &components) const
+{
+    if (!inPass() || components.isEmpty())
+        return false;
+    const QString key = nameKey(components.last());
+    if (mayBeAlias(key))
+        return false;
+    const Entries &siblings = entriesOf(components.mid(0, components.size() - 1));
+    if (siblings.absent)
+        return true;
+    if (!siblings.failure.isEmpty())
+        return false;
+    return std::none_of(siblings.list.cbegin(), siblings.list.cend(),
+                        [&key](const DirEntry &e) { return nameKey(e.name) == key; });
+}
+
 int ImageDrive::kindOf(const QStringList &components, QString *reason) const
 {
     const auto fail = [reason](const QString &why, int kind) {
@@ -271,7 +332,9 @@ int ImageDrive::kindOf(const QStringList &components, QString *reason) const
     };
     if (components.isEmpty())
         return fail(QStringLiteral("det er en mappe, ikke en fil"), 0);
-    if (!isPlainPath(components))
+    // In a pass, a name its directory's listing lacks costs no helper: a
+    // search path of a thousand absent folders is looked through at once.
+    if (!isPlainPath(components) || knownAbsent(components))
         return fail(QStringLiteral("filen finnes ikke"), -1);
     if (const Result<bool> ready = unpackDirectories(components, false); !ready)
         return fail(ready.reason(), -1);
@@ -311,27 +374,12 @@ Result<QByteArray> ImageDrive::readFile(const QStringList &components) const
 
 Result<QList<DirEntry>> ImageDrive::listDirectory(const QStringList &components) const
 {
-    if (const Result<bool> ready = unpackDirectories(components, true); !ready)
-        return Failed{ready.reason() == QLatin1String("filen finnes ikke") ? QStringLiteral("mappen finnes ikke") : ready.reason()};
-    // "mdir -b" prints one path per entry, a directory's with a "/" at the end.
-    const QString dir = mtoolsPath(components);
-    const Result<ProcessOutput> run = runBounded(mtools(QStringLiteral("mdir"), {QStringLiteral("-b"), QStringLiteral("-a"), dir}));
-    if (!run || run->exitCode != 0) {
-        if (run && run->err.contains("not found"))
-            return Failed{QStringLiteral("mappen finnes ikke")};
-        return helperFailed(run);
-    }
-    QList<DirEntry> entries;
-    for (const QByteArray &line : run->out.split('\n')) {
-        QString path = QString::fromUtf8(line);
-        if (path.isEmpty())
-            continue;
-        const bool isDirectory = path.endsWith(QLatin1Char('/'));
-        if (isDirectory)
-            path.chop(1);
-        entries.append({path.mid(path.lastIndexOf(QLatin1Char('/')) + 1), isDirectory});
-    }
-    return entries;
+    const Entries &entries = entriesOf(components);
+    if (entries.absent)
+        return Failed{QStringLiteral("mappen finnes ikke")};
+    if (!entries.failure.isEmpty())
+        return Failed{entries.failure};
+    return entries.list;
 }
 
 bool ImageDrive::fileExists(const QStringList &components) const

@@ -53,6 +53,21 @@ private:
     ImageDrive(std::unique_ptr<ImageDisk> disk, qint64 offset, diskimage::FatLayout layout, Limits limits);
 
     BoundedCommand mtools(const QString &tool, const QStringList &arguments) const;
+    void forgetListings() const override { m_entries.clear(); }
+
+    // A directory's entries as mdir lists them.
+    struct Entries
+    {
+        QList<DirEntry> list;
+        bool absent = false; // the directory does not exist
+        QString failure;     // why it could not be listed otherwise
+    };
+    const Entries &entriesOf(const QStringList &directory) const;
+    // Whether the path's directory, listed in this pass, shows that the
+    // path is not there. A name that may be another spelling of an entry
+    // (a short name, letters beyond ASCII) is never taken as absent.
+    bool knownAbsent(const QStringList &components) const;
+    static bool mayBeAlias(const QString &key);
     // Whether the path names a file (1), a directory (0) or nothing (-1).
     int kindOf(const QStringList &components, QString *reason) const;
 
@@ -77,4 +92,6 @@ private:
     mutable QHash<QString, Chains> m_listings;
     mutable QSet<QString> m_unlisted; // directories mshowfat could not list
     mutable QSet<QString> m_missing;  // paths mshowfat found nothing at
+    mutable QHash<QString, Entries> m_entries; // in a pass
+    mutable Entries m_uncached;
 };

@@ -3,9 +3,18 @@
 #include "loading/linelist.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QList>
 #include <QProcess>
 #include <QStringList>
+#include <QThread>
+
+#include <csignal>
+#include <sys/mman.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 // Every line of a list, for comparing with what a test expects.
 inline QList<QByteArray> linesOf(const LineList &list)
@@ -37,5 +46,77 @@ inline Run vendral(const QStringList &arguments)
     run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     run.out = process.readAllStandardOutput();
     run.err = process.readAllStandardError();
+    return run;
+}
+
+// A run whose arguments and environment are bytes (a path that is not
+// UTF-8 stays as it is), with the peak memory of the program and all it
+// started, and an address-space limit as a safety net for a run that would
+// otherwise take the machine's memory.
+struct MeasuredRun : Run
+{
+    qint64 peakKb = 0;
+};
+
+inline MeasuredRun runMeasured(const QList<QByteArray> &argv, const QList<QByteArray> &setEnvironment = {},
+                               qint64 addressLimitBytes = 0, int timeoutMs = 60000)
+{
+    MeasuredRun run;
+    const int out = ::memfd_create("out", MFD_CLOEXEC);
+    const int err = ::memfd_create("err", MFD_CLOEXEC);
+    std::vector<QByteArray> env;
+    for (char **e = environ; *e; ++e) {
+        const QByteArray entry(*e);
+        bool replaced = false;
+        for (const QByteArray &set : setEnvironment)
+            replaced = replaced || entry.startsWith(set.left(set.indexOf('=') + 1));
+        if (!replaced)
+            env.push_back(entry);
+    }
+    for (const QByteArray &set : setEnvironment)
+        env.push_back(set);
+    std::vector<char *> envp, args;
+    for (QByteArray &e : env)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+    QList<QByteArray> argvCopy = argv;
+    for (QByteArray &a : argvCopy)
+        args.push_back(a.data());
+    args.push_back(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (addressLimitBytes > 0) {
+            const rlimit limit{rlim_t(addressLimitBytes), rlim_t(addressLimitBytes)};
+            ::setrlimit(RLIMIT_AS, &limit);
+        }
+        ::dup2(out, 1);
+        ::dup2(err, 2);
+        ::execvpe(args[0], args.data(), envp.data());
+        ::_exit(127);
+    }
+    QElapsedTimer clock;
+    clock.start();
+    int status = 0;
+    rusage usage{};
+    while (::wait4(pid, &status, WNOHANG, &usage) == 0) {
+        if (clock.elapsed() > timeoutMs) {
+            ::kill(pid, SIGKILL);
+            ::wait4(pid, &status, 0, &usage);
+            status = -1;
+            break;
+        }
+        QThread::msleep(5);
+    }
+    const auto readBack = [](int fd) {
+        QByteArray bytes(static_cast<qsizetype>(::lseek(fd, 0, SEEK_END)), Qt::Uninitialized);
+        if (!bytes.isEmpty() && ::pread(fd, bytes.data(), size_t(bytes.size()), 0) != bytes.size())
+            bytes.clear();
+        ::close(fd);
+        return bytes;
+    };
+    run.out = readBack(out);
+    run.err = readBack(err);
+    run.exitCode = status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.peakKb = usage.ru_maxrss;
     return run;
 }

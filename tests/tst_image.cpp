@@ -21,6 +21,9 @@
 #include <csignal>
 #include <sys/stat.h>
 
+// Files of an image's folder by name.
+using Files = QMap<QString, QByteArray>;
+
 namespace {
 
 bool tool(const QString &program, const QStringList &arguments)
@@ -176,7 +179,7 @@ QByteArray differencingVhd(const QByteArray &parentFooter, const QString &parent
     seal(dyn, 36);
 
     QByteArray image = footer + dyn + QByteArray(tableBytes, '\xff') + relative.leftJustified(512, '\0');
-    for (int b = 0; b < blocks; ++b) {
+    for (int b = 0; b < blocks && !changed.isEmpty(); ++b) {
         QByteArray bitmap(512, '\0');
         QByteArray data(blockSize, '\xee');
         bool holds = false;
@@ -275,6 +278,10 @@ private slots:
     void theCheckedFileIsRead_data();
     void theCheckedFileIsRead();
     void atSignsAreNoOffset();
+    void untrustedImages_data();
+    void untrustedImages();
+    void helpersDieWithTheProgram_data();
+    void helpersDieWithTheProgram();
 
 private:
     QString build(const QString &format, QString *raw);
@@ -449,6 +456,29 @@ void ImageTest::dosRulesOnAnImage()
         QCOMPARE(e.message(), QStringLiteral("Kan ikke lese C:\\WINDOWS: det er en mappe, ikke en fil."));
     }
     QCOMPARE(drives.readFile("C:\\CONFIG.SYS"), QByteArray("DEVICE=C:\\WINDOWS\\HIMEM.SYS\r\nFILES=40\r\n"));
+
+    // In a pass, folders and files that a listing shows absent cost no
+    // helper each: a search path of hundreds of absent folders is looked
+    // through with a few runs, counted by wrappers around the real tools.
+    QTemporaryDir bin;
+    const QString count = bin.filePath(QStringLiteral("runs"));
+    for (const char *tool : {"mdir", "mshowfat", "mtype"}) {
+        const QString real = QStandardPaths::findExecutable(QLatin1String(tool));
+        QVERIFY(!script(bin.path(), QLatin1String(tool), "echo x >> '" + count.toUtf8() + "'\nexec '" + real.toUtf8() + "' \"$@\"").isEmpty());
+    }
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(bin.path()) + ':' + path);
+    {
+        DriveMap::Pass pass(drives);
+        for (int i = 0; i < 300; ++i) {
+            QVERIFY(!drives.listDirectory(QByteArray("C:\\GONE" + QByteArray::number(i))));
+            QVERIFY(!drives.fileExists(QByteArray("C:\\GONE" + QByteArray::number(i) + "\\BIN\\TOOL.EXE")));
+        }
+        QVERIFY(drives.listDirectory("C:\\WINDOWS"));
+        QVERIFY(drives.fileExists("C:\\WINDOWS\\HIMEM.SYS"));
+    }
+    qputenv("PATH", path);
+    QVERIFY2(readAll(count).count('\n') <= 4, readAll(count).constData());
 }
 
 // The same drive in every format: the report equals the raw image's, the
@@ -746,6 +776,185 @@ void ImageTest::atSignsAreNoOffset()
     const QJsonObject report = QJsonDocument::fromJson(reportOn(atSigns)).object();
     QCOMPARE(report.value(QLatin1String("config.sys")).toObject().value(QLatin1String("lines")).toArray().first().toString(),
              QStringLiteral("REM the file with at-signs"));
+}
+
+// Images made by an adversary: each names a network address, a host file, a
+// device or a FIFO, or would unpack into all memory. Each must end in one
+// line (exit 2) under strace showing no connection and no read of anything
+// outside the rule, with bounded memory. Bait lies in a folder beside the
+// image's: a FIFO (a read would hang) and a raw image with other files.
+void ImageTest::untrustedImages_data()
+{
+    QTest::addColumn<Files>("files");
+    QTest::addColumn<QString>("image");
+    QTest::addColumn<QString>("message");
+    if (QStandardPaths::findExecutable(QStringLiteral("qemu-img")).isEmpty()
+        || QStandardPaths::findExecutable(QStringLiteral("strace")).isEmpty())
+        QSKIP("qemu-img or strace is not installed");
+    const QByteArray flat = readAll(m_floppy);
+    const QByteArray sectors = QByteArray::number(flat.size() / 512);
+    const auto vmdk = [&](const QByteArray &extents, const QByteArray &extra) {
+        return Files{{QStringLiteral("disk-flat.img"), flat},
+                     {QStringLiteral("x.vmdk"), "# Disk DescriptorFile\nversion=1\nCID=12345678\nparentCID=ffffffff\n"
+                                                "createType=\"monolithicFlat\"\n\n# Extent description\n"
+                                                + extents + extra + "\n"}};
+    };
+    const QByteArray extent = "RW " + sectors + " FLAT \"disk-flat.img\" 0\n";
+    const QString unknown = QStringLiteral("linje %1 i VMDK-beskrivelsen til x.vmdk er ukjent");
+
+    Files renamed = vmdk(extent, " parentFileNameHint=\"nbd://127.0.0.1:10809/x\"");
+    renamed.insert(QStringLiteral("win98.img"), renamed.take(QStringLiteral("x.vmdk")));
+    QTest::newRow("vmdk hint with a leading space, as win98.img")
+        << renamed << "win98.img" << QStringLiteral("win98.img nevner «nbd://127.0.0.1:10809/x» som foreldrebilde");
+    QTest::newRow("vmdk hint in a comment") << vmdk(extent, "#parentFileNameHint=\"http://127.0.0.1:9/x\"")
+                                            << "x.vmdk" << unknown.arg(9);
+    QTest::newRow("vmdk hint as json") << vmdk(extent, "parentFileNameHint=\"json:{'driver':'file','filename':'/etc/shadow'}\"")
+                                       << "x.vmdk" << QStringLiteral("x.vmdk nevner «json:");
+    QTest::newRow("vmdk hint to a FIFO") << vmdk(extent, "parentFileNameHint=\"../outside/fifo\"") << "x.vmdk"
+                                         << QStringLiteral("foreldrebildet til x.vmdk kan ikke leses:");
+    QTest::newRow("vmdk hint to a device") << vmdk(extent, "parentFileNameHint=\"/dev/zero\"") << "x.vmdk"
+                                           << QStringLiteral("x.vmdk nevner /dev/zero som foreldrebilde, og i /dev");
+    QTest::newRow("vmdk hint to a raw file elsewhere") << vmdk(extent, "parentFileNameHint=\"../outside/secret.img\"")
+                                                       << "x.vmdk" << QStringLiteral("x.vmdk nevner ");
+    QTest::newRow("vmdk extent size with a sign") << vmdk("RW +" + sectors + " FLAT \"disk-flat.img\" 0\n", "")
+                                                  << "x.vmdk" << unknown.arg(8);
+    QTest::newRow("vmdk flat extent outside") << vmdk(extent + "RW 8 FLAT \"/etc/passwd\" 0\n", "") << "x.vmdk"
+                                              << QStringLiteral("x.vmdk nevner /etc/passwd som en del av seg utenfor");
+    QTest::newRow("vmdk flat extent a FIFO") << vmdk(extent + "RW 8 FLAT \"../outside/fifo\" 0\n", "") << "x.vmdk"
+                                             << QStringLiteral("en del av x.vmdk kan ikke leses:");
+
+    const auto qcow2 = [this](const QStringList &options) {
+        const QString image = m_dir.filePath(QStringLiteral("crafted.qcow2"));
+        QFile::remove(image);
+        qemuImg(QStringList{QStringLiteral("create"), QStringLiteral("-f"), QStringLiteral("qcow2")} + options
+                + QStringList{image, QStringLiteral("1440K")});
+        return readAll(image);
+    };
+    QTest::newRow("qcow2 external data file")
+        << Files{{QStringLiteral("x.qcow2"), qcow2({QStringLiteral("-o"), QStringLiteral("data_file=") + m_dir.filePath(QStringLiteral("data.raw"))})}}
+        << "x.qcow2" << QStringLiteral("x.qcow2 bruker en ekstern datafil");
+    QTest::newRow("qcow2 raw parent among host files")
+        << Files{{QStringLiteral("x.qcow2"), qcow2({QStringLiteral("-u"), QStringLiteral("-b"), QStringLiteral("/etc/services"),
+                                                   QStringLiteral("-F"), QStringLiteral("raw")})}}
+        << "x.qcow2" << QStringLiteral("x.qcow2 nevner /etc/services som foreldrebilde utenfor");
+    QTest::newRow("qcow2 parent at a network address")
+        << Files{{QStringLiteral("x.qcow2"), qcow2({QStringLiteral("-u"), QStringLiteral("-b"), QStringLiteral("nbd://127.0.0.1:10809/x"),
+                                                   QStringLiteral("-F"), QStringLiteral("raw")})}}
+        << "x.qcow2" << QStringLiteral("x.qcow2 nevner «nbd://127.0.0.1:10809/x»");
+    {
+        // Every cluster of the disk taken from one cluster of the file.
+        const QString converted = m_dir.filePath(QStringLiteral("alias.qcow2"));
+        QFile::remove(converted);
+        qemuImg({QStringLiteral("convert"), QStringLiteral("-f"), QStringLiteral("raw"), QStringLiteral("-O"),
+                 QStringLiteral("qcow2"), m_floppy, converted});
+        QByteArray bytes = readAll(converted);
+        const qsizetype l2 = qsizetype(be(bytes, qsizetype(be(bytes, 40, 8)), 8) & 0x00fffffffffffe00ULL);
+        for (int i = 1; i < 23; ++i)
+            bytes.replace(l2 + 8 * i, 8, bytes.mid(l2, 8));
+        QTest::newRow("qcow2 clusters aliased") << Files{{QStringLiteral("x.qcow2"), bytes}} << "x.qcow2"
+                                                << QStringLiteral("x.qcow2 er et QCOW2-bilde der to deler av disken");
+    }
+    {
+        // A terabyte whose every block is one block of the file, its sectors
+        // alternating between the child and the parent: without a bound, a
+        // map of a billion pieces.
+        const QString parent = m_dir.filePath(QStringLiteral("terabyte.vhd"));
+        QFile::remove(parent);
+        qemuImg({QStringLiteral("create"), QStringLiteral("-f"), QStringLiteral("vpc"), parent, QStringLiteral("1T")});
+        const QByteArray parentBytes = readAll(parent);
+        QByteArray child = differencingVhd(parentBytes.left(512), QStringLiteral("parent.vhd"), QByteArray(), QByteArray());
+        const QByteArray footer = child.right(512);
+        child.chop(512);
+        const quint64 block = quint64(child.size() / 512);
+        child += QByteArray(512, '\x55') + QByteArray(2 << 20, '\0') + footer;
+        const qsizetype table = 1536;
+        const quint64 entries = be(child, 512 + 28, 4);
+        for (quint64 b = 0; b < entries; ++b)
+            putBe(child, table + qsizetype(b) * 4, block, 4);
+        QTest::newRow("differencing vhd, one block for a terabyte")
+            << Files{{QStringLiteral("x.vhd"), child}, {QStringLiteral("parent.vhd"), parentBytes}} << "x.vhd"
+            << QStringLiteral("x.vhd er et differanse-VHD-bilde som er for oppstykket");
+    }
+}
+
+void ImageTest::untrustedImages()
+{
+    QFETCH(Files, files);
+    QFETCH(QString, image);
+    QFETCH(QString, message);
+    QTemporaryDir root;
+    const QString folder = root.filePath(QStringLiteral("case"));
+    const QString outside = root.filePath(QStringLiteral("outside"));
+    QVERIFY(QDir().mkpath(folder) && QDir().mkpath(outside));
+    QVERIFY(QFile::copy(m_floppy, outside + QStringLiteral("/secret.img")));
+    QCOMPARE(::mkfifo(QFile::encodeName(outside + QStringLiteral("/fifo")).constData(), 0600), 0);
+    for (auto it = files.cbegin(); it != files.cend(); ++it)
+        writeAll(folder + QLatin1Char('/') + it.key(), it.value());
+
+    const QString log = root.filePath(QStringLiteral("trace"));
+    const MeasuredRun run = runMeasured(
+        {"strace", "-f", "-qq", "-y", "-o", QFile::encodeName(log), "-e", "trace=%file,%desc,%network",
+         qgetenv("VENDRAL_BINARY"), "--drive", "C=" + QFile::encodeName(folder + QLatin1Char('/') + image), "--report"},
+        {}, qint64(16) << 30);
+    QVERIFY2(run.exitCode == 2, run.err.constData());
+    QVERIFY(run.out.isEmpty());
+    QCOMPARE(run.err.count('\n'), 1);
+    QVERIFY2(QString::fromUtf8(run.err).startsWith(QStringLiteral("vendral: ") + message), run.err.constData());
+    QVERIFY2(run.peakKb < 384 * 1024, qPrintable(QStringLiteral("peak %1 KiB").arg(run.peakKb)));
+
+    // No connection, and nothing outside the rule opened by name or read: a
+    // name may be looked at (O_PATH), and one sector read through the
+    // pinned descriptor to tell whether it is an image, nothing more.
+    const QString bait = QStringLiteral("(/etc/passwd|/etc/shadow|/etc/services|/dev/zero|%1/)")
+                             .arg(QRegularExpression::escape(QFileInfo(outside).canonicalFilePath()));
+    const QRegularExpression opened(QStringLiteral("\\b(open|openat|openat2|creat)\\(.*\"%1").arg(bait));
+    const QRegularExpression read(
+        QStringLiteral("\\b(read|pread64|readv|preadv2?|mmap|sendfile|copy_file_range)\\(.*<%1").arg(bait));
+    for (const QByteArray &line : readAll(log).split('\n')) {
+        const QString call = QString::fromUtf8(line);
+        QVERIFY2(!call.contains(QLatin1String(" connect(")), qPrintable(call));
+        QVERIFY2(!opened.match(call).hasMatch() || call.contains(QLatin1String("O_PATH")), qPrintable(call));
+        QVERIFY2(!read.match(call).hasMatch() || call.contains(QRegularExpression(QStringLiteral("^\\d+ pread64\\(.*, 512, \\d+\\) ="))),
+                 qPrintable(call));
+    }
+}
+
+// A helper (here a qemu-img that never ends) goes when the program goes,
+// whichever way it is ended.
+void ImageTest::helpersDieWithTheProgram_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::newRow("SIGINT") << int(SIGINT);
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("SIGHUP") << int(SIGHUP);
+    QTest::newRow("SIGKILL") << int(SIGKILL);
+}
+
+void ImageTest::helpersDieWithTheProgram()
+{
+    QFETCH(int, signal);
+    QTemporaryDir bin;
+    const QString pidFile = bin.filePath(QStringLiteral("helper.pid"));
+    QVERIFY(!script(bin.path(), QStringLiteral("qemu-img"), "echo $$ > \"$PIDFILE\"\nexec sleep 1000").isEmpty());
+    const QString image = m_dir.filePath(QStringLiteral("hang.qcow2"));
+    QFile::remove(image);
+    QVERIFY(qemuImg({QStringLiteral("create"), QStringLiteral("-f"), QStringLiteral("qcow2"), image, QStringLiteral("1M")}));
+
+    QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("PATH"), bin.path() + QLatin1Char(':') + env.value(QStringLiteral("PATH")));
+    env.insert(QStringLiteral("PIDFILE"), pidFile);
+    program.setProcessEnvironment(env);
+    program.start(qEnvironmentVariable("VENDRAL_BINARY"), {QStringLiteral("--drive"), QStringLiteral("C=") + image,
+                                                           QStringLiteral("--report")});
+    QVERIFY(program.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(!readAll(pidFile).trimmed().isEmpty(), 20000);
+    const qint64 helper = readAll(pidFile).trimmed().toLongLong();
+    QVERIFY(helper > 0 && !processGone(helper));
+    ::kill(pid_t(program.processId()), signal);
+    QVERIFY(program.waitForFinished(10000));
+    QCOMPARE(program.exitStatus(), QProcess::CrashExit); // ended by the signal, as it would have been
+    QTRY_VERIFY_WITH_TIMEOUT(processGone(helper), 10000);
 }
 
 QTEST_GUILESS_MAIN(ImageTest)
