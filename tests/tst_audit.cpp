@@ -187,6 +187,11 @@ void AuditTest::autoexecBat_data()
                                                << QByteArray("1: C:\\WIN98\\GHOST.EXE -> C:\\WIN98\\GHOST.EXE missing");
     QTest::newRow("quoted name, arguments not audited") << QByteArray("\"C:\\UTILS\\SCAN.EXE\" GONE.EXE")
         << QByteArray("1: C:\\UTILS\\SCAN.EXE -> C:\\UTILS\\SCAN.EXE found");
+    // Each SET doubles A until the 32 KiB of a DOS environment are full;
+    // then SET leaves A as it was ("Out of environment space").
+    QTest::newRow("SET past the environment's size") << QByteArray("SET A=x\r\n") + QByteArray("SET A=%A%%A%\r\n").repeated(40)
+                                                           + "SET PATH=C:\\UTILS\r\nONLY"
+                                                     << QByteArray("43: ONLY -> C:\\UTILS\\ONLY.BAT found");
     QTest::newRow("internal commands, labels, REM, drive changes")
         << QByteArray("@ECHO OFF\r\nECHO.\r\nCD\\WIN98\r\ncls\r\nPROMPT $p$g\r\nSET TEMP=C:\\TEMP\r\nIF EXIST X.BAT GONE\r\n"
                       ":END\r\n::note\r\nREM GONE.EXE\r\nGOTO END\r\nD:\r\nVER\r\nFOR %%A IN (*.*) DO GONE\r\n@\r\n")

@@ -11,6 +11,9 @@
 #include <QProcess>
 #include <QTest>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 QStringList strings(const QJsonValue &array)
@@ -62,6 +65,9 @@ private slots:
     void badArguments_data();
     void badArguments();
     void helpAndVersion();
+    void drivePathsAreBytes_data();
+    void drivePathsAreBytes();
+    void outOfMemoryIsOneLine();
 };
 
 void HeadlessTest::parsesTheCommandLine_data()
@@ -316,6 +322,62 @@ void HeadlessTest::helpAndVersion()
     const Run version = vendral({QStringLiteral("--version")});
     QCOMPARE(version.exitCode, 0);
     QVERIFY(version.out.startsWith("vendral " VENDRAL_VERSION));
+}
+
+
+// A folder or Wine prefix whose name is not UTF-8 (Latin-1 "maskin\xe6")
+// is reached by the bytes the system gave.
+void HeadlessTest::drivePathsAreBytes_data()
+{
+    QTest::addColumn<bool>("winePrefix");
+    QTest::newRow("--drive") << false;
+    QTest::newRow("WINEPREFIX") << true;
+}
+
+void HeadlessTest::drivePathsAreBytes()
+{
+    QFETCH(bool, winePrefix);
+    ScratchDrive machine;
+    machine.writeMachine();
+    QTemporaryDir root;
+    const QByteArray latin1 = QFile::encodeName(root.path()) + "/maskin\xe6";
+    QByteArray drive = latin1;
+    QList<QByteArray> environment;
+    if (winePrefix) {
+        QCOMPARE(::mkdir(latin1.constData(), 0700), 0);
+        QCOMPARE(::mkdir(QByteArray(latin1 + "/dosdevices").constData(), 0700), 0);
+        drive = latin1 + "/dosdevices/c:";
+        environment = {"WINEPREFIX=" + latin1};
+    }
+    QCOMPARE(::symlink(QFile::encodeName(machine.dir.path()).constData(), drive.constData()), 0);
+    QList<QByteArray> arguments{qgetenv("VENDRAL_BINARY")};
+    if (!winePrefix)
+        arguments += {"--drive", "C=" + drive};
+    arguments.append("--report");
+    const MeasuredRun run = runMeasured(arguments, environment);
+    QVERIFY2(run.exitCode == 0, run.err.constData());
+    QCOMPARE(strings(QJsonDocument::fromJson(run.out).object().value(QLatin1String("config.sys")).toObject().value(QLatin1String("lines"))).first(),
+             QStringLiteral("DEVICE=C:\\WINDOWS\\HIMEM.SYS"));
+}
+
+// Start-up files larger than the memory the program may have: one line and
+// exit 2, never an abort.
+void HeadlessTest::outOfMemoryIsOneLine()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    QSKIP("AddressSanitizer reserves more address space than the limit allows");
+#endif
+    ScratchDrive machine;
+    machine.writeMachine();
+    QByteArray config;
+    for (int i = 0; i < 1500000; ++i)
+        config += "DEVICE=C:\\WINDOWS\\NOPE" + QByteArray::number(i) + ".SYS\r\n";
+    machine.write(QStringLiteral("CONFIG.SYS"), config);
+    const MeasuredRun run = runMeasured({qgetenv("VENDRAL_BINARY"), "--drive", "C=" + QFile::encodeName(machine.dir.path()), "--audit"},
+                                        {}, qint64(250) << 20);
+    QCOMPARE(run.exitCode, 2);
+    QCOMPARE(run.err.count('\n'), 1);
+    QVERIFY2(run.err.startsWith("vendral: ikke nok minne"), run.err.constData());
 }
 
 QTEST_GUILESS_MAIN(HeadlessTest)
