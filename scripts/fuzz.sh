@@ -9,7 +9,7 @@ seconds=${1:-60}
 build=build-fuzz
 scripts/install-deps.sh clang libclang-rt-14-dev
 CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVENDRAL_FUZZ=ON > /dev/null
-cmake --build "$build" --target fuzz_load fuzz_check fuzz_args fuzz_partition -j "$(nproc)"
+cmake --build "$build" --target fuzz_load fuzz_check fuzz_args fuzz_partition fuzz_imagetables -j "$(nproc)"
 
 mkdir -p "$build/corpus/load" "$build/corpus/check" "$build/corpus/args" "$build/crashes"
 printf -- "--drive\0C=/x\0--report" > "$build/corpus/args/report"
@@ -39,7 +39,19 @@ for format in qcow2 vpc vdi vmdk; do
     { printf '\0'; head -c 8192 "$build/seeds/floppy.$format"; } > "$build/corpus/partition/$format"
 done
 
-for target in fuzz_load fuzz_check fuzz_args fuzz_partition; do
+# Image tables: VMDK descriptors (first byte even) and QCOW2 files (odd),
+# from images qemu-img makes of the floppy.
+mkdir -p "$build/corpus/imagetables"
+qemu-img convert -f raw -O vmdk -o subformat=monolithicFlat "$build/seeds/floppy.img" "$build/seeds/flat.vmdk"
+qemu-img convert -f raw -O vmdk -o subformat=twoGbMaxExtentSparse "$build/seeds/floppy.img" "$build/seeds/split.vmdk"
+for vmdk in flat split; do
+    { printf '\0'; cat "$build/seeds/$vmdk.vmdk"; } > "$build/corpus/imagetables/$vmdk"
+done
+{ printf '\1'; head -c 65536 "$build/seeds/floppy.qcow2"; } > "$build/corpus/imagetables/qcow2"
+qemu-img create -q -f qcow2 -o cluster_size=512 "$build/seeds/small-clusters.qcow2" 1M
+{ printf '\1'; cat "$build/seeds/small-clusters.qcow2"; } > "$build/corpus/imagetables/qcow2-512"
+
+for target in fuzz_load fuzz_check fuzz_args fuzz_partition fuzz_imagetables; do
     corpus=$build/corpus/${target#fuzz_}
     echo "fuzz: $target for $seconds s"
     ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \

@@ -1,0 +1,69 @@
+// libFuzzer target: the tables of a disk image that decide which files QEMU
+// is let at and how much it unpacks. The first byte chooses: a VMDK
+// descriptor (parsed strictly, then rewritten with the files the program
+// pinned) or a QCOW2 file (header, feature bits, first- and second-level
+// tables). The rest of the bytes are the descriptor or the file.
+#include "loading/qcow2map.h"
+#include "loading/vmdkdescriptor.h"
+
+#include <cstdlib>
+
+namespace {
+
+void descriptor(const QByteArray &text)
+{
+    const Result<vmdkdescriptor::Descriptor> d = vmdkdescriptor::parse(text, QStringLiteral("x.vmdk"));
+    if (!d) {
+        if (d.reason().isEmpty())
+            std::abort();
+        return;
+    }
+    qint64 sectors = 0;
+    QList<QByteArray> paths;
+    for (const vmdkdescriptor::Extent &e : d->extents) {
+        if (e.sectors <= 0 || e.file.isEmpty() || e.file.contains('"'))
+            std::abort();
+        sectors += e.sectors;
+        paths.append("/proc/1/fd/" + QByteArray::number(paths.size() + 3));
+    }
+    if (sectors != d->sectors || d->parentHint.contains('"'))
+        std::abort();
+    // What QEMU gets names only the pinned files and no parent, and reads
+    // back as the same extents.
+    const QByteArray rewritten = vmdkdescriptor::rewritten(*d, paths);
+    if (rewritten.contains("parentFileNameHint"))
+        std::abort();
+    const Result<vmdkdescriptor::Descriptor> again = vmdkdescriptor::parse(rewritten, QStringLiteral("x.vmdk"));
+    if (!again || again->extents.size() != d->extents.size() || again->sectors != d->sectors)
+        std::abort();
+    for (qsizetype i = 0; i < paths.size(); ++i) {
+        if (again->extents[i].file != paths[i] || again->extents[i].type != d->extents[i].type)
+            std::abort();
+    }
+}
+
+void qcow2(const QByteArray &file)
+{
+    const auto readAt = [&file](qint64 offset, qint64 length) {
+        if (offset < 0 || length < 0 || offset >= file.size())
+            return QByteArray();
+        return file.mid(offset, length);
+    };
+    const Result<bool> checked = qcow2map::check(file.left(512), file.size(), readAt, QStringLiteral("x.qcow2"));
+    if (!checked && checked.reason().isEmpty())
+        std::abort();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    if (size < 1)
+        return 0;
+    const QByteArray rest(reinterpret_cast<const char *>(data) + 1, static_cast<qsizetype>(size - 1));
+    if (data[0] % 2 == 0)
+        descriptor(rest);
+    else
+        qcow2(rest);
+    return 0;
+}
