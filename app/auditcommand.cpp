@@ -3,9 +3,9 @@
 #include "app/jsonwriter.h"
 #include "audit/auditload.h"
 #include "audit/startupaudit.h"
-#include "loading/ansitext.h"
+#include "drives/ansitext.h"
 #include "loading/configstate.h"
-#include "loading/dospath.h"
+#include "drives/dospath.h"
 #include "loading/failure.h"
 
 #include <cstdio>
@@ -41,7 +41,7 @@ void writeText(const ConfigState &state, const QList<UnreadableFile> &unreadable
         const QString path = visible(filePath(*file, state));
         for (const UnreadableFile &u : unreadable) {
             if (u.file == file)
-                out += QStringLiteral("%1: kan ikke leses (%2)\n").arg(path, visible(u.reason)).toUtf8();
+                out += QStringLiteral("%1: kan ikke leses (%2)\n").arg(path, visible(u.failure.reason)).toUtf8();
         }
         for (; next < findings.size() && findings.at(next).file == file; ++next) {
             const AuditFinding f = findings.at(next);
@@ -89,7 +89,7 @@ void writeJson(const ConfigState &state, const QList<UnreadableFile> &unreadable
         json.key(u"file");
         json.value(filePath(*u.file, state));
         json.key(u"reason");
-        json.value(u.reason);
+        json.value(u.failure.reason);
         json.endObject();
     }
     json.endArray();

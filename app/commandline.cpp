@@ -1,6 +1,6 @@
 #include "app/commandline.h"
 
-#include "loading/ansitext.h"
+#include "drives/ansitext.h"
 
 #include <QStringList>
 

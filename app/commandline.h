@@ -1,6 +1,6 @@
 #pragma once
 
-#include "loading/result.h"
+#include "drives/result.h"
 
 #include <QByteArray>
 #include <QList>

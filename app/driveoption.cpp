@@ -1,7 +1,7 @@
 #include "app/driveoption.h"
 
-#include "loading/directorydrive.h"
-#include "loading/imagedrive.h"
+#include "drives/directorydrive.h"
+#include "drives/imagedrive.h"
 
 #include <QFile>
 

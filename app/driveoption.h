@@ -1,8 +1,8 @@
 #pragma once
 
 #include "app/commandline.h"
-#include "loading/drivemap.h"
-#include "loading/result.h"
+#include "drives/drivemap.h"
+#include "drives/result.h"
 
 // The one place that decides what a --drive value becomes: the directory it
 // names, or the FAT volume of a disk image (IMAGE, or IMAGE#N for partition

@@ -5,7 +5,7 @@
 #include "app/driveoption.h"
 #include "app/jsonwriter.h"
 #include "editing/filecheck.h"
-#include "loading/ansitext.h"
+#include "drives/ansitext.h"
 #include "loading/configstate.h"
 #include "loading/failure.h"
 #include "loading/loadsequence.h"

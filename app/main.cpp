@@ -1,10 +1,10 @@
 #include "app/commandline.h"
 #include "app/driveoption.h"
 #include "app/headless.h"
-#include "app/msdosform.h"
+#include "widgets/msdosform.h"
 #include "app/vendralapplication.h"
-#include "editing/programlauncher.h"
-#include "editing/rediger.h"
+#include "widgets/programlauncher.h"
+#include "widgets/rediger.h"
 
 #include <QCoreApplication>
 

@@ -1,18 +1,12 @@
 #pragma once
 
+#include "loading/loadsequence.h"
+
 #include <QList>
-#include <QString>
 
 struct ConfigState;
 struct StartupFile;
 class DriveMap;
-
-// A start-up file the audit could not read, and why.
-struct UnreadableFile
-{
-    const StartupFile *file = nullptr;
-    QString reason; // "filen finnes ikke"
-};
 
 // Reads the start-up files as the window's load does, except that a file
 // that cannot be read is noted and taken as empty, so the files after it

@@ -1,8 +1,8 @@
 #include "audit/directorycache.h"
 
-#include "loading/ansitext.h"
-#include "loading/dospath.h"
-#include "loading/drivemap.h"
+#include "drives/ansitext.h"
+#include "drives/dospath.h"
+#include "drives/drivemap.h"
 
 void DirectoryCache::Listing::writePath(QByteArrayView upperName, std::string &out) const
 {

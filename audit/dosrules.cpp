@@ -1,7 +1,7 @@
 #include "audit/dosrules.h"
 
 #include "audit/linewords.h"
-#include "loading/ansitext.h"
+#include "drives/ansitext.h"
 
 #include <algorithm>
 #include <iterator>

@@ -1,6 +1,6 @@
 #include "audit/linewords.h"
 
-#include "loading/ansitext.h"
+#include "drives/ansitext.h"
 
 namespace linewords {
 

@@ -3,7 +3,7 @@
 #include "audit/dosrules.h"
 #include "audit/inirules.h"
 #include "audit/linewords.h"
-#include "loading/ansitext.h"
+#include "drives/ansitext.h"
 #include "loading/configstate.h"
 #include "loading/loadsequence.h"
 

@@ -2,7 +2,7 @@
 
 #include "audit/auditfinding.h"
 #include "audit/directorycache.h"
-#include "loading/drivemap.h"
+#include "drives/drivemap.h"
 #include "loading/startupfiles.h"
 
 #include <QByteArray>

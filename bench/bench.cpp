@@ -4,14 +4,14 @@
 #include "bench/imagebench.h"
 #include "widgets/auditmarking.h"
 #include "loading/configstate.h"
-#include "loading/directorydrive.h"
-#include "loading/drivemap.h"
+#include "drives/directorydrive.h"
+#include "drives/drivemap.h"
 #include "editing/filecheck.h"
 #include "widgets/linelistview.h"
 #include "loading/loadsequence.h"
 #include "loading/startupfiles.h"
-#include "app/msdosform.h"
-#include "editing/rediger.h"
+#include "widgets/msdosform.h"
+#include "widgets/rediger.h"
 #include "app/vendralapplication.h"
 
 #include <QDir>

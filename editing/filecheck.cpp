@@ -2,8 +2,8 @@
 
 #include <QFile>
 
-#include "loading/ansitext.h"
-#include "loading/drivemap.h"
+#include "drives/ansitext.h"
+#include "drives/drivemap.h"
 
 QByteArray extractCheckedPath(QByteArrayView text)
 {

@@ -1,6 +1,6 @@
 #include "editing/fixrule.h"
 
-#include "loading/ansitext.h"
+#include "drives/ansitext.h"
 
 std::optional<QByteArray> fixedLine(QByteArrayView original)
 {

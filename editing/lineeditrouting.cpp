@@ -1,6 +1,6 @@
 #include "editing/lineeditrouting.h"
 
-#include "loading/ansitext.h"
+#include "drives/ansitext.h"
 
 #include <QByteArray>
 

@@ -1,6 +1,6 @@
 #include "loading/linelist.h"
 
-#include "loading/ansitext.h"
+#include "drives/ansitext.h"
 #include "loading/failure.h"
 #include "loading/linereader.h"
 

@@ -1,8 +1,8 @@
 #include "loading/loadsequence.h"
 
-#include "loading/ansitext.h"
-#include "loading/dospath.h"
-#include "loading/drivemap.h"
+#include "drives/ansitext.h"
+#include "drives/dospath.h"
+#include "drives/drivemap.h"
 #include "loading/failure.h"
 #include "loading/startupfiles.h"
 
@@ -33,9 +33,26 @@ void collectSections(const LineList &full, LineList &sections)
     sections.replaceWithText(std::move(headers));
 }
 
-LoadSequence::LoadSequence(ConfigState &state, const DriveMap &drives)
-    : m(state), m_drives(drives)
+LoadSequence::LoadSequence(ConfigState &state, const DriveMap &drives, OnFailure onFailure)
+    : m(state), m_drives(drives), m_onFailure(onFailure)
 {
+}
+
+void LoadSequence::failed(const StartupFile &file, const Failed &failure)
+{
+    if (m_onFailure == OnFailure::Stop)
+        throw FileError(DosPath::parse(file.dosPath(m)).display(), failure.reason);
+    m_unreadable.append({&file, failure});
+}
+
+QByteArray LoadSequence::readText(const StartupFile &file)
+{
+    Result<QByteArray> text = m_drives.readFile(file.dosPath(m));
+    if (!text) {
+        failed(file, text.failure());
+        return QByteArray();
+    }
+    return std::move(text).value();
 }
 
 void loadAtStart(ConfigState &state, const DriveMap &drives)
@@ -52,7 +69,7 @@ void LoadSequence::HentKnappClick()
 
     // The whole file is read at once, so the lists are only emptied once it
     // could be opened and read.
-    m_msdosText = m_drives.readFile(startupfiles::msdosSys.dosPath(m));
+    m_msdosText = readText(startupfiles::msdosSys);
     m_msdos = LineReader(m_msdosText);
     CurrentLine.clear();
     m.msdosmemo.clear();
@@ -78,8 +95,7 @@ void LoadSequence::HentKnappClick()
 
 void LoadSequence::readLines(const StartupFile &file)
 {
-    const QByteArray path = file.dosPath(m);
-    QByteArray text = m_drives.readFile(path);
+    QByteArray text = readText(file);
     const qsizetype size = text.size();
     LineList &lines = m.*file.lines;
     try {
@@ -87,8 +103,9 @@ void LoadSequence::readLines(const StartupFile &file)
         if (file.sections)
             collectSections(lines, m.*file.sections);
     } catch (const std::bad_alloc &) {
-        // What cannot be held is refused, not left to end the program.
-        throw FileError(DosPath::parse(path).display(),
+        // What cannot be held is refused, not left to end the program; the
+        // load cannot go on sensibly without memory, whatever its mode.
+        throw FileError(DosPath::parse(file.dosPath(m)).display(),
                         QStringLiteral("filen er for stor til å holdes i minnet (%1 byte)").arg(size));
     }
 }

@@ -1,30 +1,47 @@
 #pragma once
 
 #include "loading/configstate.h"
+#include "drives/result.h"
 #include "loading/linereader.h"
 
 #include <QByteArray>
+#include <QList>
 
 class DriveMap;
 struct StartupFile;
+
+// A start-up file that could not be read, and why.
+struct UnreadableFile
+{
+    const StartupFile *file = nullptr;
+    Failed failure; // its reason does not name the file: "filen finnes ikke"
+};
 
 // Reads the five start-up files into a ConfigState: CONFIG.SYS and
 // AUTOEXEC.BAT as lines, MSDOS.SYS through its line reader (filling the Paths
 // and Options values), then WIN.INI and SYSTEM.INI from the Windows directory
 // with their section headers. A file that cannot be read ends the load with a
-// FileError; what was filled before it stays.
+// FileError; what was filled before it stays. With ReadOnPastFailures (the
+// audit's load), such a file is taken as empty and the load goes on.
 class LoadSequence
 {
 public:
-    LoadSequence(ConfigState &state, const DriveMap &drives);
+    enum class OnFailure { Stop, ReadOnPastFailures };
+    LoadSequence(ConfigState &state, const DriveMap &drives, OnFailure onFailure = OnFailure::Stop);
 
     void HentKnappClick();
+
+    // The files that could not be read, in the order the load met them.
+    const QList<UnreadableFile> &unreadable() const { return m_unreadable; }
 
 private:
     // Reads WIN.INI and SYSTEM.INI from the Windows directory WD names.
     void scanini();
     // Replaces a file's lines (and its section list, if it has one).
     void readLines(const StartupFile &file);
+    // The file's bytes; a failure stops the load or is noted (see OnFailure).
+    QByteArray readText(const StartupFile &file);
+    void failed(const StartupFile &file, const Failed &failure);
     void readmsdosline();
     void scanpaths();
     void scanoptions();
@@ -34,6 +51,8 @@ private:
 
     ConfigState &m;
     const DriveMap &m_drives;
+    OnFailure m_onFailure;
+    QList<UnreadableFile> m_unreadable;
     QByteArray m_msdosText;
     LineReader m_msdos{QByteArrayView()};
     QByteArray CurrentLine;

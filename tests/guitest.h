@@ -2,8 +2,8 @@
 
 #include "widgets/failurereport.h"
 #include "widgets/linelistview.h"
-#include "app/msdosform.h"
-#include "editing/rediger.h"
+#include "widgets/msdosform.h"
+#include "widgets/rediger.h"
 #include "scratchdrive.h"
 
 #include <QApplication>

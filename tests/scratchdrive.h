@@ -1,7 +1,7 @@
 #pragma once
 
-#include "loading/directorydrive.h"
-#include "loading/drivemap.h"
+#include "drives/directorydrive.h"
+#include "drives/drivemap.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "drives/dospath.h"
+#include "drives/drivemap.h"
+#include "loading/failure.h"
 #include "loading/linelist.h"
 
 #include <QByteArray>
@@ -23,6 +26,19 @@ inline QList<QByteArray> linesOf(const LineList &list)
     for (int i = 0; i < list.count(); ++i)
         lines.append(list.line(i));
     return lines;
+}
+
+// A file's bytes, or its failure in angle brackets, for comparing.
+inline QByteArray bytesOf(const Result<QByteArray> &read)
+{
+    return read ? *read : "<" + read.reason().toUtf8() + ">";
+}
+
+// The line a load shows when it cannot read the file (empty when it can).
+inline QString readFailure(const DriveMap &drives, QByteArrayView dosPath)
+{
+    const Result<QByteArray> read = drives.readFile(dosPath);
+    return read ? QString() : FileError(DosPath::parse(dosPath).display(), read.reason()).message();
 }
 
 // The program itself, run with arguments as a user runs it.

@@ -1,5 +1,5 @@
 // The edit dialog's file check and the routing of MSDOS.SYS lines, without widgets.
-#include "loading/ansitext.h"
+#include "drives/ansitext.h"
 #include "editing/filecheck.h"
 #include "editing/fixrule.h"
 #include "editing/lineeditrouting.h"

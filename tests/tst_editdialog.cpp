@@ -1,5 +1,5 @@
 // The edit dialog and the routing of double-clicked lines, through real widgets.
-#include "loading/ansitext.h"
+#include "drives/ansitext.h"
 #include "guitest.h"
 #include "testhelpers.h"
 

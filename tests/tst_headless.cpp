@@ -1,6 +1,6 @@
 // The command line, and the program's headless commands run as a user runs them.
 #include "app/commandline.h"
-#include "loading/ansitext.h"
+#include "drives/ansitext.h"
 #include "loading/startupfiles.h"
 #include "scratchdrive.h"
 #include "testhelpers.h"

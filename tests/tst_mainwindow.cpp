@@ -1,6 +1,6 @@
 // The configuration window through its real widgets: start, keyboard roles,
 // reloading, section navigation and resizing.
-#include "loading/ansitext.h"
+#include "drives/ansitext.h"
 #include "guitest.h"
 #include "testhelpers.h"
 

@@ -1,5 +1,5 @@
 // Windows-1252 decoding, upper-casing and line splitting.
-#include "loading/ansitext.h"
+#include "drives/ansitext.h"
 #include "loading/linelist.h"
 #include "loading/linereader.h"
 #include "loading/failure.h"

@@ -1,7 +1,7 @@
 #include "widgets/auditmarking.h"
 
 #include "audit/startupaudit.h"
-#include "loading/ansitext.h"
+#include "drives/ansitext.h"
 #include "loading/configstate.h"
 #include "widgets/failurereport.h"
 

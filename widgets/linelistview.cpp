@@ -1,6 +1,6 @@
 #include "widgets/linelistview.h"
 
-#include "loading/ansitext.h"
+#include "drives/ansitext.h"
 #include "loading/linelist.h"
 
 #include <QAction>

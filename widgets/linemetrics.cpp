@@ -1,6 +1,6 @@
 #include "widgets/linemetrics.h"
 
-#include "loading/ansitext.h"
+#include "drives/ansitext.h"
 
 #include <QFontMetricsF>
 

@@ -1,8 +1,8 @@
 // libFuzzer target: the check's path extraction and probes, DOS path parsing,
 // and the Windows-1252 conversions, with the fuzzer's bytes as the line.
-#include "loading/ansitext.h"
-#include "loading/dospath.h"
-#include "loading/drivemap.h"
+#include "drives/ansitext.h"
+#include "drives/dospath.h"
+#include "drives/drivemap.h"
 #include "editing/filecheck.h"
 #include "fuzzdrive.h"
 #include "editing/lineeditrouting.h"

@@ -3,8 +3,8 @@
 // descriptor (parsed strictly, then rewritten with the files the program
 // pinned) or a QCOW2 file (header, feature bits, first- and second-level
 // tables). The rest of the bytes are the descriptor or the file.
-#include "loading/qcow2map.h"
-#include "loading/vmdkdescriptor.h"
+#include "drives/qcow2map.h"
+#include "drives/vmdkdescriptor.h"
 
 #include <cstdlib>
 

@@ -2,8 +2,8 @@
 // the fuzzer's bytes as every start-up file, loaded twice as a reload does,
 // then the audit of what it loaded, section navigation and line edits.
 #include "audit/startupaudit.h"
-#include "loading/ansitext.h"
-#include "loading/drivemap.h"
+#include "drives/ansitext.h"
+#include "drives/drivemap.h"
 #include "loading/failure.h"
 #include "fuzzdrive.h"
 #include "loading/loadsequence.h"

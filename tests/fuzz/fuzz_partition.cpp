@@ -2,10 +2,10 @@
 // made: the partition finder and the FAT boot sector, the image-format
 // headers, a differencing VHD's parent locators, and the record of which
 // ranges of a virtual disk are unpacked. The fuzzer's bytes are the disk.
-#include "loading/diskimage.h"
-#include "loading/imageformat.h"
-#include "loading/vhddifference.h"
-#include "loading/virtualdisk.h"
+#include "drives/diskimage.h"
+#include "drives/imageformat.h"
+#include "drives/vhddifference.h"
+#include "drives/virtualdisk.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "loading/drive.h"
+#include "drives/drive.h"
 
 #include <QByteArray>
 

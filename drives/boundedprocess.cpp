@@ -1,0 +1,377 @@
+#include "drives/boundedprocess.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QStandardPaths>
+
+#ifdef Q_OS_LINUX
+#include <atomic>
+#include <cerrno>
+#include <mutex>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char **environ;
+#else
+#include <QProcess>
+#endif
+
+namespace {
+
+constexpr qint64 kErrorCap = 64 * 1024;
+
+QString programName(const BoundedCommand &c)
+{
+    return c.program.mid(c.program.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+QString seconds(int ms)
+{
+    if (ms % 1000 == 0)
+        return QStringLiteral("%1 s").arg(ms / 1000);
+    return QStringLiteral("%1 ms").arg(ms);
+}
+
+Failed notStarted(const BoundedCommand &c, const QString &why)
+{
+    QString line = QStringLiteral("%1 kan ikke startes: %2").arg(programName(c), why);
+    if (!c.package.isEmpty())
+        line += QStringLiteral(" (er pakken %1 installert?)").arg(c.package);
+    return Failed{line};
+}
+
+Failed timedOut(const BoundedCommand &c)
+{
+    return Failed{QStringLiteral("%1 ble ikke ferdig innen %2 og ble stoppet").arg(programName(c), seconds(c.timeLimitMs))};
+}
+
+Failed tooMuchOutput(const BoundedCommand &c)
+{
+    return Failed{QStringLiteral("%1 skrev mer enn %2 MB og ble stoppet").arg(programName(c)).arg(c.outputCap >> 20)};
+}
+
+Failed killedBy(const BoundedCommand &c, int signal)
+{
+    return Failed{QStringLiteral("%1 stoppet uventet (signal %2)").arg(programName(c)).arg(signal)};
+}
+
+} // namespace
+
+QString ProcessOutput::firstErrorLine() const
+{
+    // A warning (QEMU warns of options it will drop one day) says nothing
+    // of why the run failed.
+    const QList<QByteArray> lines = err.trimmed().split('\n');
+    for (const QByteArray &line : lines) {
+        if (!line.contains(": warning: "))
+            return QString::fromUtf8(line.trimmed());
+    }
+    return QString::fromUtf8(lines.first().trimmed());
+}
+
+#ifdef Q_OS_LINUX
+
+namespace {
+
+// The environment the program gets: ours with the command's changes.
+std::vector<QByteArray> environmentOf(const BoundedCommand &c)
+{
+    std::vector<QByteArray> env;
+    for (char **e = environ; *e; ++e) {
+        const QByteArray entry(*e);
+        const QByteArray name = entry.left(entry.indexOf('='));
+        bool replaced = false;
+        for (const auto &[n, v] : c.environment)
+            replaced = replaced || n == name;
+        if (!replaced)
+            env.push_back(entry);
+    }
+    for (const auto &[name, value] : c.environment) {
+        if (!value.isEmpty())
+            env.push_back(name + '=' + value);
+    }
+    return env;
+}
+
+struct Pipe
+{
+    int read = -1;
+    int write = -1;
+    ~Pipe()
+    {
+        for (int fd : {read, write}) {
+            if (fd >= 0)
+                ::close(fd);
+        }
+    }
+    bool open()
+    {
+        int fds[2];
+        if (::pipe2(fds, O_CLOEXEC) != 0)
+            return false;
+        read = fds[0];
+        write = fds[1];
+        return true;
+    }
+    void closeWrite()
+    {
+        ::close(write);
+        write = -1;
+    }
+};
+
+// The process groups of the helpers running now, for the signal handlers:
+// a helper must not outlive the program, whichever way the program ends.
+constexpr int kGroupSlots = 16;
+std::atomic<pid_t> g_groups[kGroupSlots];
+
+class RunningGroup
+{
+public:
+    explicit RunningGroup(pid_t group)
+    {
+        for (std::atomic<pid_t> &slot : g_groups) {
+            pid_t empty = 0;
+            if (slot.compare_exchange_strong(empty, group)) {
+                m_slot = &slot;
+                break;
+            }
+        }
+    }
+    ~RunningGroup()
+    {
+        if (m_slot)
+            m_slot->store(0);
+    }
+    RunningGroup(const RunningGroup &) = delete;
+    RunningGroup &operator=(const RunningGroup &) = delete;
+
+private:
+    std::atomic<pid_t> *m_slot = nullptr;
+};
+
+extern "C" void killHelpersAndDie(int signal)
+{
+    for (std::atomic<pid_t> &slot : g_groups) {
+        const pid_t group = slot.load();
+        if (group > 0)
+            ::kill(-group, SIGKILL);
+    }
+    ::signal(signal, SIG_DFL);
+    ::raise(signal);
+}
+
+// On SIGINT, SIGTERM and SIGHUP the helpers' groups are killed before the
+// program ends as it would have; a signal the program was told to ignore
+// (nohup) stays ignored. SIGKILL cannot be caught: PR_SET_PDEATHSIG in
+// each helper covers it.
+void installSignalHandlers()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+            struct sigaction current{};
+            if (::sigaction(signal, nullptr, &current) != 0 || current.sa_handler != SIG_DFL)
+                continue;
+            struct sigaction action{};
+            action.sa_handler = killHelpersAndDie;
+            sigemptyset(&action.sa_mask);
+            ::sigaction(signal, &action, nullptr);
+        }
+    });
+}
+
+// In the child, between fork and exec: only calls that are safe there.
+[[noreturn]] void runChild(const char *program, char *const argv[], char *const envp[], pid_t parent, int out, int err,
+                           int execFailure)
+{
+    ::setpgid(0, 0);
+    // Killed when the program ends, even by SIGKILL; and at once if it has
+    // ended already.
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != parent)
+        ::_exit(127);
+    sigset_t none;
+    sigemptyset(&none);
+    for (int signal = 1; signal < NSIG; ++signal)
+        ::signal(signal, SIG_DFL);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    const int input = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (input < 0 || ::dup2(input, 0) < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0) {
+        const int e = errno;
+        (void)!::write(execFailure, &e, sizeof e);
+        ::_exit(127);
+    }
+    ::execve(program, argv, envp);
+    const int e = errno;
+    (void)!::write(execFailure, &e, sizeof e);
+    ::_exit(127);
+}
+
+// Reads what is there; false at the end of the stream.
+bool drain(int fd, QByteArray &into, qint64 cap, bool *overflow)
+{
+    char buffer[65536];
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0)
+        return errno == EINTR || errno == EAGAIN;
+    if (n == 0)
+        return false;
+    const qint64 room = cap - into.size();
+    if (n > room)
+        *overflow = true;
+    into.append(buffer, static_cast<qsizetype>(qMin<qint64>(n, qMax<qint64>(room, 0))));
+    return true;
+}
+
+} // namespace
+
+Result<ProcessOutput> runBounded(const BoundedCommand &command)
+{
+    QElapsedTimer clock;
+    clock.start();
+    Pipe out, err;
+    if (!out.open() || !err.open())
+        return notStarted(command, QString::fromLocal8Bit(std::strerror(errno)));
+
+    const QByteArray program = QFile::encodeName(command.program.contains(QLatin1Char('/'))
+                                                     ? command.program
+                                                     : QStandardPaths::findExecutable(command.program));
+    if (program.isEmpty())
+        return notStarted(command, QStringLiteral("programmet finnes ikke"));
+    std::vector<QByteArray> arguments{QFile::encodeName(command.program)};
+    for (const QString &a : command.arguments)
+        arguments.push_back(QFile::encodeName(a));
+    std::vector<char *> argv;
+    for (QByteArray &a : arguments)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    std::vector<QByteArray> env = environmentOf(command);
+    std::vector<char *> envp;
+    for (QByteArray &e : env)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+
+    installSignalHandlers();
+    Pipe execFailure; // the child writes errno here when exec fails
+    if (!execFailure.open())
+        return notStarted(command, QString::fromLocal8Bit(std::strerror(errno)));
+    const pid_t parent = ::getpid();
+    const pid_t pid = ::fork();
+    if (pid < 0)
+        return notStarted(command, QString::fromLocal8Bit(std::strerror(errno)));
+    if (pid == 0)
+        runChild(program.constData(), argv.data(), envp.data(), parent, out.write, err.write, execFailure.write);
+    // A group of its own, set on both sides so that a kill that follows at
+    // once reaches it; known to the signal handlers until it is reaped.
+    ::setpgid(pid, pid);
+    const RunningGroup running(pid);
+    execFailure.closeWrite();
+    int childErrno = 0;
+    ssize_t got;
+    while ((got = ::read(execFailure.read, &childErrno, sizeof childErrno)) < 0 && errno == EINTR) {
+    }
+    if (got > 0) {
+        int status = 0;
+        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+        return notStarted(command, childErrno == ENOENT ? QStringLiteral("programmet finnes ikke")
+                                                        : QString::fromLocal8Bit(std::strerror(childErrno)));
+    }
+    out.closeWrite();
+    err.closeWrite();
+    const int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+
+    ProcessOutput result;
+    bool overflow = false, errorOverflow = false;
+    bool outOpen = true, errOpen = true, exited = false;
+    bool expired = false;
+    // Until the program has ended and its output is read. Whatever it
+    // started and left holding the pipes is killed with the group when the
+    // program itself ends.
+    while ((outOpen || errOpen || !exited) && !overflow) {
+        const qint64 left = command.timeLimitMs - clock.elapsed();
+        if (left <= 0) {
+            expired = true;
+            break;
+        }
+        pollfd fds[3] = {{outOpen ? out.read : -1, POLLIN, 0}, {errOpen ? err.read : -1, POLLIN, 0},
+                         {exited ? -1 : pidfd, POLLIN, 0}};
+        const int ready = ::poll(fds, 3, static_cast<int>(qMin<qint64>(left, pidfd < 0 ? 10 : left)));
+        if (ready < 0 && errno != EINTR)
+            break;
+        if (fds[0].revents)
+            outOpen = drain(out.read, result.out, command.outputCap, &overflow);
+        if (fds[1].revents)
+            errOpen = drain(err.read, result.err, kErrorCap, &errorOverflow);
+        if (!exited && (fds[2].revents || pidfd < 0)) {
+            siginfo_t info{};
+            exited = ::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0
+                     && info.si_pid == pid;
+            if (exited)
+                ::kill(-pid, SIGKILL); // stragglers only: the leader is a zombie now
+        }
+    }
+    ::kill(-pid, SIGKILL);
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (pidfd >= 0)
+        ::close(pidfd);
+    if (expired)
+        return timedOut(command);
+    if (overflow)
+        return tooMuchOutput(command);
+    if (WIFSIGNALED(status))
+        return killedBy(command, WTERMSIG(status));
+    result.exitCode = WEXITSTATUS(status);
+    return result;
+}
+
+#else
+
+Result<ProcessOutput> runBounded(const BoundedCommand &command)
+{
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const auto &[name, value] : command.environment) {
+        if (value.isEmpty())
+            env.remove(QString::fromLocal8Bit(name));
+        else
+            env.insert(QString::fromLocal8Bit(name), QString::fromLocal8Bit(value));
+    }
+    process.setProcessEnvironment(env);
+    QElapsedTimer clock;
+    clock.start();
+    process.start(command.program, command.arguments, QIODevice::ReadOnly);
+    if (!process.waitForStarted(command.timeLimitMs))
+        return notStarted(command, process.errorString());
+    process.closeWriteChannel();
+    ProcessOutput result;
+    while (process.state() != QProcess::NotRunning) {
+        const qint64 left = command.timeLimitMs - clock.elapsed();
+        if (left <= 0 || result.out.size() > command.outputCap) {
+            process.kill();
+            process.waitForFinished();
+            return left <= 0 ? timedOut(command) : tooMuchOutput(command);
+        }
+        process.waitForFinished(static_cast<int>(qMin<qint64>(left, 100)));
+        result.out += process.readAllStandardOutput();
+    }
+    result.out += process.readAllStandardOutput();
+    if (result.out.size() > command.outputCap)
+        return tooMuchOutput(command);
+    if (process.exitStatus() != QProcess::NormalExit)
+        return killedBy(command, 0);
+    result.exitCode = process.exitCode();
+    result.err = process.readAllStandardError().left(kErrorCap);
+    return result;
+}
+
+#endif

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "drives/result.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <utility>
+
+// One run of an external program that cannot outlive its welcome: started
+// with an argument list (no shell) in a process group of its own, stdin
+// empty, stdout and stderr read as they come. When the time limit passes, or
+// stdout grows past its cap, the whole group is killed with SIGKILL, which a
+// program cannot ignore, and the run ends in one line that says why.
+struct BoundedCommand
+{
+    QString program;        // found in PATH when it holds no "/"
+    QStringList arguments;
+    int timeLimitMs = 30000;
+    qint64 outputCap = qint64(1) << 20; // bytes of stdout
+    QString package;        // the Debian package that brings the program
+    // Variables set (or, with an empty value, removed) in the program's
+    // environment; everything else is inherited.
+    QList<std::pair<QByteArray, QByteArray>> environment;
+};
+
+// A program that ran to its end. A non-zero exit code is the caller's to
+// read; stderr is kept up to 64 KB.
+struct ProcessOutput
+{
+    int exitCode = 0;
+    QByteArray out;
+    QByteArray err;
+
+    // The first line of stderr, for a message.
+    QString firstErrorLine() const;
+};
+
+// Runs the command to its end, or fails with one Norwegian line: the program
+// could not be started, did not finish in time, wrote more than its cap, or
+// was ended by a signal.
+Result<ProcessOutput> runBounded(const BoundedCommand &command);

@@ -1,0 +1,374 @@
+#include "drives/directorydrive.h"
+
+#include "drives/ansitext.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <new>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#ifdef __linux__
+#include <linux/openat2.h>
+#include <sys/syscall.h>
+#endif
+
+namespace {
+
+const QString kNoSuchFile = QStringLiteral("filen finnes ikke");
+
+// Files above this size are refused: no start-up file comes near it, and a
+// line list indexes its text with 32 bits.
+constexpr qint64 kMaxFileSize = qint64(1) << 31;
+
+// A descriptor closed when it goes out of scope.
+class Fd
+{
+public:
+    explicit Fd(int fd = -1) : m_fd(fd) {}
+    ~Fd()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Fd(Fd &&other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
+    Fd(const Fd &) = delete;
+    Fd &operator=(const Fd &) = delete;
+    int get() const { return m_fd; }
+    int release() { return std::exchange(m_fd, -1); }
+    bool ok() const { return m_fd >= 0; }
+
+private:
+    int m_fd;
+};
+
+// What an errno means for the user, in Norwegian.
+FailureKind kindOf(int error)
+{
+    switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+        return FailureKind::Missing;
+    case EXDEV:
+        return FailureKind::OutsideDrive;
+    case EACCES:
+    case EPERM:
+        return FailureKind::Denied;
+    default:
+        return FailureKind::Other;
+    }
+}
+
+QString reasonFor(int error, bool directory = false)
+{
+    switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+        return directory ? QStringLiteral("mappen finnes ikke") : kNoSuchFile;
+    case EXDEV:
+        return QStringLiteral("peker ut av stasjonen");
+    case ELOOP:
+        return QStringLiteral("symbolske lenker går i ring");
+    case EACCES:
+    case EPERM:
+        return directory ? QStringLiteral("ingen tilgang til mappen") : QStringLiteral("ingen lesetilgang");
+    case ENAMETOOLONG:
+        return QStringLiteral("navnet er for langt");
+    case EIO:
+        return QStringLiteral("lesefeil på disken");
+    case ENOMEM:
+        return QStringLiteral("ikke nok minne");
+    case EMFILE:
+    case ENFILE:
+        return QStringLiteral("for mange åpne filer");
+    default:
+        return QStringLiteral("kan ikke leses (systemfeil %1)").arg(error);
+    }
+}
+
+// The folder of the drive, opened; every path is taken from it.
+Result<Fd> openFolder(const QByteArray &root)
+{
+    Fd folder(::open(root.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (folder.ok())
+        return folder;
+    const QString name = QFile::decodeName(root);
+    if (errno == ENOENT || errno == ENOTDIR)
+        return Failed{QStringLiteral("mappen for stasjonen (%1) finnes ikke").arg(name), FailureKind::Missing};
+    return Failed{QStringLiteral("mappen for stasjonen (%1): %2").arg(name, reasonFor(errno, true)), kindOf(errno)};
+}
+
+bool isWholeHost(int rootFd)
+{
+    struct stat root, top;
+    return ::fstat(rootFd, &root) == 0 && ::stat("/", &top) == 0 && root.st_dev == top.st_dev
+           && root.st_ino == top.st_ino;
+}
+
+// Where an open descriptor really lies on the host.
+QByteArray realPathOf(int fd)
+{
+    char path[PATH_MAX];
+    const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
+    return ::realpath(self.constData(), path) ? QByteArray(path) : QByteArray();
+}
+
+bool isBelow(const QByteArray &path, const QByteArray &root)
+{
+    return !path.isEmpty() && !root.isEmpty()
+           && (path == root || path.startsWith(root.endsWith('/') ? root : root + '/'));
+}
+
+// Opens a path below the folder without ever leaving it: a link whose
+// target lies outside fails with EXDEV. A folder that is the host's "/" is
+// the user's to map, so there links are followed as they stand.
+int openBeneath(int rootFd, const QByteArray &relative, int flags)
+{
+    const char *path = relative.isEmpty() ? "." : relative.constData();
+    flags |= O_CLOEXEC;
+    if (!(flags & O_PATH))
+        flags |= O_NOCTTY; // openat2 takes no other flag beside O_PATH
+    if (isWholeHost(rootFd))
+        return ::openat(rootFd, path, flags);
+#ifdef __linux__
+    open_how how{};
+    how.flags = static_cast<__u64>(flags);
+    how.resolve = RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS;
+    const long fd = ::syscall(SYS_openat2, rootFd, path, &how, sizeof how);
+    if (fd >= 0 || (errno != ENOSYS && errno != EXDEV))
+        return static_cast<int>(fd);
+#endif
+    // The kernel refuses every absolute link, even one that leads back into
+    // the folder, and older kernels have no openat2: resolve the path, open
+    // it only when it stays inside, and check again on what was opened.
+    const QByteArray root = realPathOf(rootFd);
+    char target[PATH_MAX];
+    const QByteArray full = "/proc/self/fd/" + QByteArray::number(rootFd) + '/' + path;
+    if (::realpath(full.constData(), target) && !isBelow(QByteArray(target), root)) {
+        errno = EXDEV;
+        return -1;
+    }
+    const int opened = ::openat(rootFd, path, flags);
+    if (opened >= 0 && !isBelow(realPathOf(opened), root)) {
+        ::close(opened);
+        errno = EXDEV;
+        return -1;
+    }
+    return opened;
+}
+
+QByteArray join(const QByteArray &relative, const QByteArray &name)
+{
+    return relative.isEmpty() ? name : relative + '/' + name;
+}
+
+// A host name as the DOS side sees it: UTF-8 where it is, else the bytes of
+// a copy made on the PC itself, Windows-1252.
+QString dosName(const QByteArray &bytes)
+{
+    QString name = QString::fromUtf8(bytes);
+    if (name.contains(QChar::ReplacementCharacter))
+        name = ansi::decode(bytes);
+    return name;
+}
+
+} // namespace
+
+DirectoryDrive::DirectoryDrive(QByteArray root) : m_root(std::move(root))
+{
+    while (m_root.size() > 1 && m_root.endsWith('/'))
+        m_root.chop(1);
+}
+
+DirectoryDrive::DirectoryDrive(const QString &root) : DirectoryDrive(QFile::encodeName(root)) {}
+
+const std::vector<DirectoryDrive::HostEntry> *DirectoryDrive::listing(int rootFd, const QByteArray &relative,
+                                                                      int *error) const
+{
+    const auto known = m_listings.constFind(relative);
+    if (known != m_listings.cend())
+        return &known.value();
+    Fd dir(openBeneath(rootFd, relative, O_RDONLY | O_DIRECTORY));
+    if (!dir.ok()) {
+        *error = errno;
+        return nullptr;
+    }
+    const int dirFd = dir.get();
+    DIR *stream = ::fdopendir(dir.release());
+    if (!stream) {
+        *error = errno;
+        ::close(dirFd);
+        return nullptr;
+    }
+    ++m_listingsRead;
+    std::vector<HostEntry> entries;
+    while (const dirent *entry = ::readdir(stream)) {
+        const QByteArray bytes(entry->d_name);
+        if (bytes == "." || bytes == "..")
+            continue;
+        bool isDirectory = entry->d_type == DT_DIR;
+        if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+            struct stat st;
+            isDirectory = ::fstatat(dirFd, entry->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+        }
+        entries.push_back({dosName(bytes), bytes, isDirectory});
+    }
+    ::closedir(stream);
+    if (!inPass()) {
+        // Outside a pass nothing is kept: the one entry serves this call only.
+        m_listings.clear();
+    }
+    return &*m_listings.insert(relative, std::move(entries));
+}
+
+Result<QByteArray> DirectoryDrive::resolve(int rootFd, const QStringList &components) const
+{
+    QByteArray relative;
+    for (const QString &component : components) {
+        // The exact name first: one probe, no listing.
+        const QByteArray exact = join(relative, component.toUtf8());
+        const Fd probe(openBeneath(rootFd, exact, O_PATH));
+        if (probe.ok()) {
+            relative = exact;
+            continue;
+        }
+        if (errno != ENOENT) {
+            // Opening a name without reading it needs no right on the file
+            // itself: a refusal here is one of the folders on the way.
+            return Failed{reasonFor(errno, errno == EACCES || errno == EPERM), kindOf(errno)};
+        }
+        int error = 0;
+        const std::vector<HostEntry> *entries = listing(rootFd, relative, &error);
+        if (!entries)
+            return Failed{error == ENOENT || error == ENOTDIR ? kNoSuchFile : reasonFor(error, true), kindOf(error)};
+        const HostEntry *match = nullptr;
+        for (const HostEntry &entry : *entries) {
+            if (entry.name.compare(component, Qt::CaseInsensitive) == 0) {
+                match = &entry;
+                break;
+            }
+        }
+        if (!match)
+            return Failed{kNoSuchFile, FailureKind::Missing};
+        relative = join(relative, match->bytes);
+    }
+    return relative;
+}
+
+Result<QByteArray> DirectoryDrive::readFile(const QStringList &components) const
+{
+    const Result<Fd> root = openFolder(m_root);
+    if (!root)
+        return root.failure();
+    const Result<QByteArray> relative = resolve(root->get(), components);
+    if (!relative)
+        return relative.failure();
+    // Non-blocking, so a FIFO opens at once instead of waiting for a writer;
+    // what it is is then decided on the open file, not on its name.
+    const Fd file(openBeneath(root->get(), *relative, O_RDONLY | O_NONBLOCK));
+    if (!file.ok()) {
+        const int error = errno;
+        struct stat st;
+        if (error == ENOENT && ::fstatat(root->get(), relative->constData(), &st, AT_SYMLINK_NOFOLLOW) == 0
+            && S_ISLNK(st.st_mode))
+            return Failed{QStringLiteral("en symbolsk lenke som ikke fører til noen fil"), FailureKind::Missing};
+        return Failed{reasonFor(error), kindOf(error)};
+    }
+    struct stat st;
+    if (::fstat(file.get(), &st) != 0)
+        return Failed{reasonFor(errno), kindOf(errno)};
+    if (S_ISDIR(st.st_mode))
+        return Failed{QStringLiteral("det er en mappe, ikke en fil"), FailureKind::NotRegular};
+    // A FIFO or a device would block or never end: only regular files are read.
+    if (!S_ISREG(st.st_mode))
+        return Failed{QStringLiteral("det er ikke en vanlig fil"), FailureKind::NotRegular};
+    const qint64 size = st.st_size;
+    if (size > kMaxFileSize)
+        return Failed{QStringLiteral("filen er for stor (%1 byte)").arg(size), FailureKind::TooLarge};
+    QByteArray bytes;
+    try {
+        bytes.resize(size);
+    } catch (const std::bad_alloc &) {
+        return Failed{QStringLiteral("filen er for stor til å holdes i minnet (%1 byte)").arg(size), FailureKind::TooLarge};
+    }
+    // At most the size it had when opened: a file that grows meanwhile (or a
+    // link swapped for an endless device) cannot make the read go on.
+    qint64 done = 0;
+    while (done < size) {
+        const ssize_t n = ::read(file.get(), bytes.data() + done, static_cast<size_t>(size - done));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return Failed{reasonFor(errno), kindOf(errno)};
+        }
+        if (n == 0)
+            break; // it shrank while being read: what was there is the file
+        done += n;
+    }
+    bytes.truncate(done);
+    return bytes;
+}
+
+std::optional<QByteArray> DirectoryDrive::regularFile(const QStringList &components) const
+{
+    const Result<Fd> root = openFolder(m_root);
+    if (!root)
+        return std::nullopt;
+    const Result<QByteArray> relative = resolve(root->get(), components);
+    if (!relative)
+        return std::nullopt;
+    const Fd file(openBeneath(root->get(), *relative, O_PATH));
+    struct stat st;
+    if (!file.ok() || ::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
+    return *relative;
+}
+
+bool DirectoryDrive::fileExists(const QStringList &components) const
+{
+    return regularFile(components).has_value();
+}
+
+Result<QList<DirEntry>> DirectoryDrive::listDirectory(const QStringList &components) const
+{
+    const Result<Fd> root = openFolder(m_root);
+    if (!root)
+        return root.failure();
+    const Result<QByteArray> relative = resolve(root->get(), components);
+    if (!relative)
+        return relative.failure();
+    int error = 0;
+    const std::vector<HostEntry> *entries = listing(root->get(), *relative, &error);
+    if (!entries) {
+        return Failed{error == ENOENT || error == ENOTDIR ? QStringLiteral("det er ikke en mappe")
+                                                          : reasonFor(error, true)};
+    }
+    QList<DirEntry> result;
+    result.reserve(static_cast<qsizetype>(entries->size()));
+    for (const HostEntry &entry : *entries)
+        result.append({entry.name, entry.isDirectory});
+    return result;
+}
+
+std::optional<QString> DirectoryDrive::hostFile(const QStringList &components) const
+{
+    // The file itself, every link resolved: what is handed over to be
+    // started is named by its own name, never by a link's.
+    const Result<Fd> root = openFolder(m_root);
+    if (!root)
+        return std::nullopt;
+    const Result<QByteArray> relative = resolve(root->get(), components);
+    if (!relative)
+        return std::nullopt;
+    const Fd file(openBeneath(root->get(), *relative, O_PATH));
+    struct stat st;
+    if (!file.ok() || ::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
+    const QByteArray real = realPathOf(file.get());
+    return real.isEmpty() ? std::nullopt : std::optional<QString>(QFile::decodeName(real));
+}

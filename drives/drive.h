@@ -1,0 +1,54 @@
+#pragma once
+
+#include "drives/result.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// One entry of a directory on a drive.
+struct DirEntry
+{
+    QString name;
+    bool isDirectory = false;
+};
+
+// One drive of the PC whose configuration is shown. Paths reach it already
+// taken apart into components from the drive's root (see DosPath).
+class Drive
+{
+public:
+    virtual ~Drive() = default;
+
+    // While a pass is open (a load, an audit, a check), a drive may keep
+    // what it learnt of its directories; when the last one closes it forgets
+    // it, so the next pass sees the drive as it then is.
+    void beginPass() const { ++m_passes; }
+    void endPass() const
+    {
+        if (--m_passes == 0)
+            forgetListings();
+    }
+
+    virtual Result<QByteArray> readFile(const QStringList &components) const = 0;
+
+    // True only for an existing regular file; a directory does not count.
+    virtual bool fileExists(const QStringList &components) const = 0;
+
+    // The entries of a directory (names as the drive spells them), without
+    // "." and "..".
+    virtual Result<QList<DirEntry>> listDirectory(const QStringList &components) const = 0;
+
+    // The file on this host that a program can be started from, if any.
+    virtual std::optional<QString> hostFile(const QStringList &components) const = 0;
+
+protected:
+    bool inPass() const { return m_passes > 0; }
+    virtual void forgetListings() const {}
+
+private:
+    mutable int m_passes = 0;
+};

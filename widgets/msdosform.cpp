@@ -1,0 +1,273 @@
+#include "widgets/msdosform.h"
+#include "ui_msdosform.h"
+
+#include "drives/ansitext.h"
+#include "drives/drivemap.h"
+#include "loading/failure.h"
+#include "widgets/auditmarking.h"
+#include "widgets/designfont.h"
+#include "widgets/editcycle.h"
+#include "widgets/failurereport.h"
+#include "editing/lineeditrouting.h"
+#include "loading/loadsequence.h"
+#include "widgets/rediger.h"
+#include "loading/sectionnavigation.h"
+#include "loading/startupfiles.h"
+
+#include <QScopeGuard>
+#include <QScreen>
+#include <QShortcut>
+#include <QShowEvent>
+#include <QStyle>
+
+namespace {
+
+const QString kNoDriveC = QStringLiteral(
+    "Ingen stasjon C er oppgitt: start Vendral med --drive C=MAPPE, der MAPPE er en mappe eller et "
+    "diskbilde med PC-ens stasjon C, eller lag et Wine-prefiks (~/.wine eller WINEPREFIX).");
+
+} // namespace
+
+TMsDosForm::TMsDosForm(const DriveMap &drives, QWidget *parent)
+    : QWidget(parent), ui(std::make_unique<Ui::TMsDosForm>()), m_drives(drives)
+{
+    ui->setupUi(this);
+    // The designed window is 556 x 356 outside at 200, 108; with the frame of
+    // the PC it was made for (4 pixels at the sides and bottom, 23 at the top)
+    // that is a client area of 548 x 329, which is what the layout holds.
+    resize(548, 329);
+    placeOnScreen();
+    setFont(designFont());
+    setAutoFillBackground(true);
+    setBackgroundRole(QPalette::Button);
+    growLabelsToFit(this);
+    ui->BitBtn1->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
+    ui->BitBtn2->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
+
+    wire();
+    m_marking = new AuditMarking(m_state, m_drives, this);
+}
+
+TMsDosForm::~TMsDosForm()
+{
+    // The marking reaches into the lists of m_state, which go before the
+    // window's children do.
+    delete m_marking;
+}
+
+void TMsDosForm::wire()
+{
+    using failurereport::guarded;
+    const auto on = [this](auto *sender, auto signal, void (TMsDosForm::*handler)()) {
+        connect(sender, signal, this, [this, handler] { guarded([this, handler] { (this->*handler)(); }); });
+    };
+    on(ui->HentKnapp, &QPushButton::clicked, &TMsDosForm::HentKnappClick);
+    on(ui->BitBtn2, &QPushButton::clicked, &TMsDosForm::BitBtn2Click);
+
+    // Each start-up file's lists are shown in the views of the same names; a
+    // double-click on the full list and a click on a section header run the
+    // file's own handlers.
+    using Handler = void (TMsDosForm::*)();
+    const struct
+    {
+        const StartupFile &file;
+        Handler lineDoubleClick;
+        Handler sectionClick;
+    } handlers[] = {
+        {startupfiles::msdosSys, &TMsDosForm::msdosmemoDblClick, &TMsDosForm::msdoslistClick},
+        {startupfiles::configSys, &TMsDosForm::ConfigMemoDblClick, nullptr},
+        {startupfiles::autoexecBat, &TMsDosForm::AutoMemoDblClick, nullptr},
+        {startupfiles::winIni, &TMsDosForm::WininimemoDblClick, &TMsDosForm::WinIniListDblClick},
+        {startupfiles::systemIni, &TMsDosForm::systeminimemoDblClick, &TMsDosForm::systeminilistClick},
+    };
+    static_assert(std::size(handlers) == startupfiles::all.size());
+    for (const auto &h : handlers) {
+        const QString key = QLatin1String(h.file.key);
+        const QString where = h.file.fixedPath
+                                  ? QString::fromLatin1(h.file.fixedPath)
+                                  : QString::fromLatin1(h.file.windowsName) + QStringLiteral(" i Windows-mappen");
+        LineListView *lines = listView(h.file.linesName);
+        lines->setLineList(&(m_state.*h.file.lines));
+        on(lines, &LineListView::doubleClicked, h.lineDoubleClick);
+        // What a screen reader says of the list.
+        lines->setAccessibleName(QStringLiteral("Linjer i %1").arg(key));
+        lines->setAccessibleDescription(
+            QStringLiteral("Linjene i %1 slik de står nå. Dobbeltklikk en linje for å endre den.").arg(where));
+        if (h.file.sections) {
+            LineList *sections = &(m_state.*h.file.sections);
+            LineListView *view = listView(h.file.sectionsName);
+            view->setLineList(sections);
+            on(sections, &LineList::selectionChangedByUser, h.sectionClick);
+            view->setAccessibleName(QStringLiteral("Seksjoner i %1").arg(key));
+            view->setAccessibleDescription(
+                QStringLiteral("Seksjonsoverskriftene i %1. Velg en for å gå til den i linjene.").arg(where));
+        }
+    }
+
+    // Escape anywhere in the window presses "&Avbryt".
+    auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, ui->BitBtn2, &QPushButton::click);
+}
+
+void TMsDosForm::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (m_shown || event->spontaneous())
+        return;
+    m_shown = true;
+    focusFirstTabStop();
+    failurereport::guarded([this] { FormShow(); });
+}
+
+void TMsDosForm::placeOnScreen()
+{
+    // The designed place, 200, 108 with the frame 556 x 356 outside, moved
+    // just enough to be on the screen where that is too small for it (at a
+    // scale of 2, say). The frame is not known before the first showing.
+    QRect place(QPoint(200, 108), frameGeometry().size().expandedTo(QSize(556, 356)));
+    move(place.topLeft());
+    const QRect screen = this->screen()->availableGeometry();
+    place.moveRight(std::min(place.right(), screen.right()));
+    place.moveBottom(std::min(place.bottom(), screen.bottom()));
+    place.moveLeft(std::max(place.left(), screen.left()));
+    place.moveTop(std::max(place.top(), screen.top()));
+    move(place.topLeft());
+}
+
+void TMsDosForm::focusFirstTabStop()
+{
+    // No control is named to get the focus first: it goes to the first
+    // enabled control in tab order, which is "&Avbryt". The form's tab order
+    // is a cycle of the panel's buttons, the page tabs and the page's own
+    // controls; it is written from the page controls on, because Qt's tab
+    // order cannot be given a QTabWidget without breaking the cycle in two.
+    QWidget *w = ui->BitBtn1;
+    for (int guard = 0; guard < 256; ++guard, w = w->nextInFocusChain()) {
+        if (w->isEnabled() && (w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(this)) {
+            w->setFocus(Qt::TabFocusReason);
+            return;
+        }
+    }
+}
+
+LineListView *TMsDosForm::listView(const char *name) const
+{
+    auto *view = findChild<LineListView *>(QLatin1String(name));
+    if (!view)
+        qFatal("the window has no list named %s", name);
+    return view;
+}
+
+template <typename Load>
+void TMsDosForm::load(Load &&loadState)
+{
+    // The load works on plain values so it also runs without a window; a
+    // typed WinDir names the INI files' directory.
+    readFieldsIntoState();
+    const auto showResult = qScopeGuard([this] {
+        showStateInFields();
+        // The lines as loaded, also when a file failed, are audited anew.
+        m_marking->restart();
+    });
+    try {
+        loadState();
+    } catch (const Failure &) {
+        // Without a drive C: every file fails alike; a new user started the
+        // program without one, and is told how to give it.
+        if (!m_drives.listDirectory("C:\\"))
+            throw Failure(kNoDriveC);
+        throw;
+    }
+}
+
+void TMsDosForm::FormShow()
+{
+    load([this] { loadAtStart(m_state, m_drives); });
+}
+
+void TMsDosForm::HentKnappClick()
+{
+    load([this] { LoadSequence(m_state, m_drives).HentKnappClick(); });
+}
+
+void TMsDosForm::BitBtn2Click()
+{
+    close();
+}
+
+void TMsDosForm::readFieldsIntoState()
+{
+    m_state.WD = ansi::encode(ui->WD->text());
+    m_state.WBD = ansi::encode(ui->WBD->text());
+    m_state.HWBD = ansi::encode(ui->HWBD->text());
+    m_state.WV = ansi::encode(ui->WV->text());
+    m_state.BM = ui->BM->isChecked();
+    m_state.BGUI = ui->BGUI->isChecked();
+    m_state.DB = ui->DB->isChecked();
+    m_state.ASC = ui->ASC->isChecked();
+    m_state.BD = ui->BD->isChecked();
+    m_state.NW = ui->NW->isChecked();
+}
+
+void TMsDosForm::showStateInFields()
+{
+    const auto setText = [](QLineEdit *field, const QByteArray &value) {
+        const QString text = ansi::decode(value);
+        if (field->text() != text)
+            field->setText(text);
+    };
+    setText(ui->WD, m_state.WD);
+    setText(ui->WBD, m_state.WBD);
+    setText(ui->HWBD, m_state.HWBD);
+    setText(ui->WV, m_state.WV);
+    ui->BM->setChecked(m_state.BM);
+    ui->BGUI->setChecked(m_state.BGUI);
+    ui->DB->setChecked(m_state.DB);
+    ui->ASC->setChecked(m_state.ASC);
+    ui->BD->setChecked(m_state.BD);
+    ui->NW->setChecked(m_state.NW);
+}
+
+void TMsDosForm::goToSection(const StartupFile &file)
+{
+    sectionnavigation::goToSection(m_state.*file.sections, m_state.*file.lines, file.scrolling);
+}
+
+void TMsDosForm::msdoslistClick() { goToSection(startupfiles::msdosSys); }
+// Bound to the click of WinIniList, like its two companions.
+void TMsDosForm::WinIniListDblClick() { goToSection(startupfiles::winIni); }
+void TMsDosForm::systeminilistClick() { goToSection(startupfiles::systemIni); }
+
+void TMsDosForm::msdosmemoDblClick()
+{
+    const std::optional<OptionBox> box = optionForLine(m_state.msdosmemo.selectedLine());
+    if (!box) {
+        editLine(m_state.msdosmemo);
+        return;
+    }
+    QCheckBox *target = nullptr;
+    switch (*box) {
+    case OptionBox::BD: target = ui->BD; break;
+    case OptionBox::NW: target = ui->NW; break;
+    case OptionBox::BM: target = ui->BM; break;
+    case OptionBox::BGUI: target = ui->BGUI; break;
+    case OptionBox::DB: target = ui->DB; break;
+    }
+    ui->PageControl->setCurrentWidget(ui->TabO);
+    // The style draws the focus only after a change made by the keyboard, and
+    // the double-click that brought the user here was the mouse's: mark this
+    // one as the keyboard's, so the user sees where the focus went.
+    setAttribute(Qt::WA_KeyboardFocusChange);
+    target->setFocus(Qt::OtherFocusReason);
+}
+
+void TMsDosForm::ConfigMemoDblClick() { editLine(m_state.ConfigMemo); }
+void TMsDosForm::AutoMemoDblClick() { editLine(m_state.AutoMemo); }
+void TMsDosForm::WininimemoDblClick() { editLine(m_state.Wininimemo); }
+void TMsDosForm::systeminimemoDblClick() { editLine(m_state.systeminimemo); }
+
+void TMsDosForm::editLine(LineList &list)
+{
+    if (EndreForm)
+        runEditCycle(list, *EndreForm);
+}

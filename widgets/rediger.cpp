@@ -1,0 +1,146 @@
+#include "widgets/rediger.h"
+#include "ui_rediger.h"
+
+#include "drives/ansitext.h"
+#include "widgets/designfont.h"
+#include "widgets/failurereport.h"
+#include "editing/filecheck.h"
+#include "editing/fixrule.h"
+
+#include <QScreen>
+#include <QStyle>
+
+TEndreForm::TEndreForm(const DriveMap &drives, Launcher launcher, QWidget *parent)
+    : QDialog(parent), ui(std::make_unique<Ui::TEndreForm>()), m_drives(drives),
+      m_launcher(std::move(launcher))
+{
+    ui->setupUi(this);
+    setFont(designFont());
+    // The two messages have their own sizes; the family follows the form.
+    QFont fins = designFont(10);
+    fins.setBold(true);
+    ui->fins->setFont(fins);
+    ui->ok->setFont(designFont(8));
+    ui->fins->hide();
+    ui->ok->hide();
+    growLabelsToFit(this);
+    setFixedSize(430, 165);
+    ui->BitBtn1->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
+    ui->BitBtn2->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
+
+    using failurereport::guarded;
+    connect(ui->ny, &QLineEdit::textChanged, this, [this] { guarded([this] { nyChange(); }); });
+    connect(ui->sjekkknapp, &QPushButton::clicked, this,
+            [this] { guarded([this] { sjekkknappClick(); }); });
+    connect(ui->RunKnapp, &QPushButton::clicked, this,
+            [this] { guarded([this] { RunKnappClick(); }); });
+    connect(ui->FixKnapp, &QPushButton::clicked, this,
+            [this] { guarded([this] { FixKnappClick(); }); });
+    connect(ui->BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
+    connect(ui->BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+TEndreForm::~TEndreForm() = default;
+
+void TEndreForm::setOriginalText(const QByteArray &line)
+{
+    m_original = line;
+    ui->original->setText(ansi::decode(line));
+    // setText leaves the cursor at the end, and the field scrolls to show it.
+    ui->original->setCursorPosition(0);
+}
+
+void TEndreForm::setNyText(const QByteArray &line)
+{
+    ui->ny->setText(ansi::decode(line));
+}
+
+QByteArray TEndreForm::nyText() const
+{
+    return ansi::encode(ui->ny->text());
+}
+
+void TEndreForm::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (const QScreen *screen = this->screen())
+        move(screen->availableGeometry().center() - frameGeometry().center() + pos());
+}
+
+void TEndreForm::setVisible(bool visible)
+{
+    QDialog::setVisible(visible);
+    if (!visible)
+        return;
+    // Showing sends the control that had the focus when the dialog closed a
+    // focus-in; a push button takes the default role from it, and as FormShow
+    // moves the focus on before the dialog is active, that button never gets
+    // the focus-out that would hand the role back. "O&k" is the default at
+    // every showing.
+    ui->BitBtn1->setDefault(true);
+    // After QDialog has given the focus widget its focus-in (which would
+    // select all of a text that has nothing selected), so the selection
+    // FormShow makes is the one the user sees.
+    failurereport::guarded([this] { FormShow(); });
+}
+
+void TEndreForm::FormShow()
+{
+    ui->ny->setFocus();
+    ui->ny->selectAll();
+    // Select what follows the first "=", or everything when there is none.
+    const QString text = ui->ny->text();
+    const int p = static_cast<int>(text.indexOf(QLatin1Char('='))) + 1;
+    const int length = static_cast<int>(text.size()) - p;
+    if (length > 0) {
+        ui->ny->setSelection(p, length);
+    } else { // nothing after the "=": just the cursor at the end
+        ui->ny->deselect();
+        ui->ny->setCursorPosition(p);
+    }
+    ui->fins->hide();
+    ui->ok->hide();
+    ui->RunKnapp->setEnabled(false);
+}
+
+void TEndreForm::nyChange()
+{
+    ui->sjekkknapp->setEnabled(ui->ny->text().contains(QLatin1Char('.')));
+    ui->RunKnapp->setEnabled(false);
+}
+
+void TEndreForm::sjekkknappClick()
+{
+    const CheckResult result = checkLine(nyText(), m_drives);
+    // A screen reader finds the message in the description of its label.
+    const QString message = ansi::decode(result.message);
+    if (!result.found) {
+        FormShow();
+        ui->fins->setText(message);
+        ui->fins->setAccessibleDescription(message);
+        ui->fins->show();
+        ui->ok->hide();
+        ui->RunKnapp->setEnabled(false);
+        return;
+    }
+    // The focus stays on "Sjekk ...", so Enter checks again.
+    ui->ok->show();
+    ui->ok->setText(message);
+    ui->ok->setAccessibleDescription(message);
+    ui->fins->hide();
+    if (result.runnable)
+        ui->RunKnapp->setEnabled(true);
+    m_runPath = result.runPath;
+}
+
+void TEndreForm::RunKnappClick()
+{
+    if (m_launcher)
+        m_launcher(m_runPath);
+}
+
+void TEndreForm::FixKnappClick()
+{
+    if (const std::optional<QByteArray> fixed = fixedLine(m_original))
+        setNyText(*fixed);
+}
