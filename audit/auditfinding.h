@@ -13,9 +13,7 @@
 
 // The order in which the machine reads its start-up files, which the audit
 // reports in.
-inline const std::array<const StartupFile *, 5> kLoadOrder{
-    &startupfiles::msdosSys, &startupfiles::configSys, &startupfiles::autoexecBat,
-    &startupfiles::systemIni, &startupfiles::winIni};
+inline const startupfiles::Files &kLoadOrder = startupfiles::bootOrder;
 
 // One file (or, for MSDOS.SYS, directory) that a line of a start-up file
 // makes DOS or Windows load, and whether the drive has it. The texts are

@@ -20,7 +20,7 @@ const QList<QByteArrayView> kWindowsProgram = {".EXE", ".COM", ".BAT"};
 
 IniRules::Kind iniKind(const StartupFile &file)
 {
-    return &file == &startupfiles::systemIni ? IniRules::Kind::SystemIni : IniRules::Kind::WinIni;
+    return file.audit == StartupFile::AuditRules::SystemIni ? IniRules::Kind::SystemIni : IniRules::Kind::WinIni;
 }
 
 } // namespace
@@ -107,28 +107,36 @@ bool StartupAudit::runSome(int lines, AuditFindings &out)
 
 bool StartupAudit::advance(Cursor &cursor, qint64 budget, AuditFindings &out, qint64 *done)
 {
+    using Rules = StartupFile::AuditRules;
     const StartupFile &file = cursor.file;
-    if (&file == &startupfiles::msdosSys) {
-        out += msDosSys();
+    if (file.audit == Rules::MsDosSys) {
+        out += msDosSys(file);
         if (done)
             *done = 1;
         return true;
     }
     const int count = lines(file).count();
     const int end = int(std::min<qint64>(count, cursor.line + budget));
-    if (&file == &startupfiles::configSys) {
+    switch (file.audit) {
+    case Rules::ConfigSys:
         for (int i = cursor.line; i < end; ++i)
-            configSys(i, out);
-    } else if (&file == &startupfiles::autoexecBat) {
+            configSys(file, i, out);
+        break;
+    case Rules::Batch:
         if (!cursor.batch)
             cursor.batch.emplace(m_state);
         for (int i = cursor.line; i < end; ++i)
-            autoexecBat(*cursor.batch, i, out);
-    } else {
+            autoexecBat(file, *cursor.batch, i, out);
+        break;
+    case Rules::SystemIni:
+    case Rules::WinIni:
         if (!cursor.rules)
             cursor.rules.emplace(iniKind(file));
         for (int i = cursor.line; i < end; ++i)
             ini(file, *cursor.rules, i, out);
+        break;
+    case Rules::MsDosSys:
+        break;
     }
     if (done)
         *done = end - cursor.line;
@@ -142,19 +150,25 @@ AuditFindings StartupAudit::auditLine(const StartupFile &file, int line)
     const LineList &list = lines(file);
     if (line < 0 || line >= list.count())
         return findings;
-    if (&file == &startupfiles::msdosSys) {
-        for (const AuditFinding &finding : msDosSys()) {
+    switch (file.audit) {
+    case StartupFile::AuditRules::MsDosSys:
+        for (const AuditFinding &finding : msDosSys(file)) {
             if (finding.line == line)
                 findings.append(finding);
         }
-    } else if (&file == &startupfiles::configSys) {
-        configSys(line, findings);
-    } else if (&file == &startupfiles::autoexecBat) {
+        break;
+    case StartupFile::AuditRules::ConfigSys:
+        configSys(file, line, findings);
+        break;
+    case StartupFile::AuditRules::Batch: {
         Batch batch(m_state);
         for (int i = 0; i < line; ++i)
             (void)batch.run.step(list.lineView(i));
-        autoexecBat(batch, line, findings);
-    } else {
+        autoexecBat(file, batch, line, findings);
+        break;
+    }
+    case StartupFile::AuditRules::SystemIni:
+    case StartupFile::AuditRules::WinIni: {
         IniRules rules(iniKind(file));
         for (int i = line - 1; i >= 0; --i) {
             if (trimLeft(list.lineView(i)).startsWith('[')) {
@@ -163,15 +177,17 @@ AuditFindings StartupAudit::auditLine(const StartupFile &file, int line)
             }
         }
         ini(file, rules, line, findings);
+        break;
+    }
     }
     return findings;
 }
 
-AuditFindings StartupAudit::msDosSys()
+AuditFindings StartupAudit::msDosSys(const StartupFile &file)
 {
     // The lines that set WinDir and WinBootDir, found the way the load reads
     // them: the last line of [Paths] holding the key, anywhere in the line.
-    const LineList &list = m_state.msdosmemo;
+    const LineList &list = lines(file);
     int winDirLine = -1, winBootDirLine = -1;
     QByteArrayView winDir, winBootDir;
     bool inPaths = false;
@@ -200,7 +216,7 @@ AuditFindings StartupAudit::msDosSys()
         if (line < 0)
             return;
         const DirectoryCache::Listing &listing = m_cache.directory(value);
-        findings.append(&startupfiles::msdosSys, line, written, listing.path, listing.listed);
+        findings.append(&file, line, written, listing.path, listing.listed);
     };
     // In line order, as every finding is.
     const bool bootDirFirst = winBootDirLine >= 0 && winBootDirLine < winDirLine;
@@ -211,18 +227,18 @@ AuditFindings StartupAudit::msDosSys()
     return findings;
 }
 
-void StartupAudit::configSys(int line, AuditFindings &out)
+void StartupAudit::configSys(const StartupFile &file, int line, AuditFindings &out)
 {
-    const QByteArrayView name = configSysFile(m_state.ConfigMemo.lineView(line));
+    const QByteArrayView name = configSysFile(lines(file).lineView(line));
     if (!name.isEmpty())
-        look(startupfiles::configSys, line, name, name, m_root, kNoExtensions, out);
+        look(file, line, name, name, m_root, kNoExtensions, out);
 }
 
-void StartupAudit::autoexecBat(Batch &batch, int line, AuditFindings &out)
+void StartupAudit::autoexecBat(const StartupFile &file, Batch &batch, int line, AuditFindings &out)
 {
-    const std::optional<BatchRun::Program> program = batch.run.step(m_state.AutoMemo.lineView(line));
+    const std::optional<BatchRun::Program> program = batch.run.step(lines(file).lineView(line));
     if (program) {
-        look(startupfiles::autoexecBat, line, program->written, program->name(), batch.search(), kDosProgram, out);
+        look(file, line, program->written, program->name(), batch.search(), kDosProgram, out);
     }
 }
 
@@ -232,7 +248,7 @@ void StartupAudit::ini(const StartupFile &file, IniRules &rules, int line, Audit
     if (rules.passesOver(text))
         return;
     for (const QByteArrayView name : rules.step(text)) {
-        if (&file == &startupfiles::winIni) {
+        if (file.audit == StartupFile::AuditRules::WinIni) {
             look(file, line, name, name, windowsProgramDirectories(), kWindowsProgram, out);
             continue;
         }

@@ -45,10 +45,10 @@ private:
     // Audits up to `budget` lines more of the cursor's file; true once the
     // file is done. *done counts the lines audited.
     bool advance(Cursor &cursor, qint64 budget, AuditFindings &out, qint64 *done = nullptr);
-    AuditFindings msDosSys();
-    void configSys(int line, AuditFindings &out);
+    AuditFindings msDosSys(const StartupFile &file);
+    void configSys(const StartupFile &file, int line, AuditFindings &out);
     struct Batch;
-    void autoexecBat(Batch &batch, int line, AuditFindings &out);
+    void autoexecBat(const StartupFile &file, Batch &batch, int line, AuditFindings &out);
     void ini(const StartupFile &file, class IniRules &rules, int line, AuditFindings &out);
     SearchList &windowsProgramDirectories();
 

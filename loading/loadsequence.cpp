@@ -48,6 +48,8 @@ void LoadSequence::failed(const StartupFile &file, const Failed &failure)
 QByteArray LoadSequence::readText(const StartupFile &file)
 {
     Result<QByteArray> text = m_drives.readFile(file.dosPath(m));
+    if (!text && file.mayBeAbsent && text.kind() == FailureKind::Missing)
+        return QByteArray(); // a file the machine may do without: no lines
     if (!text) {
         failed(file, text.failure());
         return QByteArray();
@@ -64,16 +66,28 @@ void loadAtStart(ConfigState &state, const DriveMap &drives)
 void LoadSequence::HentKnappClick()
 {
     const DriveMap::Pass pass(m_drives);
-    readLines(startupfiles::configSys);
-    readLines(startupfiles::autoexecBat);
+    // The files of the Windows directory come after MSDOS.SYS, which names
+    // it (see scanini).
+    for (const StartupFile *file : startupfiles::loadOrder) {
+        if (file->inWindowsDirectory())
+            continue;
+        if (file->reader == StartupFile::Reader::MsDosSys)
+            readMsDosSys(*file);
+        else
+            readLines(*file);
+    }
+    scanini();
+}
 
+void LoadSequence::readMsDosSys(const StartupFile &file)
+{
     // The whole file is read at once, so the lists are only emptied once it
     // could be opened and read.
-    m_msdosText = readText(startupfiles::msdosSys);
+    m_msdosText = readText(file);
     m_msdos = LineReader(m_msdosText);
     CurrentLine.clear();
-    m.msdosmemo.clear();
-    m.msdoslist.clear();
+    (m.*file.lines).clear();
+    (m.*file.sections).clear();
 
     while (CurrentLine != "[PATHS]" && !m_msdos.atEnd())
         readmsdosline();
@@ -81,16 +95,15 @@ void LoadSequence::HentKnappClick()
         scanpaths();
     scanoptions();
 
-    // msdosmemo shows every line the reader read, exactly as read, which is
-    // the file up to where the reader stopped; msdoslist the ones with "[".
-    // Filling both in one go here spares the views one update per line.
+    // The full list shows every line the reader read, exactly as read, which
+    // is the file up to where the reader stopped; the section list the ones
+    // with "[". Filling both in one go here spares the views one update per
+    // line.
     m_msdosText.truncate(m_msdos.position());
     m_msdos = LineReader(QByteArrayView());
-    m.msdosmemo.replaceWithText(std::move(m_msdosText));
+    (m.*file.lines).replaceWithText(std::move(m_msdosText));
     m_msdosText = QByteArray();
-    collectSections(m.msdosmemo, m.msdoslist);
-
-    scanini();
+    collectSections(m.*file.lines, m.*file.sections);
 }
 
 void LoadSequence::readLines(const StartupFile &file)
@@ -183,6 +196,8 @@ void LoadSequence::parseoptionline()
 
 void LoadSequence::scanini()
 {
-    readLines(startupfiles::winIni);
-    readLines(startupfiles::systemIni);
+    for (const StartupFile *file : startupfiles::loadOrder) {
+        if (file->inWindowsDirectory())
+            readLines(*file);
+    }
 }

@@ -42,6 +42,9 @@ private:
     // The file's bytes; a failure stops the load or is noted (see OnFailure).
     QByteArray readText(const StartupFile &file);
     void failed(const StartupFile &file, const Failed &failure);
+    // MSDOS.SYS through its line reader: the Paths and Options values, and
+    // the lines the reader read.
+    void readMsDosSys(const StartupFile &file);
     void readmsdosline();
     void scanpaths();
     void scanoptions();

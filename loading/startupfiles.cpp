@@ -1,6 +1,11 @@
 #include "loading/startupfiles.h"
 
+#include <algorithm>
+
 using sectionnavigation::Scrolling;
+using Reader = StartupFile::Reader;
+using Click = StartupFile::LineDoubleClick;
+using Rules = StartupFile::AuditRules;
 
 QByteArray StartupFile::dosPath(const ConfigState &state) const
 {
@@ -11,22 +16,29 @@ QByteArray StartupFile::dosPath(const ConfigState &state) const
 
 namespace startupfiles {
 
-const StartupFile msdosSys{"msdos.sys", "C:\\MSDOS.SYS", nullptr,
+const StartupFile msdosSys{"msdos.sys", "C:\\MSDOS.SYS", nullptr, false, Reader::MsDosSys,
                            &ConfigState::msdosmemo, &ConfigState::msdoslist, Scrolling::Plain,
-                           "TabSheet3", "msdosmemo", "msdoslist"};
-const StartupFile configSys{"config.sys", "C:\\CONFIG.SYS", nullptr,
+                           Click::OptionOrEdit, Rules::MsDosSys, "TabSheet3", "msdosmemo", "msdoslist"};
+const StartupFile configSys{"config.sys", "C:\\CONFIG.SYS", nullptr, false, Reader::Lines,
                             &ConfigState::ConfigMemo, nullptr, Scrolling::Plain,
-                            "TabSheet4", "ConfigMemo", nullptr};
-const StartupFile autoexecBat{"autoexec.bat", "C:\\AUTOEXEC.BAT", nullptr,
+                            Click::Edit, Rules::ConfigSys, "TabSheet4", "ConfigMemo", nullptr};
+const StartupFile autoexecBat{"autoexec.bat", "C:\\AUTOEXEC.BAT", nullptr, false, Reader::Lines,
                               &ConfigState::AutoMemo, nullptr, Scrolling::Plain,
-                              "TabSheet5", "AutoMemo", nullptr};
-const StartupFile winIni{"win.ini", nullptr, "WIN.INI",
+                              Click::Edit, Rules::Batch, "TabSheet5", "AutoMemo", nullptr};
+const StartupFile winIni{"win.ini", nullptr, "WIN.INI", false, Reader::Lines,
                          &ConfigState::Wininimemo, &ConfigState::WinIniList, Scrolling::LookAhead,
-                         "TabSheet6", "Wininimemo", "WinIniList"};
-const StartupFile systemIni{"system.ini", nullptr, "SYSTEM.INI",
+                         Click::Edit, Rules::WinIni, "TabSheet6", "Wininimemo", "WinIniList"};
+const StartupFile systemIni{"system.ini", nullptr, "SYSTEM.INI", false, Reader::Lines,
                             &ConfigState::systeminimemo, &ConfigState::systeminilist, Scrolling::LookAhead,
-                            "TabSheet7", "systeminimemo", "systeminilist"};
+                            Click::Edit, Rules::SystemIni, "TabSheet7", "systeminimemo", "systeminilist"};
 
-const std::array<const StartupFile *, 5> all{&msdosSys, &configSys, &autoexecBat, &winIni, &systemIni};
+const Files all{&msdosSys, &configSys, &autoexecBat, &winIni, &systemIni};
+const Files loadOrder{&configSys, &autoexecBat, &msdosSys, &winIni, &systemIni};
+const Files bootOrder{&msdosSys, &configSys, &autoexecBat, &systemIni, &winIni};
+
+std::size_t indexIn(const Files &order, const StartupFile &file)
+{
+    return std::size_t(std::find(order.begin(), order.end(), &file) - order.begin());
+}
 
 } // namespace startupfiles

@@ -98,7 +98,7 @@ void BadInputTest::unreadableFilesFailClearly_data()
         {"symlink loop", "symbolske lenker går i ring"},
         {"no read permission", "ingen lesetilgang"},
     };
-    for (int f = 0; f < 5; ++f) {
+    for (int f = 0; f < int(startupfiles::all.size()); ++f) {
         for (const auto &[how, reason] : cases)
             QTest::addRow("%s, %s", startupfiles::all[size_t(f)]->key, how) << f << QString::fromLatin1(how) << QString::fromUtf8(reason);
     }
@@ -143,7 +143,7 @@ void BadInputTest::oddContentsLoadAsBytes_data()
         {"mixed breaks", QByteArray("a\rb\nc\r\nd\n\re"), 6},
         {"ctrl-z end mark", QByteArray("a\r\nb\r\n\x1a"), 3},
     };
-    for (int f = 0; f < 5; ++f) {
+    for (int f = 0; f < int(startupfiles::all.size()); ++f) {
         for (const auto &[name, bytes, lines] : cases)
             QTest::addRow("%s, %s", startupfiles::all[size_t(f)]->key, name) << f << bytes << lines;
     }

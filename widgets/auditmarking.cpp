@@ -92,10 +92,10 @@ void AuditMarking::runSlice()
     }
     // Each file's findings to its own marks; the views redraw the stretch
     // of lines that gained a mark, once.
-    std::array<std::pair<int, int>, kLoadOrder.size()> marked;
+    std::array<std::pair<int, int>, startupfiles::kCount> marked;
     marked.fill({INT_MAX, -1});
     for (const AuditFinding &finding : found) {
-        const auto f = std::size_t(std::find(kLoadOrder.begin(), kLoadOrder.end(), finding.file) - kLoadOrder.begin());
+        const std::size_t f = startupfiles::indexIn(kLoadOrder, *finding.file);
         m_marks[f].findings.append(finding);
         if (!finding.found)
             marked[f] = {std::min(marked[f].first, finding.line), std::max(marked[f].second, finding.line)};

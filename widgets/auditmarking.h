@@ -60,7 +60,7 @@ private:
     ConfigState &m_state;
     const DriveMap &m_drives;
     std::unique_ptr<StartupAudit> m_audit;
-    std::array<Marks, kLoadOrder.size()> m_marks; // by place in kLoadOrder
+    std::array<Marks, startupfiles::kCount> m_marks; // by place in kLoadOrder
     QTimer m_slices;
     bool m_enabled = true;
 };

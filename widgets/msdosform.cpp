@@ -65,39 +65,29 @@ void TMsDosForm::wire()
     on(ui->BitBtn2, &QPushButton::clicked, &TMsDosForm::BitBtn2Click);
 
     // Each start-up file's lists are shown in the views of the same names; a
-    // double-click on the full list and a click on a section header run the
-    // file's own handlers.
-    using Handler = void (TMsDosForm::*)();
-    const struct
-    {
-        const StartupFile &file;
-        Handler lineDoubleClick;
-        Handler sectionClick;
-    } handlers[] = {
-        {startupfiles::msdosSys, &TMsDosForm::msdosmemoDblClick, &TMsDosForm::msdoslistClick},
-        {startupfiles::configSys, &TMsDosForm::ConfigMemoDblClick, nullptr},
-        {startupfiles::autoexecBat, &TMsDosForm::AutoMemoDblClick, nullptr},
-        {startupfiles::winIni, &TMsDosForm::WininimemoDblClick, &TMsDosForm::WinIniListDblClick},
-        {startupfiles::systemIni, &TMsDosForm::systeminimemoDblClick, &TMsDosForm::systeminilistClick},
-    };
-    static_assert(std::size(handlers) == startupfiles::all.size());
-    for (const auto &h : handlers) {
-        const QString key = QLatin1String(h.file.key);
-        const QString where = h.file.fixedPath
-                                  ? QString::fromLatin1(h.file.fixedPath)
-                                  : QString::fromLatin1(h.file.windowsName) + QStringLiteral(" i Windows-mappen");
-        LineListView *lines = listView(h.file.linesName);
-        lines->setLineList(&(m_state.*h.file.lines));
-        on(lines, &LineListView::doubleClicked, h.lineDoubleClick);
+    // double-click on the full list and a click on a section header do what
+    // the file's row says.
+    for (const StartupFile *file : startupfiles::all) {
+        const auto guardedFor = [this, file](void (TMsDosForm::*handler)(const StartupFile &)) {
+            return [this, file, handler] { guarded([this, file, handler] { (this->*handler)(*file); }); };
+        };
+        const StartupFile &row = *file;
+        const QString key = QLatin1String(row.key);
+        const QString where = row.fixedPath
+                                  ? QString::fromLatin1(row.fixedPath)
+                                  : QString::fromLatin1(row.windowsName) + QStringLiteral(" i Windows-mappen");
+        LineListView *lines = listView(row.linesName);
+        lines->setLineList(&(m_state.*row.lines));
+        connect(lines, &LineListView::doubleClicked, this, guardedFor(&TMsDosForm::lineDoubleClicked));
         // What a screen reader says of the list.
         lines->setAccessibleName(QStringLiteral("Linjer i %1").arg(key));
         lines->setAccessibleDescription(
             QStringLiteral("Linjene i %1 slik de står nå. Dobbeltklikk en linje for å endre den.").arg(where));
-        if (h.file.sections) {
-            LineList *sections = &(m_state.*h.file.sections);
-            LineListView *view = listView(h.file.sectionsName);
+        if (row.sections) {
+            LineList *sections = &(m_state.*row.sections);
+            LineListView *view = listView(row.sectionsName);
             view->setLineList(sections);
-            on(sections, &LineList::selectionChangedByUser, h.sectionClick);
+            connect(sections, &LineList::selectionChangedByUser, this, guardedFor(&TMsDosForm::goToSection));
             view->setAccessibleName(QStringLiteral("Seksjoner i %1").arg(key));
             view->setAccessibleDescription(
                 QStringLiteral("Seksjonsoverskriftene i %1. Velg en for å gå til den i linjene.").arg(where));
@@ -238,11 +228,14 @@ void TMsDosForm::msdoslistClick() { goToSection(startupfiles::msdosSys); }
 void TMsDosForm::WinIniListDblClick() { goToSection(startupfiles::winIni); }
 void TMsDosForm::systeminilistClick() { goToSection(startupfiles::systemIni); }
 
-void TMsDosForm::msdosmemoDblClick()
+void TMsDosForm::lineDoubleClicked(const StartupFile &file)
 {
-    const std::optional<OptionBox> box = optionForLine(m_state.msdosmemo.selectedLine());
+    LineList &lines = m_state.*file.lines;
+    const std::optional<OptionBox> box = file.doubleClick == StartupFile::LineDoubleClick::OptionOrEdit
+                                             ? optionForLine(lines.selectedLine())
+                                             : std::nullopt;
     if (!box) {
-        editLine(m_state.msdosmemo);
+        editLine(lines);
         return;
     }
     QCheckBox *target = nullptr;
@@ -261,10 +254,11 @@ void TMsDosForm::msdosmemoDblClick()
     target->setFocus(Qt::OtherFocusReason);
 }
 
-void TMsDosForm::ConfigMemoDblClick() { editLine(m_state.ConfigMemo); }
-void TMsDosForm::AutoMemoDblClick() { editLine(m_state.AutoMemo); }
-void TMsDosForm::WininimemoDblClick() { editLine(m_state.Wininimemo); }
-void TMsDosForm::systeminimemoDblClick() { editLine(m_state.systeminimemo); }
+void TMsDosForm::msdosmemoDblClick() { lineDoubleClicked(startupfiles::msdosSys); }
+void TMsDosForm::ConfigMemoDblClick() { lineDoubleClicked(startupfiles::configSys); }
+void TMsDosForm::AutoMemoDblClick() { lineDoubleClicked(startupfiles::autoexecBat); }
+void TMsDosForm::WininimemoDblClick() { lineDoubleClicked(startupfiles::winIni); }
+void TMsDosForm::systeminimemoDblClick() { lineDoubleClicked(startupfiles::systemIni); }
 
 void TMsDosForm::editLine(LineList &list)
 {

@@ -35,7 +35,9 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    // Handlers.
+    // Handlers. A double-click on any full list runs lineDoubleClicked, and a
+    // click on any section list goToSection, each for that list's file; the
+    // per-file names remain the entry points for each file.
     void FormShow();
     void HentKnappClick();
     void BitBtn2Click();
@@ -47,6 +49,7 @@ private:
     void AutoMemoDblClick();
     void WininimemoDblClick();
     void systeminimemoDblClick();
+    void lineDoubleClicked(const StartupFile &file);
 
     void wire();
     LineListView *listView(const char *name) const;
