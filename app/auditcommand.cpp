@@ -1,5 +1,7 @@
 #include "app/auditcommand.h"
 
+#include "app/escaping.h"
+
 #include "app/jsonwriter.h"
 #include "audit/auditload.h"
 #include "audit/startupaudit.h"
@@ -11,22 +13,6 @@
 #include <cstdio>
 
 namespace {
-
-// Control characters shown as \xNN, so no byte of a file can act on the
-// terminal.
-QString visible(const QString &text)
-{
-    QString shown;
-    shown.reserve(text.size());
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        if (u < 0x20 || (u >= 0x7F && u <= 0x9F))
-            shown += QStringLiteral("\\x%1").arg(u, 2, 16, QLatin1Char('0'));
-        else
-            shown += c;
-    }
-    return shown;
-}
 
 QString filePath(const StartupFile &file, const ConfigState &state)
 {

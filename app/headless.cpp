@@ -3,6 +3,7 @@
 #include "app/auditcommand.h"
 #include "app/commandline.h"
 #include "app/driveoption.h"
+#include "app/escaping.h"
 #include "app/jsonwriter.h"
 #include "editing/filecheck.h"
 #include "drives/ansitext.h"
@@ -127,16 +128,7 @@ void writeCheck(JsonWriter &json, const CheckResult &r)
 
 int refuse(const QString &reason)
 {
-    QString line = QStringLiteral("vendral: ");
-    for (const QChar c : reason) {
-        const char16_t u = c.unicode();
-        if (u == '\n')
-            line += QLatin1String("\\n");
-        else if (u < 0x20 || (u >= 0x7F && u <= 0x9F))
-            line += QStringLiteral("\\x%1").arg(u, 2, 16, QLatin1Char('0'));
-        else
-            line += c;
-    }
+    const QString line = QStringLiteral("vendral: ") + visible(reason);
     std::fputs(line.toUtf8().append('\n').constData(), stderr);
     return 2;
 }

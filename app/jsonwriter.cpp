@@ -1,5 +1,7 @@
 #include "app/jsonwriter.h"
 
+#include "app/escaping.h"
+
 namespace {
 constexpr qsizetype kSpillAt = 1 << 16;
 }
@@ -99,7 +101,7 @@ void JsonWriter::string(QStringView text)
         case '\t': escape = "\\t"; break;
         default: break;
         }
-        const bool control = u < 0x20 || (u >= 0x7F && u <= 0x9F);
+        const bool control = isControlCharacter(u);
         if (!escape && !control)
             continue;
         writePlain(i);

@@ -5,5 +5,7 @@ function(vendral_strict target)
         target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic)
     endif()
     set_target_properties(${target} PROPERTIES COMPILE_WARNING_AS_ERROR ON)
-    target_compile_definitions(${target} PRIVATE QT_NO_CAST_TO_ASCII QT_USE_QSTRINGBUILDER)
+    # Text from bytes is converted on purpose (ansi::, QLatin1String,
+    # QString::fromUtf8), never by an implicit cast from a char pointer.
+    target_compile_definitions(${target} PRIVATE QT_NO_CAST_TO_ASCII QT_RESTRICTED_CAST_FROM_ASCII QT_USE_QSTRINGBUILDER)
 endfunction()

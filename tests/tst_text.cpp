@@ -5,7 +5,10 @@
 #include "loading/failure.h"
 
 #include <QSignalSpy>
+#include <QAbstractItemModelTester>
 #include <QTest>
+
+#include <climits>
 
 class TextTest : public QObject
 {
@@ -130,6 +133,8 @@ void TextTest::splitsLines()
     QCOMPARE(reader.readLine(), QByteArray()); // at the end: an empty line
 
     LineList list;
+    // The model's contract with its views is checked at every change.
+    QAbstractItemModelTester tester(&list, QAbstractItemModelTester::FailureReportingMode::QtTest);
     list.append("old");
     list.replaceWithText(text);
     QCOMPARE(list.count(), lines.size());
@@ -170,6 +175,7 @@ void TextTest::programSelectionIsNotAUserChange()
 void TextTest::replacedLinesKeepTheirIndex()
 {
     LineList list;
+    QAbstractItemModelTester tester(&list, QAbstractItemModelTester::FailureReportingMode::QtTest);
     list.replaceWithText("one\r\ntwo\r\nthree");
     list.setLine(1, "a much longer second line");
     list.setLine(0, "1");
@@ -180,6 +186,10 @@ void TextTest::replacedLinesKeepTheirIndex()
     QCOMPARE(list.line(1), QByteArray("a much longer second line"));
     QCOMPARE(list.line(2), QByteArray(1999 % 50 + 10, 'x'));
     QVERIFY(list.bytesHeld() < 100000);
+    list.extraRolesChanged(0, 2, {Qt::ForegroundRole});
+    list.extraRolesChanged(INT_MAX, -1, {Qt::ForegroundRole}); // nothing marked: no signal
+    list.clear();
+    QCOMPARE(list.count(), 0);
 }
 
 QTEST_GUILESS_MAIN(TextTest)
