@@ -68,7 +68,7 @@ void AuditTest::initTestCase()
                              "WIN98/COMMAND/MSCDEX.EXE", "WIN98/COMMAND/DOSKEY.COM", "WIN98/SYSTEM/MMSYSTEM.DLL",
                              "WIN98/SYSTEM/COMM.DRV", "WIN98/SYSTEM/SYSTRAY.EXE", "WIN98/SYSTEM/VMM32/IOS.VXD",
                              "WIN98/SYSTEM/VSHARE.386", "WIN98/FONTS/VGASYS.FON", "mouse/Mouse.com",
-                             "UTILS/SCAN.EXE", "UTILS/SCAN.BAT", "UTILS/ONLY.BAT", "WINDOWS/SYSTEM/OLD.DLL",
+                             "UTILS/SCAN.COM", "UTILS/SCAN.EXE", "UTILS/SCAN.BAT", "UTILS/ONLY.BAT", "WINDOWS/SYSTEM/OLD.DLL",
                              "WINDOWS/COMMAND/OLDDOS.EXE", "CDROM/OAKCDROM.SYS/KEEP"})
         m_drive.write(QString::fromLatin1(file), "x");
     // "WIN98\SYSTEM\MMSYSTEM.DLL" named as a directory elsewhere: only files count.
@@ -174,7 +174,7 @@ void AuditTest::autoexecBat_data()
     QTest::newRow("current directory before the path") << QByteArray("START")
                                                        << QByteArray("1: START -> C:\\START.BAT found");
     QTest::newRow("extensions in order") << QByteArray("PATH C:\\UTILS\r\nSCAN\r\nSCAN.BAT\r\nONLY")
-        << QByteArray("2: SCAN -> C:\\UTILS\\SCAN.EXE found; 3: SCAN.BAT -> C:\\UTILS\\SCAN.BAT found; "
+        << QByteArray("2: SCAN -> C:\\UTILS\\SCAN.COM found; 3: SCAN.BAT -> C:\\UTILS\\SCAN.BAT found; "
                       "4: ONLY -> C:\\UTILS\\ONLY.BAT found");
     QTest::newRow("path as set by that line") << QByteArray("ONLY\r\nSET PATH=C:\\UTILS\r\nONLY\r\npath ;\r\nONLY\r\nMSCDEX")
         << QByteArray("1: ONLY -> C:\\ONLY missing; 3: ONLY -> C:\\UTILS\\ONLY.BAT found; 5: ONLY -> C:\\ONLY missing; "
@@ -182,7 +182,7 @@ void AuditTest::autoexecBat_data()
     QTest::newRow("path with %PATH% and blanks") << QByteArray("PATH=C:\\UTILS\r\npath = %path%; c:\\mouse \r\nONLY\r\nmouse")
         << QByteArray("3: ONLY -> C:\\UTILS\\ONLY.BAT found; 4: mouse -> C:\\MOUSE\\MOUSE.COM found");
     QTest::newRow("variables in the program") << QByteArray("SET U=C:\\UTILS\r\n%U%\\SCAN\r\n%WINDIR%\\EXPLORER.EXE\r\n%NOBODY%\\X\r\n%1")
-        << QByteArray("2: %U%\\SCAN -> C:\\UTILS\\SCAN.EXE found; 3: %WINDIR%\\EXPLORER.EXE -> C:\\WIN98\\EXPLORER.EXE found");
+        << QByteArray("2: %U%\\SCAN -> C:\\UTILS\\SCAN.COM found; 3: %WINDIR%\\EXPLORER.EXE -> C:\\WIN98\\EXPLORER.EXE found");
     QTest::newRow("a directory is no program") << QByteArray("C:\\WIN98\\GHOST.EXE")
                                                << QByteArray("1: C:\\WIN98\\GHOST.EXE -> C:\\WIN98\\GHOST.EXE missing");
     QTest::newRow("quoted name, arguments not audited") << QByteArray("\"C:\\UTILS\\SCAN.EXE\" GONE.EXE")
@@ -240,6 +240,8 @@ void AuditTest::winIni_data()
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<QByteArray>("autoexec");
     QTest::addColumn<QByteArray>("findings");
+    QTest::newRow("a Windows program: .EXE before .COM") << QByteArray("[windows]\r\nrun=C:\\UTILS\\SCAN")
+                                                         << QByteArray() << QByteArray("2: C:\\UTILS\\SCAN -> C:\\UTILS\\SCAN.EXE found");
     QTest::newRow("load and run lists") << QByteArray("[windows]\r\nload=systray.exe, explorer\r\nRun = C:\\UTILS\\SCAN.EXE gone")
         << QByteArray()
         << QByteArray("2: systray.exe -> C:\\WIN98\\SYSTEM\\SYSTRAY.EXE found; 2: explorer -> C:\\WIN98\\EXPLORER.EXE found; "

@@ -77,6 +77,8 @@ void HeadlessTest::parsesTheCommandLine_data()
     using Args = QList<QByteArray>;
     QTest::newRow("nothing: the window") << Args{} << "window";
     QTest::newRow("report") << Args{"--report"} << "report";
+    QTest::newRow("the first and the last letter") << Args{"--drive", "a=/a", "--drive", "Z=/z", "--report"}
+                                                   << "report A=/a Z=/z";
     QTest::newRow("drives, both spellings") << Args{"--drive", "C=/a", "--drive=d=/b", "--report"} << "report C=/a D=/b";
     QTest::newRow("check") << Args{"--check", "x=y.exe"} << "check x=y.exe";
     QTest::newRow("check=") << Args{"--check=device=a.sys"} << "check device=a.sys";
@@ -160,7 +162,8 @@ void HeadlessTest::controlBytesAreWrittenEscaped()
     // reach a terminal that reads the report as escape sequences.
     ScratchDrive c;
     c.writeMachine();
-    c.write(QStringLiteral("AUTOEXEC.BAT"), "\x1b[2J\x7f\x81\x8d\x8f\x90\x9d\x9b\r\n");
+    // Quotes and backslashes must be escaped for the report to stay JSON.
+    c.write(QStringLiteral("AUTOEXEC.BAT"), "\x1b[2J\x7f\x81\x8d\x8f\x90\x9d\x9b\r\nECHO \"a\" \\ b\r\n");
     const Run run = vendral({QStringLiteral("--drive=C=") + c.dir.path(), QStringLiteral("--report")});
     QCOMPARE(run.exitCode, 0);
     for (const char *raw : {"\x1b", "\x7f", "\xc2\x81", "\xc2\x8d", "\xc2\x8f", "\xc2\x90", "\xc2\x9d"})
@@ -168,7 +171,8 @@ void HeadlessTest::controlBytesAreWrittenEscaped()
     QVERIFY(run.out.contains("\"\\u001b[2J\\u007f\\u0081\\u008d\\u008f\\u0090\\u009d\xe2\x80\xba\""));
     const QJsonObject report = QJsonDocument::fromJson(run.out).object();
     QCOMPARE(strings(report.value(QLatin1String("autoexec.bat")).toObject().value(QLatin1String("lines"))),
-             QStringList{QStringLiteral(u"\u001b[2J\u007f\u0081\u008d\u008f\u0090\u009d\u203a")});
+             (QStringList{QStringLiteral(u"\u001b[2J\u007f\u0081\u008d\u008f\u0090\u009d\u203a"),
+                          QStringLiteral("ECHO \"a\" \\ b")}));
 }
 
 void HeadlessTest::check_data()

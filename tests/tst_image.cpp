@@ -623,6 +623,11 @@ void ImageTest::badImages_data()
             << differencingVhd(parent, QStringLiteral("gone.vhd"), QByteArray(), QByteArray())
             << QStringLiteral("foreldrebildet til x.img kan ikke leses: %1/gone.vhd finnes ikke").arg(m_dir.path());
     }
+    // A header cut right after the field that tells its format: still told.
+    QTest::newRow("vdi cut after its signature") << QByteArray(0x40, '\0') + QByteArray("\x7f\x10\xda\xbe", 4)
+                                                 << damaged.arg(QLatin1String("VDI"));
+    QTest::newRow("dynamic vhd cut after its disk type") << QByteArray("conectix").leftJustified(60, '\0') + QByteArray("\0\0\0\x03", 4)
+                                                         << damaged.arg(QLatin1String("dynamisk VHD"));
     QTest::newRow("vhdx") << sector({{0, "vhdxfile"}}) << "x.img er et VHDX-bilde, som vendral ikke leser";
 }
 
