@@ -101,13 +101,13 @@ Result<std::unique_ptr<ImageDisk>> ImageDisk::open(const QByteArray &path, int q
     using Kind = ImageFormat::Kind;
     if (format.kind == Kind::Raw)
         return std::unique_ptr<ImageDisk>(new ImageDisk(file, format, nullptr));
-    if (format.kind == Kind::Vhdx)
-        return Failed{convertHint(file->name(), format)};
+    if (format.parent() == ImageFormat::Parent::Refused)
+        return Failed{convertHint(file->name(), format), FailureKind::DamagedImage};
 
     qint64 size = imageformat::virtualSize(format, head);
     VirtualDisk::Filler filler;
     qint64 granule = kMappedGranule;
-    if (format.kind == Kind::DifferencingVhd) {
+    if (format.parent() == ImageFormat::Parent::Locators) { // a parent QEMU does not follow
         Result<DiskMap> map = vhdMap(file, 0, qemuTimeLimitMs, QDeadlineTimer(qemuTimeLimitMs));
         if (!map)
             return Failed{map.reason()};

@@ -2,6 +2,8 @@
 
 #include <QtEndian>
 
+#include <iterator>
+
 namespace {
 
 quint32 be32(QByteArrayView s, int at)
@@ -36,47 +38,27 @@ qint64 sane(quint64 size)
 
 } // namespace
 
-QString ImageFormat::name() const
+const ImageFormat::Record &ImageFormat::record() const
 {
-    switch (kind) {
-    case Kind::Raw:
-        return QStringLiteral("rått");
-    case Kind::Qcow2:
-        return QStringLiteral("QCOW2");
-    case Kind::DynamicVhd:
-        return QStringLiteral("dynamisk VHD");
-    case Kind::DifferencingVhd:
-        return QStringLiteral("differanse-VHD");
-    case Kind::Vdi:
-        return QStringLiteral("VDI");
-    case Kind::Vmdk:
-    case Kind::VmdkDescriptor:
-        return QStringLiteral("VMDK");
-    case Kind::Vhdx:
-        return QStringLiteral("VHDX");
-    }
-    return QString();
-}
-
-QString ImageFormat::qemuDriver() const
-{
-    switch (kind) {
-    case Kind::Raw:
-        return QStringLiteral("raw");
-    case Kind::Qcow2:
-        return QStringLiteral("qcow2");
-    case Kind::DynamicVhd:
-    case Kind::DifferencingVhd:
-        return QStringLiteral("vpc");
-    case Kind::Vdi:
-        return QStringLiteral("vdi");
-    case Kind::Vmdk:
-    case Kind::VmdkDescriptor:
-        return QStringLiteral("vmdk");
-    case Kind::Vhdx:
-        return QStringLiteral("vhdx");
-    }
-    return QString();
+    static constexpr Record kRecords[] = {
+        {Kind::Raw, "rått", "raw", Parent::None},
+        {Kind::Qcow2, "QCOW2", "qcow2", Parent::BackingName},
+        {Kind::DynamicVhd, "dynamisk VHD", "vpc", Parent::None},
+        {Kind::DifferencingVhd, "differanse-VHD", "vpc", Parent::Locators},
+        {Kind::Vdi, "VDI", "vdi", Parent::None},
+        {Kind::Vmdk, "VMDK", "vmdk", Parent::DescriptorHint},
+        {Kind::VmdkDescriptor, "VMDK", "vmdk", Parent::DescriptorHint},
+        {Kind::Vhdx, "VHDX", "vhdx", Parent::Refused},
+    };
+    static_assert(std::size(kRecords) == std::size_t(Kind::Vhdx) + 1, "one record per kind");
+    static_assert([] {
+        for (std::size_t i = 0; i < std::size(kRecords); ++i) {
+            if (std::size_t(kRecords[i].kind) != i)
+                return false;
+        }
+        return true;
+    }(), "records in the order of Kind");
+    return kRecords[std::size_t(kind)];
 }
 
 namespace imageformat {

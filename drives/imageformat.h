@@ -13,9 +13,29 @@ struct ImageFormat
     enum class Kind { Raw, Qcow2, DynamicVhd, DifferencingVhd, Vdi, Vmdk, VmdkDescriptor, Vhdx };
     Kind kind = Kind::Raw;
 
-    // How the user knows it ("QCOW2", "dynamisk VHD") and QEMU's driver name.
-    QString name() const;
-    QString qemuDriver() const;
+    // Where a format keeps the name of the image it builds on.
+    enum class Parent {
+        None,          // it has none (raw, VDI, dynamic VHD)
+        BackingName,   // QCOW2: a name in the header
+        DescriptorHint,// VMDK: parentFileNameHint in its descriptor
+        Locators,      // differencing VHD: parent locators, read by vendral itself
+        Refused,       // VHDX, differencing VDI: not read at all
+    };
+
+    // One record per format: how the user knows it, QEMU's driver for it
+    // and where its parent is named.
+    struct Record
+    {
+        Kind kind;
+        const char *name;       // "QCOW2", "dynamisk VHD"
+        const char *qemuDriver; // "qcow2", "vpc"
+        Parent parent;
+    };
+    const Record &record() const;
+
+    QString name() const { return QString::fromUtf8(record().name); }
+    QString qemuDriver() const { return QString::fromLatin1(record().qemuDriver); }
+    Parent parent() const { return record().parent; }
     bool isRaw() const { return kind == Kind::Raw; }
 };
 
