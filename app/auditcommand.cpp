@@ -6,8 +6,8 @@
 #include "audit/auditload.h"
 #include "audit/startupaudit.h"
 #include "drives/ansitext.h"
-#include "loading/configstate.h"
 #include "drives/dospath.h"
+#include "loading/configstate.h"
 #include "loading/failure.h"
 
 #include <cstdio>

@@ -1,8 +1,8 @@
 #include "app/commandline.h"
 #include "app/driveoption.h"
 #include "app/headless.h"
-#include "widgets/msdosform.h"
 #include "app/vendralapplication.h"
+#include "widgets/msdosform.h"
 #include "widgets/programlauncher.h"
 #include "widgets/rediger.h"
 

@@ -2,6 +2,7 @@
 
 #include "audit/linewords.h"
 #include "drives/ansitext.h"
+#include "drives/dospath.h"
 
 #include <algorithm>
 #include <iterator>
@@ -86,7 +87,7 @@ QByteArrayView configSysFile(QByteArrayView line)
 
 BatchRun::BatchRun(QByteArrayView winDir, QByteArrayView winBootDir)
 {
-    m_search.append("C:\\");
+    m_search.append(kBootRoot);
     set("WINDIR", winDir);
     set("WINBOOTDIR", winBootDir.isEmpty() ? winDir : winBootDir);
     set("PATH", QByteArray(winDir.toByteArray() + ';' + winDir + "\\COMMAND"));

@@ -4,6 +4,7 @@
 #include "audit/inirules.h"
 #include "audit/linewords.h"
 #include "drives/ansitext.h"
+#include "drives/dospath.h"
 #include "loading/configstate.h"
 #include "loading/loadsequence.h"
 
@@ -58,7 +59,7 @@ struct StartupAudit::Cursor
 StartupAudit::StartupAudit(const ConfigState &state, const DriveMap &drives)
     : m_state(state), m_pass(drives), m_cache(drives), m_winDir(ansi::upper(state.WD))
 {
-    m_root = SearchList({"C:\\"});
+    m_root = SearchList({QByteArray(kBootRoot)});
     const QByteArray system = m_winDir + "\\SYSTEM";
     m_systemDirectories = SearchList({system, m_winDir});
     m_vxdDirectories = SearchList({system + "\\VMM32", system, m_winDir});

@@ -1,18 +1,18 @@
 // Vendral's speed and memory, measured: each case prints its median and its
 // ratio to a floor measured in the same run, and whether it meets its target.
+#include "app/vendralapplication.h"
 #include "audit/startupaudit.h"
 #include "bench/imagebench.h"
-#include "widgets/auditmarking.h"
-#include "loading/configstate.h"
 #include "drives/directorydrive.h"
 #include "drives/drivemap.h"
 #include "editing/filecheck.h"
-#include "widgets/linelistview.h"
+#include "loading/configstate.h"
 #include "loading/loadsequence.h"
 #include "loading/startupfiles.h"
+#include "widgets/auditmarking.h"
+#include "widgets/linelistview.h"
 #include "widgets/msdosform.h"
 #include "widgets/rediger.h"
-#include "app/vendralapplication.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -5,7 +5,7 @@
 DosPath DosPath::parse(QByteArrayView path)
 {
     DosPath result;
-    result.drive = QLatin1Char('C');
+    result.drive = QLatin1Char(kBootDrive);
     if (path.size() >= 2 && path[1] == ':' && QChar::isLetter(static_cast<unsigned char>(path[0]))
         && static_cast<unsigned char>(path[0]) < 0x80) {
         result.drive = QChar(QLatin1Char(path[0])).toUpper();

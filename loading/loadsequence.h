@@ -1,7 +1,7 @@
 #pragma once
 
-#include "loading/configstate.h"
 #include "drives/result.h"
+#include "loading/configstate.h"
 #include "loading/linereader.h"
 
 #include <QByteArray>

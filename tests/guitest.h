@@ -1,10 +1,10 @@
 #pragma once
 
+#include "scratchdrive.h"
 #include "widgets/failurereport.h"
 #include "widgets/linelistview.h"
 #include "widgets/msdosform.h"
 #include "widgets/rediger.h"
-#include "scratchdrive.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>

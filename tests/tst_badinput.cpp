@@ -1,8 +1,8 @@
 // Each of the five start-up files broken in every way a disk can break it:
 // the load neither crashes nor hangs, a failure names the file and the
 // reason, and what was loaded before stays.
-#include "loading/failure.h"
 #include "guitest.h"
+#include "loading/failure.h"
 #include "loading/loadsequence.h"
 #include "loading/startupfiles.h"
 #include "testhelpers.h"

@@ -4,8 +4,8 @@
 // the test), so no binary image is kept in the sources.
 #include "drives/boundedprocess.h"
 #include "drives/diskimage.h"
-#include "loading/failure.h"
 #include "drives/imagedrive.h"
+#include "loading/failure.h"
 #include "scratchdrive.h"
 #include "testhelpers.h"
 

@@ -1,8 +1,8 @@
 // Windows-1252 decoding, upper-casing and line splitting.
 #include "drives/ansitext.h"
+#include "loading/failure.h"
 #include "loading/linelist.h"
 #include "loading/linereader.h"
-#include "loading/failure.h"
 
 #include <QSignalSpy>
 #include <QAbstractItemModelTester>

@@ -1,18 +1,19 @@
 #include "widgets/msdosform.h"
+#include "drives/dospath.h"
 #include "ui_msdosform.h"
 
 #include "drives/ansitext.h"
 #include "drives/drivemap.h"
+#include "editing/lineeditrouting.h"
 #include "loading/failure.h"
+#include "loading/loadsequence.h"
+#include "loading/sectionnavigation.h"
+#include "loading/startupfiles.h"
 #include "widgets/auditmarking.h"
 #include "widgets/designfont.h"
 #include "widgets/editcycle.h"
 #include "widgets/failurereport.h"
-#include "editing/lineeditrouting.h"
-#include "loading/loadsequence.h"
 #include "widgets/rediger.h"
-#include "loading/sectionnavigation.h"
-#include "loading/startupfiles.h"
 
 #include <QScopeGuard>
 #include <QScreen>
@@ -164,7 +165,7 @@ void TMsDosForm::load(Load &&loadState)
     } catch (const Failure &) {
         // Without a drive C: every file fails alike; a new user started the
         // program without one, and is told how to give it.
-        if (!m_drives.listDirectory("C:\\"))
+        if (!m_drives.listDirectory(kBootRoot))
             throw Failure(kNoDriveC);
         throw;
     }

@@ -1,7 +1,7 @@
 #include "widgets/programlauncher.h"
 
-#include "editing/filecheck.h"
 #include "drives/drivemap.h"
+#include "editing/filecheck.h"
 
 #include <QDesktopServices>
 #include <QDir>

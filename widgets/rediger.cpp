@@ -2,10 +2,10 @@
 #include "ui_rediger.h"
 
 #include "drives/ansitext.h"
-#include "widgets/designfont.h"
-#include "widgets/failurereport.h"
 #include "editing/filecheck.h"
 #include "editing/fixrule.h"
+#include "widgets/designfont.h"
+#include "widgets/failurereport.h"
 
 #include <QScreen>
 #include <QStyle>

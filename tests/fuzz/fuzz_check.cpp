@@ -4,8 +4,8 @@
 #include "drives/dospath.h"
 #include "drives/drivemap.h"
 #include "editing/filecheck.h"
-#include "fuzzdrive.h"
 #include "editing/lineeditrouting.h"
+#include "fuzzdrive.h"
 
 #include <cstdlib>
 

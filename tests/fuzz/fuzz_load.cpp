@@ -4,8 +4,8 @@
 #include "audit/startupaudit.h"
 #include "drives/ansitext.h"
 #include "drives/drivemap.h"
-#include "loading/failure.h"
 #include "fuzzdrive.h"
+#include "loading/failure.h"
 #include "loading/loadsequence.h"
 #include "loading/sectionnavigation.h"
 
