@@ -368,9 +368,8 @@ void HeadlessTest::drivePathsAreBytes()
 // exit 2, never an abort.
 void HeadlessTest::outOfMemoryIsOneLine()
 {
-#if defined(__SANITIZE_ADDRESS__)
-    QSKIP("AddressSanitizer reserves more address space than the limit allows");
-#endif
+    if (kSanitized)
+        QSKIP("AddressSanitizer reserves more address space than the limit allows");
     ScratchDrive machine;
     machine.writeMachine();
     QByteArray config;
