@@ -14,8 +14,11 @@
 
 namespace {
 
-// Lines audited at a time, and how long a turn of the event loop may audit
-// before the window gets to draw and take keys again.
+// A turn of the event loop audits about a millisecond's worth of ordinary
+// lines, and never longer than a frame however slow its lines are (a search
+// path of absent folders on a disk image), so the window keeps drawing and
+// taking keys.
+constexpr int kLinesPerSlice = 8192;
 constexpr int kLinesPerStep = 512;
 constexpr qint64 kSliceBudgetMs = 16;
 
@@ -83,9 +86,11 @@ void AuditMarking::runSlice()
     try {
         QElapsedTimer clock;
         clock.start();
-        do
+        int lines = 0;
+        do {
             more = m_audit->runSome(kLinesPerStep, found);
-        while (more && clock.elapsed() < kSliceBudgetMs);
+            lines += kLinesPerStep;
+        } while (more && lines < kLinesPerSlice && clock.elapsed() < kSliceBudgetMs);
     } catch (const std::bad_alloc &) {
         stopForLackOfMemory();
         return;
