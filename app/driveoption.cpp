@@ -9,12 +9,19 @@
 
 namespace {
 
-// The partition of "IMAGE#N": only "#1" to "#4", nothing else after the "#".
+// The partition of "IMAGE#N": 1 to 4 for a primary one, 5 and up for the
+// logical drives in chain order (as Linux numbers them); digits only.
 std::optional<int> partitionNumber(QByteArrayView suffix)
 {
-    if (suffix.size() == 1 && suffix[0] >= '1' && suffix[0] <= '4')
-        return suffix[0] - '0';
-    return std::nullopt;
+    if (suffix.isEmpty() || suffix.size() > 2 || suffix[0] == '0')
+        return std::nullopt;
+    int number = 0;
+    for (char c : suffix) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        number = number * 10 + (c - '0');
+    }
+    return number;
 }
 
 // What a path names, asked of the bytes the system gave (a name that is
@@ -42,7 +49,7 @@ Result<std::shared_ptr<Drive>> openDrive(const CommandLine::DriveArgument &argum
     if (hash > 0 && !isFile(path)) {
         const std::optional<int> number = partitionNumber(QByteArrayView(path).sliced(hash + 1));
         if (!number) {
-            return Failed{QStringLiteral("--drive %1=%2: partisjonsnummeret må være 1 til 4")
+            return Failed{QStringLiteral("--drive %1=%2: partisjonsnummeret må være 1 til 4, eller 5 og høyere for logiske stasjoner")
                               .arg(argument.letter, QFile::decodeName(path))};
         }
         partition = *number;

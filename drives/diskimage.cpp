@@ -72,7 +72,7 @@ QList<Partition> primaryPartitions(QByteArrayView s)
         const quint32 sectors = le32(s, at + 12);
         if (type == 0 || sectors == 0)
             continue;
-        partitions.append({i + 1, status == 0x80, type, qint64(start) * 512});
+        partitions.append({i + 1, status == 0x80, type, qint64(start) * 512, qint64(sectors) * 512});
     }
     return partitions;
 }
@@ -80,6 +80,67 @@ QList<Partition> primaryPartitions(QByteArrayView s)
 bool isFatType(unsigned type)
 {
     return type == 0x01 || type == 0x04 || type == 0x06 || type == 0x0B || type == 0x0C || type == 0x0E;
+}
+
+bool isExtendedType(unsigned type)
+{
+    return type == 0x05 || type == 0x0F || type == 0x85;
+}
+
+LogicalDrives logicalPartitions(const QList<Partition> &primaries, const std::function<QByteArray(qint64)> &sectorAt,
+                                qint64 size)
+{
+    // More than any FDISK makes: a drive letter each, and there are 26.
+    constexpr int kLongestChain = 64;
+    LogicalDrives result;
+    const Partition *extended = nullptr;
+    for (const Partition &p : primaries) {
+        if (!extended && isExtendedType(p.type))
+            extended = &p;
+    }
+    if (!extended)
+        return result;
+    // Each record holds a logical drive (its start counted from the record)
+    // and the link to the next record (counted from the extended partition).
+    QList<qint64> visited;
+    qint64 record = extended->startByte;
+    for (int step = 0; step <= kLongestChain; ++step) {
+        if (step == kLongestChain) {
+            result.problem = QStringLiteral("den utvidede partisjonen i %1 har flere logiske stasjoner enn noen "
+                                            "FDISK lager");
+            return result;
+        }
+        if (record < 0 || record + 512 > size) {
+            result.problem = QStringLiteral("den utvidede partisjonen i %1 peker ut av disken");
+            return result;
+        }
+        if (visited.contains(record)) {
+            result.problem = QStringLiteral("den utvidede partisjonen i %1 peker tilbake på seg selv");
+            return result;
+        }
+        visited.append(record);
+        const QByteArray s = sectorAt(record);
+        if (!hasBootSignature(s)) {
+            result.problem = QStringLiteral("den utvidede partisjonen i %1 er skadet");
+            return result;
+        }
+        const unsigned type = static_cast<unsigned char>(s[446 + 4]);
+        const qint64 start = record + qint64(le32(s, 446 + 8)) * 512;
+        const qint64 bytes = qint64(le32(s, 446 + 12)) * 512;
+        if (type != 0 && bytes > 0) {
+            if (start + bytes > size) {
+                result.problem = QStringLiteral("en logisk stasjon i %1 går ut over disken");
+                return result;
+            }
+            result.partitions.append({5 + int(result.partitions.size()), false, type, start, bytes});
+        }
+        const unsigned nextType = static_cast<unsigned char>(s[462 + 4]);
+        const quint32 next = le32(s, 462 + 8);
+        if (!isExtendedType(nextType) || next == 0)
+            return result;
+        record = extended->startByte + qint64(next) * 512;
+    }
+    return result;
 }
 
 } // namespace diskimage

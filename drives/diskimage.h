@@ -4,6 +4,7 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 // Where on a disk the FAT volume of drive C: starts. Knows hard disks with
@@ -45,14 +46,31 @@ std::optional<FatLayout> fatLayout(QByteArrayView bootSector);
 
 struct Partition
 {
-    int number;       // 1 to 4
+    int number;       // 1 to 4 for a primary entry, 5, 6, ... for the logical drives in chain order
     bool active;
     unsigned type;
     qint64 startByte;
+    qint64 bytes = 0;
 };
 // The used primary entries of an MBR (none when the sector holds none).
 QList<Partition> primaryPartitions(QByteArrayView sector);
 bool isFatType(unsigned type);
+// An extended partition, as FDISK (0x05), Windows 95 (0x0F) or Linux (0x85)
+// writes it.
+bool isExtendedType(unsigned type);
+
+// The logical drives of a disk's extended partition, numbered from 5 in the
+// order of its chain of boot records, or why the chain cannot be followed:
+// a record that is damaged, a link that points outside the disk or back into
+// the chain, a chain longer than any FDISK makes. `problem` has the disk's
+// name filled in by the caller (as %1).
+struct LogicalDrives
+{
+    QList<Partition> partitions;
+    QString problem; // empty when the chain was followed to its end
+};
+LogicalDrives logicalPartitions(const QList<Partition> &primaries, const std::function<QByteArray(qint64)> &sectorAt,
+                                qint64 size);
 
 } // namespace diskimage
 
@@ -69,7 +87,18 @@ FatVolume FatVolume::locate(QByteArrayView head, SectorAt sectorAt, qint64 size,
     if (partitions.isEmpty())
         return {-1, QStringLiteral("%1 inneholder ingen FAT-stasjon").arg(name)};
     const Partition *chosen = nullptr;
-    if (partition != 0) {
+    LogicalDrives logical;
+    if (partition > 4) {
+        logical = logicalPartitions(partitions, [&sectorAt](qint64 at) { return QByteArray(sectorAt(at)); }, size);
+        if (!logical.problem.isEmpty())
+            return {-1, logical.problem.arg(name)};
+        for (const Partition &p : logical.partitions) {
+            if (p.number == partition)
+                chosen = &p;
+        }
+        if (!chosen)
+            return {-1, QStringLiteral("%1 har ingen partisjon %2").arg(name).arg(partition)};
+    } else if (partition != 0) {
         for (const Partition &p : partitions) {
             if (p.number == partition)
                 chosen = &p;

@@ -300,8 +300,9 @@ void HeadlessTest::badArguments_data()
     QTest::newRow("json without audit") << QStringList{"--json", "--report"};
     QTest::newRow("audit of a missing drive directory") << QStringList{"--drive", "C=/nonexistent/vendral", "--audit"};
     QTest::newRow("same letter twice") << QStringList{"--drive", "C=" + sample(), "--drive", "c=" + sample(), "--report"};
-    // "IMAGE#N" takes only #1 to #4 (the file before the "#" exists).
-    for (const char *suffix : {"#02", "#+2", "# 2", "#5", "#"})
+    // "IMAGE#N" takes a partition number, digits only (the file before the
+    // "#" exists and is no disk, so #5 finds no logical drive either).
+    for (const char *suffix : {"#02", "#+2", "# 2", "#5", "#100", "#"})
         QTest::addRow("partition %s", suffix) << QStringList{"--drive", "C=" + sample() + "/CONFIG.SYS" + suffix, "--report"};
     QTest::newRow("newline in an argument stays one line") << QStringList{"--bogus\nsecond line"};
     QTest::newRow("newline in a drive") << QStringList{"--drive", "C=/nonexistent\n/x", "--report"};

@@ -23,6 +23,8 @@
 
 // Files of an image's folder by name.
 using Files = QMap<QString, QByteArray>;
+// Sectors of a disk by number.
+using Sectors = QMap<qint64, QByteArray>;
 
 namespace {
 
@@ -324,22 +326,43 @@ void ImageTest::locatesTheFatVolume_data()
     QTest::addColumn<int>("partition");
     QTest::addColumn<qint64>("offset");
     QTest::addColumn<QString>("error");
+    QTest::addColumn<Sectors>("more"); // sectors beside the head, by number
     const QByteArray two = mbr({partitionEntry(false, 0x06, 63, 1000), partitionEntry(true, 0x0B, 2048, 1000)});
-    QTest::newRow("bare volume") << fatBootSector() << 0 << qint64(0) << QString();
-    QTest::newRow("active fat partition") << two << 0 << qint64(2048 * 512) << QString();
-    QTest::newRow("partition named") << two << 1 << qint64(63 * 512) << QString();
+    // A primary FAT drive, then an extended partition at sector 1000 whose
+    // chain holds two logical drives: at 1000 + 1048 and at 3000 + 48.
+    const QByteArray extended = mbr({partitionEntry(true, 0x06, 63, 900), partitionEntry(false, 0x0F, 1000, 4000)});
+    const auto record = [](quint32 logicalStart, quint32 next) {
+        return mbr({partitionEntry(false, 0x06, logicalStart, 100),
+                    next ? partitionEntry(false, 0x05, next, 1000) : QByteArray(16, '\0')});
+    };
+    const Sectors chain{{1000, record(1048, 2000)}, {3000, record(48, 0)}, {3048, fatBootSector()}};
+    QTest::newRow("first logical drive") << extended << 5 << qint64(2048 * 512) << QString() << chain;
+    QTest::newRow("second logical drive") << extended << 6 << qint64(3048 * 512) << QString() << chain;
+    QTest::newRow("no third logical drive") << extended << 7 << qint64(-1) << QStringLiteral("d.img har ingen partisjon 7") << chain;
+    QTest::newRow("the default is the primary drive") << extended << 0 << qint64(63 * 512) << QString() << chain;
+    QTest::newRow("a chain that loops") << extended << 5 << qint64(-1)
+                                        << QStringLiteral("den utvidede partisjonen i d.img peker tilbake på seg selv")
+                                        << Sectors{{1000, record(1048, 2000)}, {3000, record(48, 2000)}};
+    QTest::newRow("a chain that leaves the disk") << extended << 5 << qint64(-1)
+                                                  << QStringLiteral("den utvidede partisjonen i d.img peker ut av disken")
+                                                  << Sectors{{1000, record(1048, 1u << 30)}};
+    QTest::newRow("a damaged record") << extended << 6 << qint64(-1)
+                                      << QStringLiteral("den utvidede partisjonen i d.img er skadet") << Sectors{};
+    QTest::newRow("bare volume") << fatBootSector() << 0 << qint64(0) << QString() << Sectors{};
+    QTest::newRow("active fat partition") << two << 0 << qint64(2048 * 512) << QString() << Sectors{};
+    QTest::newRow("partition named") << two << 1 << qint64(63 * 512) << QString() << Sectors{};
     QTest::newRow("first fat when none active")
         << mbr({partitionEntry(false, 0x83, 63, 100), partitionEntry(false, 0x0C, 2048, 100)}) << 0
-        << qint64(2048 * 512) << QString();
+        << qint64(2048 * 512) << QString() << Sectors{};
     QTest::newRow("active but not fat")
         << mbr({partitionEntry(true, 0x83, 63, 100), partitionEntry(false, 0x0E, 2048, 100)}) << 0
-        << qint64(2048 * 512) << QString();
-    QTest::newRow("no such partition") << two << 3 << qint64(-1) << QStringLiteral("d.img har ingen partisjon 3");
+        << qint64(2048 * 512) << QString() << Sectors{};
+    QTest::newRow("no such partition") << two << 3 << qint64(-1) << QStringLiteral("d.img har ingen partisjon 3") << Sectors{};
     QTest::newRow("partition without fat")
         << mbr({partitionEntry(true, 0x83, 4096, 100)}) << 0 << qint64(-1)
-        << QStringLiteral("partisjon 1 i d.img inneholder ingen FAT-stasjon");
-    QTest::newRow("nothing") << QByteArray(512, 'x') << 0 << qint64(-1) << QStringLiteral("d.img inneholder ingen FAT-stasjon");
-    QTest::newRow("too small") << QByteArray(100, '\0') << 0 << qint64(-1) << QStringLiteral("d.img er for lite til å være et diskbilde");
+        << QStringLiteral("partisjon 1 i d.img inneholder ingen FAT-stasjon") << Sectors{};
+    QTest::newRow("nothing") << QByteArray(512, 'x') << 0 << qint64(-1) << QStringLiteral("d.img inneholder ingen FAT-stasjon") << Sectors{};
+    QTest::newRow("too small") << QByteArray(100, '\0') << 0 << qint64(-1) << QStringLiteral("d.img er for lite til å være et diskbilde") << Sectors{};
 }
 
 void ImageTest::locatesTheFatVolume()
@@ -348,8 +371,11 @@ void ImageTest::locatesTheFatVolume()
     QFETCH(int, partition);
     QFETCH(qint64, offset);
     QFETCH(QString, error);
+    QFETCH(Sectors, more);
     // Sectors 63 and 2048 hold FAT boot sectors, every other one is empty.
-    const auto sectorAt = [](qint64 at) {
+    const auto sectorAt = [&more](qint64 at) {
+        if (more.contains(at / 512))
+            return more.value(at / 512);
         return at == 63 * 512 || at == 2048 * 512 ? fatBootSector() : QByteArray(512, '\0');
     };
     const FatVolume v = FatVolume::locate(head, sectorAt, qint64(8) << 20, partition, QStringLiteral("d.img"));
@@ -374,18 +400,25 @@ void ImageTest::floppyReadsLikeADirectory()
 
 void ImageTest::partitionedHardDisk()
 {
-    // Two FAT16 partitions of 16 MB: the second is active.
+    // Two FAT16 partitions of 16 MB, the second active, and an extended
+    // partition holding one logical FAT16 drive, as FDISK lays them out.
     const QString disk = m_dir.filePath(QStringLiteral("disk.img"));
     {
         QFile f(disk);
         QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(mbr({partitionEntry(false, 0x06, 2048, 32768), partitionEntry(true, 0x06, 36864, 32768)}));
-        f.resize(qint64(36864 + 32768) * 512);
+        f.write(mbr({partitionEntry(false, 0x06, 2048, 32768), partitionEntry(true, 0x06, 36864, 32768),
+                     partitionEntry(false, 0x0F, 69632, 36864)}));
+        QVERIFY(f.seek(qint64(69632) * 512));
+        f.write(mbr({partitionEntry(false, 0x06, 2048, 32768)}));
+        f.resize(qint64(69632 + 36864) * 512);
     }
-    ScratchDrive other;
+    ScratchDrive other, logical;
     other.writeMachine();
     other.write(QStringLiteral("CONFIG.SYS"), "REM the second partition\r\n");
-    for (const auto &[offset, source] : {std::pair(2048, m_machine.dir.path()), std::pair(36864, other.dir.path())}) {
+    logical.writeMachine();
+    logical.write(QStringLiteral("CONFIG.SYS"), "REM the logical drive\r\n");
+    for (const auto &[offset, source] : {std::pair(2048, m_machine.dir.path()), std::pair(36864, other.dir.path()),
+                                         std::pair(71680, logical.dir.path())}) {
         const QString volume = disk + QStringLiteral("@@") + QString::number(qint64(offset) * 512);
         QVERIFY(mtools(QStringLiteral("mformat"), {QStringLiteral("-i"), volume, QStringLiteral("-T"), QStringLiteral("32768"),
                                                    QStringLiteral("-h"), QStringLiteral("16"), QStringLiteral("-s"),
@@ -400,9 +433,13 @@ void ImageTest::partitionedHardDisk()
     QCOMPARE(configOf(disk), QStringLiteral("REM the second partition"));
     QCOMPARE(configOf(disk + QStringLiteral("#1")), QStringLiteral("DEVICE=C:\\WINDOWS\\HIMEM.SYS"));
     QCOMPARE(configOf(disk + QStringLiteral("#2")), QStringLiteral("REM the second partition"));
-    const Run missing = vendral({QStringLiteral("--drive"), QStringLiteral("C=") + disk + QStringLiteral("#3"), QStringLiteral("--report")});
-    QCOMPARE(missing.exitCode, 2);
-    QCOMPARE(missing.err, QByteArray("vendral: disk.img har ingen partisjon 3\n"));
+    QCOMPARE(configOf(disk + QStringLiteral("#5")), QStringLiteral("REM the logical drive"));
+    for (const char *number : {"4", "6"}) {
+        const Run missing = vendral({QStringLiteral("--drive"), QStringLiteral("C=") + disk + QLatin1Char('#') + QLatin1String(number),
+                                     QStringLiteral("--report")});
+        QCOMPARE(missing.exitCode, 2);
+        QCOMPARE(missing.err, "vendral: disk.img har ingen partisjon " + QByteArray(number) + '\n');
+    }
 }
 
 void ImageTest::fat32WithLongNames()

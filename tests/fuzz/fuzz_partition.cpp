@@ -44,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     if (size < 1)
         return 0;
-    const int partition = data[0] % 5;
+    const int partition = data[0] % 8; // 0 the default, 1-4 primary, 5-7 logical
     const QByteArray image(reinterpret_cast<const char *>(data) + 1, static_cast<qsizetype>(size - 1));
     const auto sectorAt = [&image](qint64 at) { return at < image.size() ? image.mid(at, 512) : QByteArray(); };
 
