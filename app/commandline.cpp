@@ -46,14 +46,62 @@ QString oneModeOnly()
 
 QString shown(const QByteArray &argument) { return QString::fromUtf8(argument); }
 
+// Qt's own options, which every Qt program accepts (QGuiApplication and
+// QApplication take them out of the arguments): whether each takes a value.
+struct QtOption
+{
+    const char *name;
+    bool takesValue;
+};
+
+const QtOption kQtOptions[] = {
+    {"-platform", true},  {"-platformpluginpath", true}, {"-platformtheme", true}, {"-plugin", true},
+    {"-qmljsdebugger", true}, {"-qwindowgeometry", true}, {"-geometry", true}, {"-qwindowicon", true},
+    {"-icon", true},      {"-qwindowtitle", true},       {"-title", true},         {"-display", true},
+    {"-name", true},      {"-session", true},            {"-style", true},         {"-stylesheet", true},
+    {"-reverse", false},  {"-widgetcount", false},       {"-nograb", false},       {"-dograb", false},
+    {"-sync", false},     {"-testability", false},
+};
+
+// The Qt option `arg` is, "-style", "--style" and "-style=Fusion" alike.
+const QtOption *qtOption(const QByteArray &arg)
+{
+    QByteArray name = arg.startsWith("--") ? arg.mid(1) : arg;
+    const qsizetype equals = name.indexOf('=');
+    if (equals > 0)
+        name.truncate(equals);
+    for (const QtOption &o : kQtOptions) {
+        if (name == o.name)
+            return &o;
+    }
+    return nullptr;
+}
+
 } // namespace
 
 Result<CommandLine> CommandLine::parse(const QList<QByteArray> &arguments)
 {
     CommandLine result;
     bool modeSet = false;
+    bool optionsEnded = false; // after "--" every argument is a disk
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QByteArray &arg = arguments[i];
+        // A disk of the machine: a folder or an image, in the order of the
+        // machine's disks.
+        if (optionsEnded || (!arg.isEmpty() && !arg.startsWith('-'))) {
+            result.disks.append(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (const QtOption *qt = qtOption(arg)) {
+            // Qt's own: Qt reads it (and its value); it is never a disk.
+            if (qt->takesValue && !arg.contains('=') && i + 1 < arguments.size())
+                ++i;
+            continue;
+        }
         // "--name=value" or "--name value".
         const auto value = [&](const char *name) -> std::optional<QByteArray> {
             const QByteArray prefix = QByteArray(name).append('=');
@@ -128,8 +176,13 @@ QString CommandLine::usage()
             options += QStringLiteral("  %1 %2\n").arg(QStringLiteral("--json").leftJustified(16),
                                                        QStringLiteral("med --audit: skriv funnene som JSON"));
     }
-    return QStringLiteral("Bruk: vendral [--drive X=STED]... [%1]\n"
+    return QStringLiteral("Bruk: vendral [--drive X=STED]... [%1] [STED]...\n"
                           "Viser oppstartsoppsettet til en Windows 95/98-PC. Ingen fil blir skrevet.\n"
+                          "\n"
+                          "Hvert STED er en disk i PC-en, i rekkefølge: en mappe eller et diskbilde.\n"
+                          "Stasjonene får bokstaver slik DOS gir dem: C: er den aktive FAT-partisjonen\n"
+                          "på disk 1, så den første på hver av de andre diskene, så de logiske\n"
+                          "stasjonene disk for disk, så resten av de primære. --drive vinner over dette.\n"
                           "\n")
                .arg(synopsis.join(QStringLiteral(" | ")))
            + options;

@@ -22,6 +22,9 @@ struct CommandLine
 
     Mode mode = Mode::Window;
     QList<DriveArgument> drives;
+    // The machine's disks in order (folders or images), lettered as DOS
+    // letters them; a --drive letter wins over them.
+    QList<QByteArray> disks;
     QByteArray checkLine; // for --check, as Windows-1252 bytes
     bool json = false;    // --json: --audit writes JSON
 

@@ -2,8 +2,11 @@
 
 #include "drives/directorydrive.h"
 #include "drives/imagedrive.h"
+#include "drives/machineletters.h"
 
 #include <QFile>
+
+#include <algorithm>
 
 #include <sys/stat.h>
 
@@ -67,9 +70,26 @@ Result<std::shared_ptr<Drive>> openDrive(const CommandLine::DriveArgument &argum
 
 } // namespace
 
-Result<DriveMap> openDrives(const QList<CommandLine::DriveArgument> &arguments)
+Result<DriveMap> openDrives(const QList<CommandLine::DriveArgument> &arguments, const QList<QByteArray> &disks)
 {
     DriveMap drives;
+    const Result<QList<machineletters::LetteredDrive>> lettered = machineletters::letter(disks);
+    if (!lettered)
+        return lettered.failure();
+    for (const machineletters::LetteredDrive &d : *lettered) {
+        // A --drive of the same letter wins.
+        if (std::any_of(arguments.cbegin(), arguments.cend(),
+                        [&d](const CommandLine::DriveArgument &a) { return a.letter == d.letter; }))
+            continue;
+        if (d.isFolder) {
+            drives.setDrive(d.letter, std::make_shared<DirectoryDrive>(d.disk));
+            continue;
+        }
+        Result<std::shared_ptr<ImageDrive>> drive = ImageDrive::open(d.disk, d.partition);
+        if (!drive)
+            return drive.failure();
+        drives.setDrive(d.letter, std::move(drive).value());
+    }
     for (const CommandLine::DriveArgument &argument : arguments) {
         Result<std::shared_ptr<Drive>> drive = openDrive(argument);
         if (!drive)

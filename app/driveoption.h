@@ -4,7 +4,9 @@
 #include "drives/drivemap.h"
 #include "drives/result.h"
 
-// The one place that decides what a --drive value becomes: the directory it
-// names, or the FAT volume of a disk image (IMAGE, or IMAGE#N for partition
-// N, 1 to 4). The drives not named come from the host's defaults.
-Result<DriveMap> openDrives(const QList<CommandLine::DriveArgument> &arguments);
+// The one place that decides what the command line's drives become: the
+// machine's disks (folders or images) lettered as DOS letters them, and each
+// --drive X= over its letter (a directory, or the FAT volume of IMAGE or
+// IMAGE#N: 1 to 4 primary, 5 and up logical). The drives not named come from
+// the host's defaults.
+Result<DriveMap> openDrives(const QList<CommandLine::DriveArgument> &arguments, const QList<QByteArray> &disks = {});

@@ -150,7 +150,7 @@ int runMode(const CommandLine &options)
     case CommandLine::Mode::Window:
         break;
     }
-    const Result<DriveMap> drives = openDrives(options.drives);
+    const Result<DriveMap> drives = openDrives(options.drives, options.disks);
     if (!drives)
         return refuse(drives.reason());
     if (options.mode == CommandLine::Mode::Check)

@@ -32,7 +32,7 @@ int main(int argc, char *argv[])
         return headless::run(*options);
     }
 
-    const Result<DriveMap> drives = openDrives(options->drives);
+    const Result<DriveMap> drives = openDrives(options->drives, options->disks);
     if (!drives)
         return headless::refuse(drives.reason());
     VendralApplication app(argc, argv);

@@ -42,6 +42,8 @@ QString describe(const Result<CommandLine> &parsed)
         words += QLatin1Char(' ') + ansi::decode(parsed->checkLine);
     for (const CommandLine::DriveArgument &d : parsed->drives)
         words += QStringLiteral(" %1=%2").arg(d.letter, QString::fromUtf8(d.location));
+    for (const QByteArray &disk : parsed->disks)
+        words += QStringLiteral(" disk %1").arg(QString::fromUtf8(disk));
     return words;
 }
 
@@ -77,6 +79,10 @@ void HeadlessTest::parsesTheCommandLine_data()
     using Args = QList<QByteArray>;
     QTest::newRow("nothing: the window") << Args{} << "window";
     QTest::newRow("report") << Args{"--report"} << "report";
+    QTest::newRow("a machine's disks in order") << Args{"/a.img", "--report", "/b"} << "report disk /a.img disk /b";
+    QTest::newRow("Qt's own options are no disks") << Args{"-style", "Fusion", "-reverse", "--platform=xcb", "-display", ":1", "/a"}
+                                                   << "window disk /a";
+    QTest::newRow("after --, a dash starts a disk") << Args{"--", "-x.img", "--report"} << "window disk -x.img disk --report";
     QTest::newRow("the first and the last letter") << Args{"--drive", "a=/a", "--drive", "Z=/z", "--report"}
                                                    << "report A=/a Z=/z";
     QTest::newRow("drives, both spellings") << Args{"--drive", "C=/a", "--drive=d=/b", "--report"} << "report C=/a D=/b";

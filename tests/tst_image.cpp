@@ -5,6 +5,7 @@
 #include "drives/boundedprocess.h"
 #include "drives/diskimage.h"
 #include "drives/imagedrive.h"
+#include "drives/machineletters.h"
 #include "loading/failure.h"
 #include "scratchdrive.h"
 #include "testhelpers.h"
@@ -280,6 +281,9 @@ private slots:
     void theCheckedFileIsRead_data();
     void theCheckedFileIsRead();
     void atSignsAreNoOffset();
+    void lettersAsDosGivesThem_data();
+    void lettersAsDosGivesThem();
+    void machineOfTwoDisks();
     void untrustedImages_data();
     void untrustedImages();
     void helpersDieWithTheProgram_data();
@@ -814,6 +818,110 @@ void ImageTest::atSignsAreNoOffset()
     const QJsonObject report = QJsonDocument::fromJson(reportOn(atSigns)).object();
     QCOMPARE(report.value(QLatin1String("config.sys")).toObject().value(QLatin1String("lines")).toArray().first().toString(),
              QStringLiteral("REM the file with at-signs"));
+}
+
+// DOS letters the FAT drives of a machine's disks: the boot partition of
+// disk 1, the first primary of each further disk, the logical drives disk by
+// disk, then the remaining primaries. Each disk: "w" a folder or bare
+// volume, else "aN" the active primary, "pN" a primary, "lN" a logical drive.
+void ImageTest::lettersAsDosGivesThem_data()
+{
+    QTest::addColumn<QStringList>("disks");
+    QTest::addColumn<QString>("letters");
+    QTest::newRow("a folder") << QStringList{QStringLiteral("w")} << "C=1:0";
+    QTest::newRow("the active primary is C:") << QStringList{QStringLiteral("p1 a2")} << "C=1:2 D=1:1";
+    QTest::newRow("none active: the first primary") << QStringList{QStringLiteral("p1 p2")} << "C=1:1 D=1:2";
+    QTest::newRow("logical drives after the primaries' first")
+        << QStringList{QStringLiteral("p1 l5 l6")} << "C=1:1 D=1:5 E=1:6";
+    QTest::newRow("two disks, as FDISK letters them")
+        << QStringList{QStringLiteral("a1 p2 l5 l6"), QStringLiteral("p1 l5")} << "C=1:1 D=2:1 E=1:5 F=1:6 G=2:5 H=1:2";
+    QTest::newRow("a further disk's first primary, not its active one")
+        << QStringList{QStringLiteral("w"), QStringLiteral("p1 a2")} << "C=1:0 D=2:1 E=2:2";
+    QTest::newRow("a disk without FAT lends no letter") << QStringList{QStringLiteral(""), QStringLiteral("w")} << "C=2:0";
+}
+
+void ImageTest::lettersAsDosGivesThem()
+{
+    QFETCH(QStringList, disks);
+    QFETCH(QString, letters);
+    QList<machineletters::DiskLayout> layouts;
+    for (const QString &disk : disks) {
+        machineletters::DiskLayout layout;
+        for (const QString &part : disk.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+            const int number = part.mid(1).toInt();
+            if (part == QLatin1String("w"))
+                layout.whole = true;
+            else if (part.startsWith(QLatin1Char('l')))
+                layout.logicals.append(number);
+            else
+                layout.primaries.append(number);
+            if (part.startsWith(QLatin1Char('a')))
+                layout.active = number;
+        }
+        layouts.append(layout);
+    }
+    QStringList got;
+    for (const auto &[letter, drive] : machineletters::letters(layouts))
+        got.append(QStringLiteral("%1=%2:%3").arg(letter).arg(drive.first + 1).arg(drive.second));
+    QCOMPARE(got.join(QLatin1Char(' ')), letters);
+}
+
+// A machine given as two disk images: disk 1 with a primary FAT drive and
+// two logical drives, disk 2 with one primary. Each letter is checked
+// through --check on a file placed on that drive; --drive wins over a letter.
+void ImageTest::machineOfTwoDisks()
+{
+    const auto format = [](const QString &disk, qint64 sector, const QString &marker) {
+        const QString volume = disk + QStringLiteral("@@") + QString::number(sector * 512);
+        QTemporaryDir files;
+        QFile f(files.filePath(marker));
+        if (!f.open(QIODevice::WriteOnly))
+            return false;
+        f.close();
+        return mtools(QStringLiteral("mformat"), {QStringLiteral("-i"), volume, QStringLiteral("-T"), QStringLiteral("32768"),
+                                                  QStringLiteral("-h"), QStringLiteral("16"), QStringLiteral("-s"), QStringLiteral("32"),
+                                                  QStringLiteral("::")})
+               && copyOnto(volume, files.path());
+    };
+    const QString one = m_dir.filePath(QStringLiteral("disk1.img"));
+    const QString two = m_dir.filePath(QStringLiteral("disk2.img"));
+    {
+        QFile f(one);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(mbr({partitionEntry(true, 0x06, 2048, 32768), partitionEntry(false, 0x0F, 34816, 71680)}));
+        QVERIFY(f.seek(qint64(34816) * 512)); // first logical drive, link to the second record
+        f.write(mbr({partitionEntry(false, 0x06, 2048, 32768), partitionEntry(false, 0x05, 34816, 36864)}));
+        QVERIFY(f.seek(qint64(34816 + 34816) * 512));
+        f.write(mbr({partitionEntry(false, 0x06, 2048, 32768)}));
+        f.resize(qint64(34816 + 71680) * 512);
+        QFile g(two);
+        QVERIFY(g.open(QIODevice::WriteOnly));
+        g.write(mbr({partitionEntry(true, 0x06, 2048, 32768)}));
+        g.resize(qint64(2048 + 32768) * 512);
+    }
+    QVERIFY(format(one, 2048, QStringLiteral("C.TXT")));
+    QVERIFY(format(one, 34816 + 2048, QStringLiteral("E.TXT")));
+    QVERIFY(format(one, 34816 + 34816 + 2048, QStringLiteral("F.TXT")));
+    QVERIFY(format(two, 2048, QStringLiteral("D.TXT")));
+    for (const char letter : {'C', 'D', 'E', 'F'}) {
+        const QString line = QStringLiteral("x=%1:\\%1.TXT").arg(QLatin1Char(letter));
+        const Run run = vendral({one, two, QStringLiteral("--check"), line});
+        QVERIFY2(run.exitCode == 0, qPrintable(line + QLatin1Char(' ') + QString::fromUtf8(run.out + run.err)));
+    }
+    // --drive names a letter and wins over the lettering.
+    const Run over = vendral({one, two, QStringLiteral("--drive"), QStringLiteral("D=") + m_machine.dir.path(),
+                              QStringLiteral("--check"), QStringLiteral("x=D:\\WINDOWS\\HIMEM.SYS")});
+    QCOMPARE(over.exitCode, 0);
+    // A chain that loops is one line.
+    {
+        QFile f(one);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QVERIFY(f.seek(qint64(34816 + 34816) * 512));
+        f.write(mbr({partitionEntry(false, 0x06, 2048, 32768), partitionEntry(false, 0x05, 0x8800, 36864)}));
+    }
+    const Run loop = vendral({one, two, QStringLiteral("--report")});
+    QCOMPARE(loop.exitCode, 2);
+    QCOMPARE(loop.err, QByteArray("vendral: den utvidede partisjonen i disk1.img peker tilbake på seg selv\n"));
 }
 
 // Images made by an adversary: each names a network address, a host file, a
