@@ -2,6 +2,7 @@
 #include "app/driveoption.h"
 #include "app/headless.h"
 #include "app/vendralapplication.h"
+#include "widgets/failurereport.h"
 #include "widgets/msdosform.h"
 #include "widgets/programlauncher.h"
 #include "widgets/rediger.h"
@@ -32,11 +33,28 @@ int main(int argc, char *argv[])
         return headless::run(*options);
     }
 
-    const Result<DriveMap> drives = openDrives(options->drives, options->disks);
-    if (!drives)
-        return headless::refuse(drives.reason());
+    // The application first: it takes Qt's own options, and a drive that
+    // cannot be opened is shown where a user started from the desktop looks,
+    // in a box, as well as on standard error.
     VendralApplication app(argc, argv);
+    Result<DriveMap> drives = openDrives(options->drives, options->disks);
+    if (!drives) {
+        const int status = headless::refuse(drives.reason());
+        failurereport::report(drives.reason());
+        return status;
+    }
     TMsDosForm MsDosForm(*drives);
+    // Another machine, dropped on the window, takes the place of this one's
+    // disks; the --drive letters stay.
+    MsDosForm.setMachineOpener([&drives, &options](const QList<QByteArray> &disks) -> Result<bool> {
+        Result<DriveMap> next = openDrives(options->drives, disks);
+        if (!next) {
+            headless::refuse(next.reason());
+            return next.failure();
+        }
+        drives.value() = std::move(next).value();
+        return true;
+    });
     TEndreForm EndreForm(
         *drives, [&drives](const QByteArray &runPath) { openProgram(runPath, *drives); }, &MsDosForm);
     MsDosForm.setEditDialog(&EndreForm);

@@ -1,6 +1,7 @@
 // The configuration window through its real widgets: start, keyboard roles,
 // reloading, section navigation and resizing.
 #include "drives/ansitext.h"
+#include "drives/directorydrive.h"
 #include "guitest.h"
 #include "testhelpers.h"
 
@@ -9,6 +10,8 @@
 #include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
@@ -17,6 +20,7 @@
 #include <QTabWidget>
 #include <QTextLayout>
 #include <QToolTip>
+#include <QUrl>
 
 namespace {
 
@@ -72,6 +76,7 @@ private slots:
     void copyTakesLinesToTheClipboard_data();
     void copyTakesLinesToTheClipboard();
     void missingFilesAreMarked();
+    void droppedFolderOpensAsTheMachine();
 
 };
 
@@ -764,6 +769,69 @@ void MainWindowTest::missingFilesAreMarked()
     QTest::mouseClick(w.child("HentKnapp"), Qt::LeftButton);
     QTRY_VERIFY(reddish(autoexec, 0));
     QVERIFY(m_failures->messages.isEmpty());
+}
+
+// A folder dropped on the window is the machine from then on, loaded as at
+// start; with an edited line the user is asked first, and a refusal keeps
+// the machine and its edits; a machine that cannot be opened is one box.
+void MainWindowTest::droppedFolderOpensAsTheMachine()
+{
+    Windows &w = start();
+    ScratchDrive other;
+    other.writeMachine();
+    other.write(QStringLiteral("CONFIG.SYS"), "REM the dropped machine\r\n");
+    QList<QByteArray> asked;
+    bool refuse = false;
+    w.form->setMachineOpener([&](const QList<QByteArray> &disks) -> Result<bool> {
+        asked = disks;
+        if (refuse)
+            return Failed{QStringLiteral("x.img inneholder ingen FAT-stasjon")};
+        DriveMap next(DriveMap::none());
+        next.setDrive(QLatin1Char('C'), std::make_shared<DirectoryDrive>(disks.first()));
+        m_drive->drives = std::move(next); // the drives the windows read
+        return true;
+    });
+    const auto drop = [&w](const QString &path) {
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile(path)});
+        QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, {});
+        QApplication::sendEvent(w.form.get(), &enter);
+        if (!enter.isAccepted())
+            return false;
+        QDropEvent dropped(QPointF(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, {});
+        QApplication::sendEvent(w.form.get(), &dropped);
+        return true;
+    };
+    const auto firstConfigLine = [&w] { return w.list("ConfigMemo")->model()->index(0, 0).data().toString(); };
+
+    // An edited line: "No" keeps the machine and the edit.
+    LineListView *config = w.list("ConfigMemo");
+    w.child<QTabWidget>("PageControl")->setCurrentWidget(w.child("TabSheet4"));
+    whileModal([&](QDialog *) {
+        m_windows->dialogChild<QLineEdit>("ny")->setText(QStringLiteral("REM edited"));
+        QTest::mouseClick(m_windows->dialogChild<QPushButton>("BitBtn1"), Qt::LeftButton);
+    });
+    doubleClickRow(config, 0);
+    QCOMPARE(firstConfigLine(), QStringLiteral("REM edited"));
+    whileModal([](QDialog *question) { question->reject(); });
+    QVERIFY(drop(other.dir.path()));
+    QVERIFY(asked.isEmpty());
+    QCOMPARE(firstConfigLine(), QStringLiteral("REM edited"));
+
+    // Asked again and confirmed: the dropped machine, as at start.
+    whileModal([](QDialog *question) {
+        QTest::mouseClick(qobject_cast<QMessageBox *>(question)->button(QMessageBox::Yes), Qt::LeftButton);
+    });
+    QVERIFY(drop(other.dir.path()));
+    QCOMPARE(asked, QList<QByteArray>{QFile::encodeName(other.dir.path())});
+    QCOMPARE(firstConfigLine(), QStringLiteral("REM the dropped machine"));
+
+    // Nothing edited since: no question; a machine that cannot be opened is
+    // one failure box and the lines stay.
+    refuse = true;
+    QVERIFY(drop(QStringLiteral("/tmp/x.img")));
+    QCOMPARE(m_failures->messages, QStringList{QStringLiteral("x.img inneholder ingen FAT-stasjon")});
+    QCOMPARE(firstConfigLine(), QStringLiteral("REM the dropped machine"));
 }
 
 QTEST_MAIN(MainWindowTest)

@@ -55,6 +55,12 @@ void AuditMarking::setEnabled(bool enabled)
         restart(); // drops the marks; turned on, the next load marks
 }
 
+void AuditMarking::stop()
+{
+    m_slices.stop();
+    m_audit.reset();
+}
+
 void AuditMarking::restart()
 {
     m_slices.stop();

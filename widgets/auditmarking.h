@@ -33,6 +33,8 @@ public:
 
     // Drops the marks and audits the lists as they now are.
     void restart();
+    // Ends the audit under way (and its pass over the drives); the marks stay.
+    void stop();
     bool isRunning() const { return m_slices.isActive(); }
 
     // Off, no line is marked and nothing is audited (for the benchmark's

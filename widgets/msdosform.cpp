@@ -1,8 +1,8 @@
 #include "widgets/msdosform.h"
-#include "drives/dospath.h"
 #include "ui_msdosform.h"
 
 #include "drives/ansitext.h"
+#include "drives/dospath.h"
 #include "drives/drivemap.h"
 #include "editing/lineeditrouting.h"
 #include "loading/failure.h"
@@ -15,11 +15,19 @@
 #include "widgets/failurereport.h"
 #include "widgets/rediger.h"
 
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QMessageBox>
+#include <QMimeData>
 #include <QScopeGuard>
 #include <QScreen>
 #include <QShortcut>
 #include <QShowEvent>
 #include <QStyle>
+#include <QUrl>
+
+#include <algorithm>
 
 namespace {
 
@@ -46,6 +54,7 @@ TMsDosForm::TMsDosForm(const DriveMap &drives, QWidget *parent)
     ui->BitBtn2->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
 
     wire();
+    setAcceptDrops(true);
     m_marking = new AuditMarking(m_state, m_drives, this);
 }
 
@@ -79,6 +88,11 @@ void TMsDosForm::wire()
                                   : QString::fromLatin1(row.windowsName) + QStringLiteral(" i Windows-mappen");
         LineListView *lines = listView(row.linesName);
         lines->setLineList(&(m_state.*row.lines));
+        connect(&(m_state.*row.lines), &LineList::dataChanged, this,
+                [this](const QModelIndex &, const QModelIndex &, const QList<int> &roles) {
+                    if (roles.contains(Qt::DisplayRole))
+                        m_edited = true;
+                });
         connect(lines, &LineListView::doubleClicked, this, guardedFor(&TMsDosForm::lineDoubleClicked));
         // What a screen reader says of the list.
         lines->setAccessibleName(QStringLiteral("Linjer i %1").arg(key));
@@ -155,6 +169,7 @@ void TMsDosForm::load(Load &&loadState)
     // The load works on plain values so it also runs without a window; a
     // typed WinDir names the INI files' directory.
     readFieldsIntoState();
+    m_edited = false;
     const auto showResult = qScopeGuard([this] {
         showStateInFields();
         // The lines as loaded, also when a file failed, are audited anew.
@@ -169,6 +184,42 @@ void TMsDosForm::load(Load &&loadState)
             throw Failure(kNoDriveC);
         throw;
     }
+}
+
+void TMsDosForm::openMachine(const QList<QByteArray> &disks)
+{
+    if (!m_openMachine || disks.isEmpty())
+        return;
+    if (m_edited
+        && QMessageBox::question(this, windowTitle(),
+                                 QStringLiteral("Endringene i linjene går tapt. Vil du åpne den andre maskinen likevel?"))
+               != QMessageBox::Yes)
+        return;
+    // The drives change under the marking: it ends its pass first.
+    m_marking->stop();
+    const Result<bool> opened = m_openMachine(disks);
+    if (!opened) {
+        m_marking->restart();
+        failurereport::report(opened.reason());
+        return;
+    }
+    failurereport::guarded([this] { load([this] { loadAtStart(m_state, m_drives); }); });
+}
+
+void TMsDosForm::dragEnterEvent(QDragEnterEvent *event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (!urls.isEmpty() && std::all_of(urls.cbegin(), urls.cend(), [](const QUrl &u) { return u.isLocalFile(); }))
+        event->acceptProposedAction();
+}
+
+void TMsDosForm::dropEvent(QDropEvent *event)
+{
+    QList<QByteArray> disks;
+    for (const QUrl &url : event->mimeData()->urls())
+        disks.append(QFile::encodeName(url.toLocalFile()));
+    event->acceptProposedAction();
+    openMachine(disks);
 }
 
 void TMsDosForm::FormShow()

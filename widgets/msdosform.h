@@ -1,9 +1,13 @@
 #pragma once
 
+#include "drives/result.h"
 #include "loading/configstate.h"
 
+#include <QByteArray>
+#include <QList>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 namespace Ui {
@@ -31,8 +35,19 @@ public:
     // The edit dialog, created once after this window and reused for every edit.
     void setEditDialog(TEndreForm *dialog) { EndreForm = dialog; }
 
+    // Puts another machine in the drives this window reads (its disks as on
+    // the command line: folders or images), or says in one line why not.
+    using MachineOpener = std::function<Result<bool>(const QList<QByteArray> &disks)>;
+    void setMachineOpener(MachineOpener opener) { m_openMachine = std::move(opener); }
+    // Shows the machine whose disks these are, loaded as at start; asks first
+    // when lines were edited, since the edits are lost.
+    void openMachine(const QList<QByteArray> &disks);
+
 protected:
     void showEvent(QShowEvent *event) override;
+    // A folder or disk image dropped on the window opens as the machine.
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
     // Handlers. A double-click on any full list runs lineDoubleClicked, and a
@@ -69,5 +84,7 @@ private:
     const DriveMap &m_drives;
     TEndreForm *EndreForm = nullptr;
     AuditMarking *m_marking = nullptr; // a child of the window
+    MachineOpener m_openMachine;
+    bool m_edited = false; // a line was changed since the last load
     bool m_shown = false;
 };
