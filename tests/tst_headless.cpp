@@ -70,6 +70,7 @@ private slots:
     void drivePathsAreBytes_data();
     void drivePathsAreBytes();
     void outOfMemoryIsOneLine();
+    void windowModeShowsABadDiskInABox();
 };
 
 void HeadlessTest::parsesTheCommandLine_data()
@@ -388,6 +389,26 @@ void HeadlessTest::outOfMemoryIsOneLine()
     QCOMPARE(run.exitCode, 2);
     QCOMPARE(run.err.count('\n'), 1);
     QVERIFY2(run.err.startsWith("vendral: ikke nok minne"), run.err.constData());
+}
+
+// Started from the desktop, nobody reads standard error: a disk that cannot
+// be opened is shown in a box (the program waits on it) and also written as
+// the same line on standard error.
+void HeadlessTest::windowModeShowsABadDiskInABox()
+{
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    process.setProcessEnvironment(env);
+    process.start(qEnvironmentVariable("VENDRAL_BINARY"), {QStringLiteral("/nonexistent/vendral.img")});
+    QVERIFY(process.waitForStarted());
+    QByteArray err;
+    QTRY_VERIFY_WITH_TIMEOUT((err += process.readAllStandardError())
+                                 .contains("vendral: /nonexistent/vendral.img er verken en mappe eller et diskbilde\n"),
+                             10000);
+    QVERIFY(!process.waitForFinished(500)); // the box is open
+    process.kill();
+    process.waitForFinished();
 }
 
 QTEST_GUILESS_MAIN(HeadlessTest)
