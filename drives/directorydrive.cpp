@@ -314,7 +314,7 @@ Result<QByteArray> DirectoryDrive::readFile(const QStringList &components) const
     return bytes;
 }
 
-std::optional<QByteArray> DirectoryDrive::regularFile(const QStringList &components) const
+std::optional<QByteArray> DirectoryDrive::regularFile(const QStringList &components, QByteArray *realPath) const
 {
     const Result<Fd> root = openFolder(m_root);
     if (!root)
@@ -326,6 +326,8 @@ std::optional<QByteArray> DirectoryDrive::regularFile(const QStringList &compone
     struct stat st;
     if (!file.ok() || ::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode))
         return std::nullopt;
+    if (realPath)
+        *realPath = realPathOf(file.get());
     return *relative;
 }
 
@@ -346,7 +348,8 @@ Result<QList<DirEntry>> DirectoryDrive::listDirectory(const QStringList &compone
     const std::vector<HostEntry> *entries = listing(root->get(), *relative, &error);
     if (!entries) {
         return Failed{error == ENOENT || error == ENOTDIR ? QStringLiteral("det er ikke en mappe")
-                                                          : reasonFor(error, true)};
+                                                          : reasonFor(error, true),
+                      kindOf(error)};
     }
     QList<DirEntry> result;
     result.reserve(static_cast<qsizetype>(entries->size()));
@@ -359,16 +362,8 @@ std::optional<QString> DirectoryDrive::hostFile(const QStringList &components) c
 {
     // The file itself, every link resolved: what is handed over to be
     // started is named by its own name, never by a link's.
-    const Result<Fd> root = openFolder(m_root);
-    if (!root)
+    QByteArray real;
+    if (!regularFile(components, &real) || real.isEmpty())
         return std::nullopt;
-    const Result<QByteArray> relative = resolve(root->get(), components);
-    if (!relative)
-        return std::nullopt;
-    const Fd file(openBeneath(root->get(), *relative, O_PATH));
-    struct stat st;
-    if (!file.ok() || ::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode))
-        return std::nullopt;
-    const QByteArray real = realPathOf(file.get());
-    return real.isEmpty() ? std::nullopt : std::optional<QString>(QFile::decodeName(real));
+    return QFile::decodeName(real);
 }

@@ -47,8 +47,9 @@ private:
     // The entries of a directory below the folder; nothing, and *error
     // holds the errno, when it cannot be read.
     const std::vector<HostEntry> *listing(int rootFd, const QByteArray &relative, int *error) const;
-    // The path below the folder of a regular file the components name.
-    std::optional<QByteArray> regularFile(const QStringList &components) const;
+    // The path below the folder of a regular file the components name;
+    // `realPath` gets where it really lies, links resolved.
+    std::optional<QByteArray> regularFile(const QStringList &components, QByteArray *realPath = nullptr) const;
 
     QByteArray m_root;
     mutable QHash<QByteArray, std::vector<HostEntry>> m_listings;
