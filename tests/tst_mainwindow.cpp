@@ -9,6 +9,8 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QLabel>
+#include <QDialogButtonBox>
+#include <QFileSystemModel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
@@ -20,6 +22,7 @@
 #include <QTabWidget>
 #include <QTextLayout>
 #include <QToolTip>
+#include <QTreeView>
 #include <QUrl>
 
 namespace {
@@ -77,6 +80,8 @@ private slots:
     void copyTakesLinesToTheClipboard();
     void missingFilesAreMarked();
     void droppedFolderOpensAsTheMachine();
+    void noDriveBoxChoosesAMachine_data();
+    void noDriveBoxChoosesAMachine();
 
 };
 
@@ -832,6 +837,72 @@ void MainWindowTest::droppedFolderOpensAsTheMachine()
     QVERIFY(drop(QStringLiteral("/tmp/x.img")));
     QCOMPARE(m_failures->messages, QStringList{QStringLiteral("x.img inneholder ingen FAT-stasjon")});
     QCOMPARE(firstConfigLine(), QStringLiteral("REM the dropped machine"));
+}
+
+// Started without any drive, the box says what it always said and offers to
+// choose a folder or a disk image, or to end the program; a chosen folder
+// opens as the machine. Ctrl+O opens the same chooser.
+void MainWindowTest::noDriveBoxChoosesAMachine_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::newRow("Velg mappe") << "Velg &mappe ...";
+    QTest::newRow("Avslutt") << "Avs&lutt";
+    QTest::newRow("Ctrl+O") << QString();
+}
+
+void MainWindowTest::noDriveBoxChoosesAMachine()
+{
+    QFETCH(QString, button);
+    QTemporaryDir home;
+    DriveMap drives([&home](QChar letter) {
+        return std::make_shared<DirectoryDrive>(home.path() + QStringLiteral("/.wine/dosdevices/") + letter.toLower()
+                                                + QLatin1Char(':'));
+    });
+    ScratchDrive machine;
+    machine.writeMachine();
+    machine.write(QStringLiteral("CONFIG.SYS"), "REM the chosen machine\r\n");
+    const bool ctrlO = button.isEmpty();
+    Windows w(ctrlO ? m_drive->drives : drives);
+    w.form->setMachineOpener([&](const QList<QByteArray> &disks) -> Result<bool> {
+        DriveMap next(DriveMap::none());
+        next.setDrive(QLatin1Char('C'), std::make_shared<DirectoryDrive>(disks.first()));
+        (ctrlO ? m_drive->drives : drives) = std::move(next);
+        return true;
+    });
+    // In the chooser: the machine's folder, then "Åpne".
+    const auto chooseTheMachine = [&machine] {
+        whileModal([&machine](QDialog *chooser) {
+            auto *view = chooser->findChild<QTreeView *>(QStringLiteral("mapper"));
+            auto *model = qobject_cast<QFileSystemModel *>(view->model());
+            QVERIFY(model);
+            view->setCurrentIndex(model->index(machine.dir.path()));
+            QTest::mouseClick(chooser->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Open), Qt::LeftButton);
+        });
+    };
+    if (ctrlO) {
+        QVERIFY(w.show());
+        chooseTheMachine();
+        QTest::keyClick(w.form.get(), Qt::Key_O, Qt::ControlModifier);
+    } else {
+        QString text;
+        whileModal([&](QDialog *box) {
+            text = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"))->text();
+            if (button.startsWith(QLatin1String("Velg")))
+                chooseTheMachine();
+            for (QPushButton *b : box->findChildren<QPushButton *>()) {
+                if (b->text() == button)
+                    QTest::mouseClick(b, Qt::LeftButton);
+            }
+        });
+        w.form->show();
+        QVERIFY(text.contains(QLatin1String("--drive C=MAPPE")));
+        QVERIFY(m_failures->messages.isEmpty());
+        if (button == QLatin1String("Avs&lutt")) {
+            QVERIFY(!w.form->isVisible());
+            return;
+        }
+    }
+    QTRY_COMPARE(w.list("ConfigMemo")->model()->index(0, 0).data().toString(), QStringLiteral("REM the chosen machine"));
 }
 
 QTEST_MAIN(MainWindowTest)

@@ -13,6 +13,7 @@
 #include "widgets/designfont.h"
 #include "widgets/editcycle.h"
 #include "widgets/failurereport.h"
+#include "widgets/machinechooser.h"
 #include "widgets/rediger.h"
 
 #include <QDragEnterEvent>
@@ -20,6 +21,7 @@
 #include <QFile>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPushButton>
 #include <QScopeGuard>
 #include <QScreen>
 #include <QShortcut>
@@ -30,6 +32,13 @@
 #include <algorithm>
 
 namespace {
+
+// The failure of a load on a machine without a drive C:.
+class NoDriveC : public Failure
+{
+public:
+    using Failure::Failure;
+};
 
 const QString kNoDriveC = QStringLiteral(
     "Ingen stasjon C er oppgitt: start Vendral med --drive C=MAPPE, der MAPPE er en mappe eller et "
@@ -109,6 +118,10 @@ void TMsDosForm::wire()
         }
     }
 
+    // Ctrl+O chooses another machine: a folder or a disk image.
+    auto *open = new QShortcut(QKeySequence::Open, this);
+    connect(open, &QShortcut::activated, this, [this] { guarded([this] { chooseMachine(); }); });
+
     // Escape anywhere in the window presses "&Avbryt".
     auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(escape, &QShortcut::activated, ui->BitBtn2, &QPushButton::click);
@@ -181,9 +194,40 @@ void TMsDosForm::load(Load &&loadState)
         // Without a drive C: every file fails alike; a new user started the
         // program without one, and is told how to give it.
         if (!m_drives.listDirectory(kBootRoot))
-            throw Failure(kNoDriveC);
+            throw NoDriveC(kNoDriveC);
         throw;
     }
+}
+
+void TMsDosForm::askForAMachine()
+{
+    QMessageBox box(QMessageBox::Information, windowTitle(), kNoDriveC, QMessageBox::NoButton, this);
+    box.setFont(designFont());
+    QPushButton *folder = box.addButton(QStringLiteral("Velg &mappe ..."), QMessageBox::AcceptRole);
+    QPushButton *image = box.addButton(QStringLiteral("Velg &diskbilde ..."), QMessageBox::AcceptRole);
+    QPushButton *quit = box.addButton(QStringLiteral("Avs&lutt"), QMessageBox::RejectRole);
+    box.setDefaultButton(folder);
+    box.setEscapeButton(quit);
+    box.exec();
+    if (box.clickedButton() == quit || !box.clickedButton()) {
+        close();
+        return;
+    }
+    const std::optional<QByteArray> chosen = MachineChooser::choose(
+        box.clickedButton() == image ? MachineChooser::Kind::Image : MachineChooser::Kind::Folder, this);
+    // Back to the question when nothing was chosen; on to the machine when
+    // something was.
+    if (!chosen) {
+        askForAMachine();
+        return;
+    }
+    openMachine({*chosen});
+}
+
+void TMsDosForm::chooseMachine()
+{
+    if (const std::optional<QByteArray> chosen = MachineChooser::choose(MachineChooser::Kind::FolderOrImage, this))
+        openMachine({*chosen});
 }
 
 void TMsDosForm::openMachine(const QList<QByteArray> &disks)
@@ -224,7 +268,15 @@ void TMsDosForm::dropEvent(QDropEvent *event)
 
 void TMsDosForm::FormShow()
 {
-    load([this] { loadAtStart(m_state, m_drives); });
+    // Started without a drive C: (no disk, no --drive, no Wine prefix), and
+    // with a way to choose one, the user is asked for the machine.
+    try {
+        load([this] { loadAtStart(m_state, m_drives); });
+    } catch (const NoDriveC &) {
+        if (!m_openMachine)
+            throw;
+        askForAMachine();
+    }
 }
 
 void TMsDosForm::HentKnappClick()

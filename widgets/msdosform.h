@@ -65,6 +65,10 @@ private:
     void WininimemoDblClick();
     void systeminimemoDblClick();
     void lineDoubleClicked(const StartupFile &file);
+    // Without a drive C: at start, a box offers to choose a folder or image.
+    void askForAMachine();
+    // Ctrl+O: another machine from the chooser.
+    void chooseMachine();
 
     void wire();
     LineListView *listView(const char *name) const;
