@@ -95,6 +95,13 @@ BatchRun::BatchRun(QByteArrayView winDir, QByteArrayView winBootDir)
 
 std::optional<BatchRun::Program> BatchRun::step(QByteArrayView line)
 {
+    if (m_ended)
+        return std::nullopt;
+    const qsizetype end = line.indexOf('\x1a');
+    if (end >= 0) {
+        m_ended = true;
+        line = line.first(end);
+    }
     QByteArrayView text = trimLeft(line);
     while (text.startsWith('@'))
         text = trimLeft(text.sliced(1));
@@ -117,8 +124,10 @@ std::optional<BatchRun::Program> BatchRun::command(QByteArrayView text)
     } else {
         program.written = firstWord(text, kCommandStops);
         rest = text.sliced(program.written.size());
-        if (program.written.size() == 2 && program.written[1] == ':')
-            return std::nullopt; // a change of drive
+        if (program.written.size() == 2 && program.written[1] == ':') {
+            setCurrentDrive(upper(program.written[0]));
+            return std::nullopt;
+        }
         const QByteArrayView letters = leadingLetters(program.written);
         const bool internal = isInternalCommand(letters)
             && (letters.size() == program.written.size()
@@ -128,6 +137,13 @@ std::optional<BatchRun::Program> BatchRun::command(QByteArrayView text)
                 return command(skipLoadHighOptions(rest));
             if (equalsUpper(letters, "CALL"))
                 return command(trimLeft(rest));
+            if (equalsUpper(letters, "CD") || equalsUpper(letters, "CHDIR")) {
+                // "CD\GAMES" is one word; "CD GAMES" two.
+                changeDirectory(trimmed(program.written.sliced(letters.size()).isEmpty()
+                                            ? rest
+                                            : text.sliced(letters.size())));
+                return std::nullopt;
+            }
             if (equalsUpper(letters, "PATH")) {
                 // "PATH" alone shows the path; "PATH ;" empties it.
                 rest = trimLeft(rest);
@@ -150,6 +166,40 @@ std::optional<BatchRun::Program> BatchRun::command(QByteArrayView text)
     if (trimmed(program.name()).isEmpty())
         return std::nullopt;
     return program;
+}
+
+void BatchRun::setCurrentDrive(char letter)
+{
+    if (letter < 'A' || letter > 'Z')
+        return;
+    m_drive = letter;
+    m_search[0] = m_directories.value(letter, QByteArray(1, letter) + ":\\");
+    ++m_pathChanges;
+}
+
+void BatchRun::changeDirectory(QByteArrayView argument)
+{
+    argument = firstWord(argument, kBlanks);
+    if (argument.isEmpty())
+        return; // "CD" alone shows the current directory
+    char letter = m_drive;
+    if (argument.size() >= 2 && argument[1] == ':') {
+        letter = upper(argument[0]);
+        argument = argument.sliced(2);
+        if (letter < 'A' || letter > 'Z')
+            return;
+    }
+    if (argument.isEmpty())
+        return; // "CD D:" shows D:'s current directory
+    const QByteArray current = m_directories.value(letter, QByteArray(1, letter) + ":\\");
+    const QByteArray written = argument.startsWith('\\') || argument.startsWith('/')
+                                   ? QByteArray(1, letter) + ':' + argument.toByteArray()
+                                   : current + '\\' + argument.toByteArray();
+    const QByteArray directory = ansi::upper(ansi::encode(DosPath::parse(written).display()));
+    if (m_directoryExists && !m_directoryExists(directory))
+        return;
+    m_directories.insert(letter, directory);
+    setCurrentDrive(m_drive);
 }
 
 void BatchRun::set(QByteArrayView name, QByteArrayView value)

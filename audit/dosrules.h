@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QList>
 
+#include <functional>
 #include <optional>
 
 // The file a CONFIG.SYS line makes DOS load: the driver of DEVICE= and
@@ -35,15 +36,29 @@ public:
     std::optional<Program> step(QByteArrayView line);
 
     // Where a program named without a directory is looked for: the current
-    // directory (the root of C:), then the PATH. Upper-cased.
+    // directory (the root of C: until a CD or a change of drive), then the
+    // PATH. Upper-cased.
     const QList<QByteArray> &searchDirectories() const { return m_search; }
-    // Counts the changes of the PATH, for whoever keeps its own copy.
+    // Counts the changes of the search directories, for whoever keeps its
+    // own copy.
     int pathChanges() const { return m_pathChanges; }
     // The PATH alone.
     QList<QByteArray> path() const { return m_search.mid(1); }
 
+    // Whether the file ended: DOS stops reading a batch file at Ctrl-Z.
+    bool ended() const { return m_ended; }
+
+    // Whether a directory exists, for CD: a CD to one that does not
+    // ("Invalid directory") leaves the current directory as it was. Without
+    // it every CD is taken to succeed.
+    using DirectoryExists = std::function<bool(const QByteArray &dosDirectory)>;
+    void setDirectoryExists(DirectoryExists exists) { m_directoryExists = std::move(exists); }
+
 private:
     std::optional<Program> command(QByteArrayView text);
+    // CD and CHDIR: the current directory of a drive, set by `argument`.
+    void changeDirectory(QByteArrayView argument);
+    void setCurrentDrive(char letter);
     void set(QByteArrayView name, QByteArrayView value);
     void setPath(QByteArrayView value);
     // Puts in %NAME% variables; false when the text uses a batch parameter
@@ -56,4 +71,8 @@ private:
     qsizetype m_environmentBytes = 0;          // NAME=VALUE\0 of each
     QList<QByteArray> m_search;
     int m_pathChanges = 0;
+    char m_drive = 'C';
+    QHash<char, QByteArray> m_directories; // each drive's current one, "C:\\GAMES"
+    bool m_ended = false;
+    DirectoryExists m_directoryExists;
 };

@@ -12,8 +12,11 @@ public:
     enum class Kind { SystemIni, WinIni };
     explicit IniRules(Kind kind) : m_kind(kind) {}
 
-    // SYSTEM.INI: [boot] shell=, each name of drivers=, every *.drv= and
-    // *.fon=; [386Enh] device= unless it names a built-in "*device".
+    // SYSTEM.INI: [boot] shell=, the grabbers, each file of drivers= (an
+    // alias is audited where [drivers] names its file), every *.drv=,
+    // *.fon=, *.exe= and *.dll=; [drivers] each file; [386Enh] device=,
+    // mouse=, keyboard=, display=, ebios= and network=, each file of their
+    // lists unless it names a built-in "*device".
     // WIN.INI: [windows] load= and run=, each program of the list.
     QList<QByteArrayView> step(QByteArrayView line);
 
@@ -31,7 +34,7 @@ public:
     }
 
 private:
-    enum class Section { Other, Boot, Enhanced, Windows };
+    enum class Section { Other, Boot, Drivers, Enhanced, Windows };
 
     void systemIni(QByteArrayView key, QByteArrayView value, QList<QByteArrayView> &names) const;
 

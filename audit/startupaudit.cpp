@@ -29,7 +29,10 @@ IniRules::Kind iniKind(const StartupFile &file)
 // AUTOEXEC.BAT as run so far, and its search list at hand.
 struct StartupAudit::Batch
 {
-    explicit Batch(const ConfigState &state) : run(state.WD, state.WBD) {}
+    Batch(const ConfigState &state, DirectoryCache &cache) : run(state.WD, state.WBD)
+    {
+        run.setDirectoryExists([&cache](const QByteArray &directory) { return cache.directory(directory).listed; });
+    }
 
     SearchList &search()
     {
@@ -52,6 +55,7 @@ struct StartupAudit::Cursor
 
     const StartupFile &file;
     int line = 0;
+    bool ended = false;            // CONFIG.SYS: past a Ctrl-Z
     std::optional<Batch> batch;    // AUTOEXEC.BAT
     std::optional<IniRules> rules; // SYSTEM.INI, WIN.INI
 };
@@ -120,12 +124,14 @@ bool StartupAudit::advance(Cursor &cursor, qint64 budget, AuditFindings &out, qi
     const int end = int(std::min<qint64>(count, cursor.line + budget));
     switch (file.audit) {
     case Rules::ConfigSys:
-        for (int i = cursor.line; i < end; ++i)
+        for (int i = cursor.line; i < end && !cursor.ended; ++i) {
             configSys(file, i, out);
+            cursor.ended = lines(file).lineView(i).contains('\x1a'); // DOS reads no further
+        }
         break;
     case Rules::Batch:
         if (!cursor.batch)
-            cursor.batch.emplace(m_state);
+            cursor.batch.emplace(m_state, m_cache);
         for (int i = cursor.line; i < end; ++i)
             autoexecBat(file, *cursor.batch, i, out);
         break;
@@ -159,10 +165,14 @@ AuditFindings StartupAudit::auditLine(const StartupFile &file, int line)
         }
         break;
     case StartupFile::AuditRules::ConfigSys:
+        for (int i = 0; i < line; ++i) {
+            if (list.lineView(i).contains('\x1a'))
+                return findings; // past the end DOS reads
+        }
         configSys(file, line, findings);
         break;
     case StartupFile::AuditRules::Batch: {
-        Batch batch(m_state);
+        Batch batch(m_state, m_cache);
         for (int i = 0; i < line; ++i)
             (void)batch.run.step(list.lineView(i));
         autoexecBat(file, batch, line, findings);
@@ -230,7 +240,10 @@ AuditFindings StartupAudit::msDosSys(const StartupFile &file)
 
 void StartupAudit::configSys(const StartupFile &file, int line, AuditFindings &out)
 {
-    const QByteArrayView name = configSysFile(lines(file).lineView(line));
+    QByteArrayView text = lines(file).lineView(line);
+    if (const qsizetype end = text.indexOf('\x1a'); end >= 0)
+        text = text.first(end);
+    const QByteArrayView name = configSysFile(text);
     if (!name.isEmpty())
         look(file, line, name, name, m_root, kNoExtensions, out);
 }

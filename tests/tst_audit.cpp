@@ -148,6 +148,8 @@ void AuditTest::configSys_data()
     QTest::newRow("asking form") << QByteArray("DEVICE?=GONE.SYS") << QByteArray("1: GONE.SYS -> C:\\GONE.SYS missing");
     QTest::newRow("a directory is no file") << QByteArray("DEVICE=C:\\CDROM\\OAKCDROM.SYS")
                                             << QByteArray("1: C:\\CDROM\\OAKCDROM.SYS -> C:\\CDROM\\OAKCDROM.SYS missing");
+    QTest::newRow("Ctrl-Z ends the file") << QByteArray("DEVICE=HIMEM.SYS\x1a\r\nDEVICE=GONE.SYS\r\n\x1a\r\nDEVICE=X.SYS")
+                                          << QByteArray("1: HIMEM.SYS -> C:\\HIMEM.SYS missing");
     QTest::newRow("not files") << QByteArray("REM DEVICE=GONE.SYS\r\n;DEVICE=GONE.SYS\r\n[menu]\r\nFILES=40\r\n"
                                              "DEVICES=GONE.SYS\r\nBUFFERS=20,0\r\nDOS=HIGH,UMB\r\nDEVICE=")
                                << QByteArray();
@@ -187,6 +189,14 @@ void AuditTest::autoexecBat_data()
                                                << QByteArray("1: C:\\WIN98\\GHOST.EXE -> C:\\WIN98\\GHOST.EXE missing");
     QTest::newRow("quoted name, arguments not audited") << QByteArray("\"C:\\UTILS\\SCAN.EXE\" GONE.EXE")
         << QByteArray("1: C:\\UTILS\\SCAN.EXE -> C:\\UTILS\\SCAN.EXE found");
+    QTest::newRow("CD sets where a program is looked for first")
+        << QByteArray("CD \\WIN98\r\nSTART\r\ncd mouse\r\nMOUSE\r\nCD\\MOUSE\r\nMOUSE\r\nCD..\r\nSTART")
+        << QByteArray("2: START -> C:\\WIN98\\START.EXE found; 4: MOUSE -> C:\\WIN98\\MOUSE missing; "
+                      "6: MOUSE -> C:\\MOUSE\\MOUSE.COM found; 8: START -> C:\\START.BAT found");
+    QTest::newRow("each drive its own directory") << QByteArray("D:\r\nCD C:\\WIN98\r\nPCISCAN\r\nC:\r\nSTART")
+        << QByteArray("3: PCISCAN -> D:\\PCISCAN missing; 5: START -> C:\\WIN98\\START.EXE found");
+    QTest::newRow("Ctrl-Z ends the batch file") << QByteArray("START\x1a\r\nGONE\r\n\x1a\r\nGONE")
+                                                << QByteArray("1: START -> C:\\START.BAT found");
     // Each SET doubles A until the 32 KiB of a DOS environment are full;
     // then SET leaves A as it was ("Out of environment space").
     QTest::newRow("SET past the environment's size") << QByteArray("SET A=x\r\n") + QByteArray("SET A=%A%%A%\r\n").repeated(40)
@@ -217,15 +227,23 @@ void AuditTest::systemIni_data()
     QTest::newRow(".drv and .fon keys") << QByteArray("[boot]\r\ncomm.drv=comm.drv\r\nfonts.fon=vgasys.fon\r\nOEMFONTS.FON=vgaoem.fon\r\n"
                                                       "display.drv=\r\nlanguage.dll=gone.dll\r\n386grabber=gone.3gr")
         << QByteArray("2: comm.drv -> C:\\WIN98\\SYSTEM\\COMM.DRV found; 3: vgasys.fon -> C:\\WIN98\\FONTS\\VGASYS.FON found; "
-                      "4: vgaoem.fon -> C:\\WIN98\\SYSTEM\\VGAOEM.FON missing");
+                      "4: vgaoem.fon -> C:\\WIN98\\SYSTEM\\VGAOEM.FON missing; 6: gone.dll -> C:\\WIN98\\SYSTEM\\GONE.DLL missing; "
+                      "7: gone.3gr -> C:\\WIN98\\SYSTEM\\GONE.3GR missing");
     QTest::newRow("386Enh devices") << QByteArray("[386Enh]\r\ndevice=*vshare\r\ndevice=ios.vxd\r\nDEVICE = vshare.386\r\n"
                                                   "device=C:\\WINDOWS\\SYSTEM\\GONE.386\r\ndevice=gone.vxd\r\ndisplay=gone.386")
         << QByteArray("3: ios.vxd -> C:\\WIN98\\SYSTEM\\VMM32\\IOS.VXD found; 4: vshare.386 -> C:\\WIN98\\SYSTEM\\VSHARE.386 found; "
                       "5: C:\\WINDOWS\\SYSTEM\\GONE.386 -> C:\\WINDOWS\\SYSTEM\\GONE.386 missing; "
-                      "6: gone.vxd -> C:\\WIN98\\SYSTEM\\VMM32\\GONE.VXD missing");
-    QTest::newRow("only [boot] and [386Enh]") << QByteArray("shell=gone.exe\r\n[boot.description]\r\ndisplay.drv=Standard VGA\r\n"
+                      "6: gone.vxd -> C:\\WIN98\\SYSTEM\\VMM32\\GONE.VXD missing; 7: gone.386 -> C:\\WIN98\\SYSTEM\\GONE.386 missing");
+    QTest::newRow("drivers= aliases, module keys, 386Enh lists")
+        << QByteArray("[boot]\r\ndrivers=mmsystem.dll timer\r\nuser.exe=gone.exe\r\n[drivers]\r\ntimer=timer.drv\r\n"
+                      "[386Enh]\r\nmouse=*vmd, msmouse.vxd\r\nkeyboard=*vkd\r\nnetwork=*vnetbios, vshare.386")
+        << QByteArray("2: mmsystem.dll -> C:\\WIN98\\SYSTEM\\MMSYSTEM.DLL found; 3: gone.exe -> C:\\WIN98\\SYSTEM\\GONE.EXE missing; "
+                      "5: timer.drv -> C:\\WIN98\\SYSTEM\\TIMER.DRV missing; "
+                      "7: msmouse.vxd -> C:\\WIN98\\SYSTEM\\VMM32\\MSMOUSE.VXD missing; "
+                      "9: vshare.386 -> C:\\WIN98\\SYSTEM\\VSHARE.386 found");
+    QTest::newRow("only [boot], [drivers] and [386Enh]") << QByteArray("shell=gone.exe\r\n[boot.description]\r\ndisplay.drv=Standard VGA\r\n"
                                                             "[drivers]\r\nwave=gone.drv\r\n[boot]\r\n;shell=gone.exe\r\n  [ 386enh ]\r\n device=gone.386")
-        << QByteArray("9: gone.386 -> C:\\WIN98\\SYSTEM\\GONE.386 missing");
+        << QByteArray("5: gone.drv -> C:\\WIN98\\SYSTEM\\GONE.DRV missing; 9: gone.386 -> C:\\WIN98\\SYSTEM\\GONE.386 missing");
 }
 
 void AuditTest::systemIni()
