@@ -50,6 +50,39 @@ bool isInternalCommand(QByteArrayView word)
     return std::find(std::begin(kInternal), std::end(kInternal), upperWord) != std::end(kInternal);
 }
 
+// What follows the condition of an IF; empty when the line has none.
+QByteArrayView afterCondition(QByteArrayView text)
+{
+    text = trimLeft(text);
+    QByteArrayView word = firstWord(text, kBlanks);
+    if (equalsUpper(word, "NOT")) {
+        text = trimLeft(text.sliced(word.size()));
+        word = firstWord(text, kBlanks);
+    }
+    if (equalsUpper(word, "ERRORLEVEL") || equalsUpper(word, "EXIST")) {
+        text = trimLeft(text.sliced(word.size()));
+        return trimLeft(text.sliced(firstWord(text, kBlanks).size()));
+    }
+    const qsizetype equals = text.indexOf("==");
+    if (equals < 0)
+        return {};
+    text = trimLeft(text.sliced(equals + 2));
+    return trimLeft(text.sliced(firstWord(text, kBlanks).size()));
+}
+
+// The command of a FOR %%x IN (set) DO command; empty when it has none.
+QByteArrayView forCommand(QByteArrayView text)
+{
+    const qsizetype close = text.indexOf(')');
+    if (close < 0)
+        return {};
+    text = trimLeft(text.sliced(close + 1));
+    const QByteArrayView word = firstWord(text, kBlanks);
+    if (!equalsUpper(word, "DO"))
+        return {};
+    return trimLeft(text.sliced(word.size()));
+}
+
 } // namespace
 
 QByteArrayView configSysFile(QByteArrayView line)
@@ -137,6 +170,18 @@ std::optional<BatchRun::Program> BatchRun::command(QByteArrayView text)
                 return command(skipLoadHighOptions(rest));
             if (equalsUpper(letters, "CALL"))
                 return command(trimLeft(rest));
+            if (equalsUpper(letters, "IF")) {
+                // IF [NOT] ERRORLEVEL n | EXIST file | a==b, then a command
+                // that runs when the condition holds, as far as the audit knows.
+                const QByteArrayView then = afterCondition(text.sliced(letters.size()));
+                return then.isEmpty() ? std::nullopt : command(then);
+            }
+            if (equalsUpper(letters, "FOR")) {
+                // FOR %%x IN (set) DO command: the command, unless it names the
+                // variable (then it runs once for each element, unknown here).
+                const QByteArrayView done = forCommand(text.sliced(letters.size()));
+                return done.isEmpty() || done.contains('%') ? std::nullopt : command(done);
+            }
             if (equalsUpper(letters, "CD") || equalsUpper(letters, "CHDIR")) {
                 // "CD\GAMES" is one word; "CD GAMES" two.
                 changeDirectory(trimmed(program.written.sliced(letters.size()).isEmpty()

@@ -45,6 +45,10 @@ public:
     // The PATH alone.
     QList<QByteArray> path() const { return m_search.mid(1); }
 
+    // Sets a variable of the environment, as a SET line does (CONFIG.SYS's
+    // SET lines and the interpreter's COMSPEC come before AUTOEXEC.BAT).
+    void setVariable(QByteArrayView name, QByteArrayView value) { set(name, value); }
+
     // Whether the file ended: DOS stops reading a batch file at Ctrl-Z.
     bool ended() const { return m_ended; }
 

@@ -32,6 +32,26 @@ struct StartupAudit::Batch
     Batch(const ConfigState &state, DirectoryCache &cache) : run(state.WD, state.WBD)
     {
         run.setDirectoryExists([&cache](const QByteArray &directory) { return cache.directory(directory).listed; });
+        // The environment CONFIG.SYS leaves: COMSPEC, the interpreter its
+        // SHELL= names (else C:\COMMAND.COM), and what its SET lines set.
+        QByteArrayView comspec = "C:\\COMMAND.COM";
+        const LineList &config = state.ConfigMemo;
+        for (int i = 0; i < config.count(); ++i) {
+            const QByteArrayView line = config.lineView(i);
+            if (line.contains('\x1a'))
+                break;
+            const QByteArrayView word = leadingLetters(trimLeft(line));
+            if (equalsUpper(word, "SHELL") && !configSysFile(line).isEmpty())
+                comspec = configSysFile(line);
+        }
+        run.setVariable("COMSPEC", comspec);
+        for (int i = 0; i < config.count(); ++i) {
+            const QByteArrayView line = config.lineView(i);
+            if (line.contains('\x1a'))
+                break;
+            if (equalsUpper(leadingLetters(trimLeft(line)), "SET"))
+                (void)run.step(line);
+        }
     }
 
     SearchList &search()

@@ -56,7 +56,8 @@ private slots:
     void partsAuditInTheContextOfTheLinesBefore();
 
 private:
-    AuditFindings audit(const StartupFile &file, const QByteArray &text, const QByteArray &autoexec = {});
+    AuditFindings audit(const StartupFile &file, const QByteArray &text, const QByteArray &autoexec = {},
+                        const QByteArray &config = {});
     ScratchDrive m_drive;
 };
 
@@ -75,11 +76,13 @@ void AuditTest::initTestCase()
     QDir().mkpath(m_drive.hostPath(QStringLiteral("WIN98/GHOST.EXE")));
 }
 
-AuditFindings AuditTest::audit(const StartupFile &file, const QByteArray &text, const QByteArray &autoexec)
+AuditFindings AuditTest::audit(const StartupFile &file, const QByteArray &text, const QByteArray &autoexec,
+                               const QByteArray &config)
 {
     ConfigState state;
     state.WD = state.WBD = "C:\\WIN98";
     state.AutoMemo.replaceWithText(autoexec);
+    state.ConfigMemo.replaceWithText(config);
     (state.*file.lines).replaceWithText(text);
     return StartupAudit(state, m_drive.drives).auditFile(file);
 }
@@ -195,6 +198,17 @@ void AuditTest::autoexecBat_data()
                       "6: MOUSE -> C:\\MOUSE\\MOUSE.COM found; 8: START -> C:\\START.BAT found");
     QTest::newRow("each drive its own directory") << QByteArray("D:\r\nCD C:\\WIN98\r\nPCISCAN\r\nC:\r\nSTART")
         << QByteArray("3: PCISCAN -> D:\\PCISCAN missing; 5: START -> C:\\WIN98\\START.EXE found");
+    QTest::newRow("IF runs its command") << QByteArray("IF EXIST X.BAT GONE\r\nIF NOT ERRORLEVEL 1 START\r\n"
+                                                       "if \"%1\"==\"\" ONLY\r\nIF ERRORLEVEL")
+        << QByteArray("1: GONE -> C:\\GONE missing; 2: START -> C:\\START.BAT found; 3: ONLY -> C:\\ONLY missing");
+    QTest::newRow("FOR runs its command unless it names the variable")
+        << QByteArray("FOR %%A IN (*.*) DO GONE\r\nFOR %%A IN (X Y) DO %%A") << QByteArray("1: GONE -> C:\\GONE missing");
+    // CONFIG.SYS's lines before "--": its SHELL= is COMSPEC, its SET lines
+    // are the environment AUTOEXEC.BAT starts with.
+    QTest::newRow("COMSPEC and SET PATH from CONFIG.SYS")
+        << QByteArray("SHELL=C:\\WIN98\\COMMAND.COM /P\r\nSET PATH=C:\\UTILS\r\n--\r\n%COMSPEC% /C ONLY\r\nONLY")
+        << QByteArray("1: %COMSPEC% -> C:\\WIN98\\COMMAND.COM missing; 2: ONLY -> C:\\UTILS\\ONLY.BAT found");
+    QTest::newRow("COMSPEC without SHELL=") << QByteArray("%COMSPEC%") << QByteArray("1: %COMSPEC% -> C:\\COMMAND.COM found");
     QTest::newRow("Ctrl-Z ends the batch file") << QByteArray("START\x1a\r\nGONE\r\n\x1a\r\nGONE")
                                                 << QByteArray("1: START -> C:\\START.BAT found");
     // Each SET doubles A until the 32 KiB of a DOS environment are full;
@@ -203,8 +217,8 @@ void AuditTest::autoexecBat_data()
                                                            + "SET PATH=C:\\UTILS\r\nONLY"
                                                      << QByteArray("43: ONLY -> C:\\UTILS\\ONLY.BAT found");
     QTest::newRow("internal commands, labels, REM, drive changes")
-        << QByteArray("@ECHO OFF\r\nECHO.\r\nCD\\WIN98\r\ncls\r\nPROMPT $p$g\r\nSET TEMP=C:\\TEMP\r\nIF EXIST X.BAT GONE\r\n"
-                      ":END\r\n::note\r\nREM GONE.EXE\r\nGOTO END\r\nD:\r\nVER\r\nFOR %%A IN (*.*) DO GONE\r\n@\r\n")
+        << QByteArray("@ECHO OFF\r\nECHO.\r\nCD\\WIN98\r\ncls\r\nPROMPT $p$g\r\nSET TEMP=C:\\TEMP\r\n"
+                      ":END\r\n::note\r\nREM GONE.EXE\r\nGOTO END\r\nD:\r\nVER\r\n@\r\n")
         << QByteArray();
 }
 
@@ -212,7 +226,12 @@ void AuditTest::autoexecBat()
 {
     QFETCH(QByteArray, text);
     QFETCH(QByteArray, findings);
-    QCOMPARE(describe(audit(startupfiles::autoexecBat, text)), findings);
+    QByteArray config;
+    if (const qsizetype split = text.indexOf("\r\n--\r\n"); split >= 0) {
+        config = text.left(split);
+        text = text.mid(split + 6);
+    }
+    QCOMPARE(describe(audit(startupfiles::autoexecBat, text, QByteArray(), config)), findings);
 }
 
 void AuditTest::systemIni_data()
