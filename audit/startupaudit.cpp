@@ -35,6 +35,7 @@ struct StartupAudit::Batch
         // The environment CONFIG.SYS leaves: COMSPEC, the interpreter its
         // SHELL= names (else C:\COMMAND.COM), and what its SET lines set.
         QByteArrayView comspec = "C:\\COMMAND.COM";
+        QList<QByteArrayView> sets;
         const LineList &config = state.ConfigMemo;
         for (int i = 0; i < config.count(); ++i) {
             const QByteArrayView line = config.lineView(i);
@@ -43,15 +44,12 @@ struct StartupAudit::Batch
             const QByteArrayView word = leadingLetters(trimLeft(line));
             if (equalsUpper(word, "SHELL") && !configSysFile(line).isEmpty())
                 comspec = configSysFile(line);
+            else if (equalsUpper(word, "SET"))
+                sets.append(line);
         }
         run.setVariable("COMSPEC", comspec);
-        for (int i = 0; i < config.count(); ++i) {
-            const QByteArrayView line = config.lineView(i);
-            if (line.contains('\x1a'))
-                break;
-            if (equalsUpper(leadingLetters(trimLeft(line)), "SET"))
-                (void)run.step(line);
-        }
+        for (const QByteArrayView line : sets)
+            (void)run.step(line);
     }
 
     SearchList &search()

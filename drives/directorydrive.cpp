@@ -48,46 +48,33 @@ private:
 };
 
 // What an errno means for the user, in Norwegian.
-FailureKind kindOf(int error)
+// Why an errno stops a read, in words and as a kind; `directory` when the
+// failure was met on a directory of the way.
+Failed failureFor(int error, bool directory = false)
 {
     switch (error) {
     case ENOENT:
     case ENOTDIR:
-        return FailureKind::Missing;
+        return {directory ? QStringLiteral("mappen finnes ikke") : kNoSuchFile, FailureKind::Missing};
     case EXDEV:
-        return FailureKind::OutsideDrive;
-    case EACCES:
-    case EPERM:
-        return FailureKind::Denied;
-    default:
-        return FailureKind::Other;
-    }
-}
-
-QString reasonFor(int error, bool directory = false)
-{
-    switch (error) {
-    case ENOENT:
-    case ENOTDIR:
-        return directory ? QStringLiteral("mappen finnes ikke") : kNoSuchFile;
-    case EXDEV:
-        return QStringLiteral("peker ut av stasjonen");
+        return {QStringLiteral("peker ut av stasjonen"), FailureKind::OutsideDrive};
     case ELOOP:
-        return QStringLiteral("symbolske lenker går i ring");
+        return {QStringLiteral("symbolske lenker går i ring")};
     case EACCES:
     case EPERM:
-        return directory ? QStringLiteral("ingen tilgang til mappen") : QStringLiteral("ingen lesetilgang");
+        return {directory ? QStringLiteral("ingen tilgang til mappen") : QStringLiteral("ingen lesetilgang"),
+                FailureKind::Denied};
     case ENAMETOOLONG:
-        return QStringLiteral("navnet er for langt");
+        return {QStringLiteral("navnet er for langt")};
     case EIO:
-        return QStringLiteral("lesefeil på disken");
+        return {QStringLiteral("lesefeil på disken")};
     case ENOMEM:
-        return QStringLiteral("ikke nok minne");
+        return {QStringLiteral("ikke nok minne")};
     case EMFILE:
     case ENFILE:
-        return QStringLiteral("for mange åpne filer");
+        return {QStringLiteral("for mange åpne filer")};
     default:
-        return QStringLiteral("kan ikke leses (systemfeil %1)").arg(error);
+        return {QStringLiteral("kan ikke leses (systemfeil %1)").arg(error)};
     }
 }
 
@@ -100,7 +87,8 @@ Result<Fd> openFolder(const QByteArray &root)
     const QString name = QFile::decodeName(root);
     if (errno == ENOENT || errno == ENOTDIR)
         return Failed{QStringLiteral("mappen for stasjonen (%1) finnes ikke").arg(name), FailureKind::Missing};
-    return Failed{QStringLiteral("mappen for stasjonen (%1): %2").arg(name, reasonFor(errno, true)), kindOf(errno)};
+    const Failed why = failureFor(errno, true);
+    return Failed{QStringLiteral("mappen for stasjonen (%1): %2").arg(name, why.reason), why.kind};
 }
 
 bool isWholeHost(int rootFd)
@@ -240,12 +228,12 @@ Result<QByteArray> DirectoryDrive::resolve(int rootFd, const QStringList &compon
         if (errno != ENOENT) {
             // Opening a name without reading it needs no right on the file
             // itself: a refusal here is one of the folders on the way.
-            return Failed{reasonFor(errno, errno == EACCES || errno == EPERM), kindOf(errno)};
+            return failureFor(errno, errno == EACCES || errno == EPERM);
         }
         int error = 0;
         const std::vector<HostEntry> *entries = listing(rootFd, relative, &error);
         if (!entries)
-            return Failed{error == ENOENT || error == ENOTDIR ? kNoSuchFile : reasonFor(error, true), kindOf(error)};
+            return error == ENOENT || error == ENOTDIR ? failureFor(error) : failureFor(error, true);
         const HostEntry *match = nullptr;
         for (const HostEntry &entry : *entries) {
             if (entry.name.compare(component, Qt::CaseInsensitive) == 0) {
@@ -277,11 +265,11 @@ Result<QByteArray> DirectoryDrive::readFile(const QStringList &components) const
         if (error == ENOENT && ::fstatat(root->get(), relative->constData(), &st, AT_SYMLINK_NOFOLLOW) == 0
             && S_ISLNK(st.st_mode))
             return Failed{QStringLiteral("en symbolsk lenke som ikke fører til noen fil"), FailureKind::Missing};
-        return Failed{reasonFor(error), kindOf(error)};
+        return failureFor(error);
     }
     struct stat st;
     if (::fstat(file.get(), &st) != 0)
-        return Failed{reasonFor(errno), kindOf(errno)};
+        return failureFor(errno);
     if (S_ISDIR(st.st_mode))
         return Failed{QStringLiteral("det er en mappe, ikke en fil"), FailureKind::NotRegular};
     // A FIFO or a device would block or never end: only regular files are read.
@@ -304,7 +292,7 @@ Result<QByteArray> DirectoryDrive::readFile(const QStringList &components) const
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            return Failed{reasonFor(errno), kindOf(errno)};
+            return failureFor(errno);
         }
         if (n == 0)
             break; // it shrank while being read: what was there is the file
@@ -347,9 +335,10 @@ Result<QList<DirEntry>> DirectoryDrive::listDirectory(const QStringList &compone
     int error = 0;
     const std::vector<HostEntry> *entries = listing(root->get(), *relative, &error);
     if (!entries) {
-        return Failed{error == ENOENT || error == ENOTDIR ? QStringLiteral("det er ikke en mappe")
-                                                          : reasonFor(error, true),
-                      kindOf(error)};
+        Failed why = failureFor(error, true);
+        if (error == ENOENT || error == ENOTDIR)
+            why.reason = QStringLiteral("det er ikke en mappe");
+        return why;
     }
     QList<DirEntry> result;
     result.reserve(static_cast<qsizetype>(entries->size()));
