@@ -32,9 +32,11 @@ void writeText(const ConfigState &state, const QList<UnreadableFile> &unreadable
         for (; next < findings.size() && findings.at(next).file == file; ++next) {
             const AuditFinding f = findings.at(next);
             if (!f.found) {
+                // A line of a batch file the start-up runs names its own file.
+                const bool called = !f.calledFile.isEmpty();
                 out += QStringLiteral("%1:%2: %3 finnes ikke\n")
-                           .arg(path)
-                           .arg(f.line + 1)
+                           .arg(called ? visible(ansi::decode(f.calledFile)) : path)
+                           .arg((called ? f.calledLine : f.line) + 1)
                            .arg(visible(ansi::decode(f.name)))
                            .toUtf8();
             }
@@ -56,15 +58,26 @@ void writeJson(const ConfigState &state, const QList<UnreadableFile> &unreadable
     for (const AuditFinding &f : findings) {
         if (f.found)
             continue;
+        const bool called = !f.calledFile.isEmpty();
         json.beginObject();
         json.key(u"file");
-        json.value(filePath(*f.file, state));
+        json.value(called ? ansi::decode(f.calledFile) : filePath(*f.file, state));
         json.key(u"line");
-        json.value(qint64(f.line) + 1);
+        json.value(qint64(called ? f.calledLine : f.line) + 1);
         json.key(u"name");
         json.value(ansi::decode(f.name));
         json.key(u"path");
         json.value(ansi::decode(f.path));
+        if (called) {
+            // The start-up file's line that runs the batch file.
+            json.key(u"calledFrom");
+            json.beginObject();
+            json.key(u"file");
+            json.value(filePath(*f.file, state));
+            json.key(u"line");
+            json.value(qint64(f.line) + 1);
+            json.endObject();
+        }
         json.endObject();
     }
     json.endArray();

@@ -6,8 +6,9 @@ AuditFinding AuditFindings::at(qsizetype i) const
 {
     const Record &r = m_records[static_cast<size_t>(i)];
     const QByteArrayView text(m_text.data(), static_cast<qsizetype>(m_text.size()));
+    const qsizetype called = qsizetype(r.start) + r.nameLength + r.pathLength;
     return {r.file, r.line, text.sliced(r.start, r.nameLength), text.sliced(r.start + r.nameLength, r.pathLength),
-            r.found};
+            r.found, text.sliced(called, r.calledLength), r.calledLine};
 }
 
 void AuditFindings::reserve(qsizetype findings)
@@ -16,13 +17,16 @@ void AuditFindings::reserve(qsizetype findings)
     m_text.reserve(static_cast<size_t>(findings) * 48); // a name and its path, "C:\\WINDOWS\\HIMEM.SYS" twice
 }
 
-void AuditFindings::append(const StartupFile *file, int line, QByteArrayView name, QByteArrayView path, bool found)
+void AuditFindings::append(const StartupFile *file, int line, QByteArrayView name, QByteArrayView path, bool found,
+                           QByteArrayView calledFile, int calledLine)
 {
     const auto start = static_cast<std::uint32_t>(m_text.size());
     m_text.append(name.data(), static_cast<size_t>(name.size()));
     m_text.append(path.data(), static_cast<size_t>(path.size()));
+    m_text.append(calledFile.data(), static_cast<size_t>(calledFile.size()));
     m_records.push_back({file, line, start, static_cast<std::uint32_t>(name.size()),
-                         static_cast<std::uint32_t>(path.size()), found});
+                         static_cast<std::uint32_t>(path.size()), static_cast<std::uint32_t>(calledFile.size()),
+                         calledLine, found});
 }
 
 AuditFindings &AuditFindings::operator+=(const AuditFindings &other)

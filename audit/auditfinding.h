@@ -26,6 +26,10 @@ struct AuditFinding
     QByteArrayView path; // the DOS path where it was found; when missing,
                          // where it was looked for first (upper-cased)
     bool found = false;
+    // A finding of a batch file the line runs (CALL GO.BAT): that file's
+    // DOS path and the line of it that names the file; empty otherwise.
+    QByteArrayView calledFile;
+    int calledLine = 0;
 };
 
 // The findings of an audit, in order. An audit of a large file makes one
@@ -44,10 +48,12 @@ public:
     // Room for so many findings of a typical length.
     void reserve(qsizetype findings);
 
-    void append(const StartupFile *file, int line, QByteArrayView name, QByteArrayView path, bool found);
+    void append(const StartupFile *file, int line, QByteArrayView name, QByteArrayView path, bool found,
+                QByteArrayView calledFile = {}, int calledLine = 0);
     void append(const AuditFinding &finding)
     {
-        append(finding.file, finding.line, finding.name, finding.path, finding.found);
+        append(finding.file, finding.line, finding.name, finding.path, finding.found, finding.calledFile,
+               finding.calledLine);
     }
     AuditFindings &operator+=(const AuditFindings &other);
 
@@ -76,9 +82,11 @@ private:
     {
         const StartupFile *file;
         std::int32_t line;
-        std::uint32_t start;      // of the name in m_text; the path follows it
+        std::uint32_t start;      // of the name in m_text; the path and the called file follow it
         std::uint32_t nameLength;
         std::uint32_t pathLength;
+        std::uint32_t calledLength;
+        std::int32_t calledLine;
         bool found;
     };
 

@@ -4,6 +4,8 @@
 #include "drives/ansitext.h"
 #include "drives/dospath.h"
 
+#include <QScopeGuard>
+
 #include <algorithm>
 #include <iterator>
 
@@ -70,17 +72,30 @@ QByteArrayView afterCondition(QByteArrayView text)
     return trimLeft(text.sliced(firstWord(text, kBlanks).size()));
 }
 
-// The command of a FOR %%x IN (set) DO command; empty when it has none.
-QByteArrayView forCommand(QByteArrayView text)
+// The parts of FOR %%x IN (set) DO command: the variable, the set and the
+// command; the command is empty when the line is not of that form.
+struct ForParts
 {
+    QByteArrayView variable, set, command;
+};
+
+ForParts forParts(QByteArrayView text)
+{
+    ForParts parts;
+    text = trimLeft(text);
+    parts.variable = firstWord(text, kBlanks);
+    text = trimLeft(text.sliced(parts.variable.size()));
+    const QByteArrayView in = firstWord(text, kBlanks);
+    const qsizetype open = text.indexOf('(');
     const qsizetype close = text.indexOf(')');
-    if (close < 0)
+    if (!parts.variable.startsWith('%') || !equalsUpper(in, "IN") || open < 0 || close < open)
         return {};
+    parts.set = text.sliced(open + 1, close - open - 1);
     text = trimLeft(text.sliced(close + 1));
     const QByteArrayView word = firstWord(text, kBlanks);
-    if (!equalsUpper(word, "DO"))
-        return {};
-    return trimLeft(text.sliced(word.size()));
+    if (equalsUpper(word, "DO"))
+        parts.command = trimLeft(text.sliced(word.size()));
+    return parts;
 }
 
 } // namespace
@@ -126,10 +141,10 @@ BatchRun::BatchRun(QByteArrayView winDir, QByteArrayView winBootDir)
     set("PATH", QByteArray(winDir.toByteArray() + ';' + winDir + "\\COMMAND"));
 }
 
-std::optional<BatchRun::Program> BatchRun::step(QByteArrayView line)
+BatchRun::Programs BatchRun::step(QByteArrayView line)
 {
     if (m_ended)
-        return std::nullopt;
+        return {};
     const qsizetype end = line.indexOf('\x1a');
     if (end >= 0) {
         m_ended = true;
@@ -139,16 +154,16 @@ std::optional<BatchRun::Program> BatchRun::step(QByteArrayView line)
     while (text.startsWith('@'))
         text = trimLeft(text.sliced(1));
     if (text.isEmpty() || text.front() == ':') // labels, and "::" comments
-        return std::nullopt;
+        return {};
     return command(text);
 }
 
-std::optional<BatchRun::Program> BatchRun::command(QByteArrayView text)
+BatchRun::Programs BatchRun::command(QByteArrayView text)
 {
     while (!text.isEmpty() && kCommandBlanks.contains(text.front()))
         text = text.sliced(1);
     if (text.isEmpty())
-        return std::nullopt;
+        return {};
     Program program;
     QByteArrayView rest;
     if (text.front() == '"') {
@@ -159,7 +174,7 @@ std::optional<BatchRun::Program> BatchRun::command(QByteArrayView text)
         rest = text.sliced(program.written.size());
         if (program.written.size() == 2 && program.written[1] == ':') {
             setCurrentDrive(upper(program.written[0]));
-            return std::nullopt;
+            return {};
         }
         const QByteArrayView letters = leadingLetters(program.written);
         const bool internal = isInternalCommand(letters)
@@ -174,20 +189,16 @@ std::optional<BatchRun::Program> BatchRun::command(QByteArrayView text)
                 // IF [NOT] ERRORLEVEL n | EXIST file | a==b, then a command
                 // that runs when the condition holds, as far as the audit knows.
                 const QByteArrayView then = afterCondition(text.sliced(letters.size()));
-                return then.isEmpty() ? std::nullopt : command(then);
+                return then.isEmpty() ? Programs() : command(then);
             }
-            if (equalsUpper(letters, "FOR")) {
-                // FOR %%x IN (set) DO command: the command, unless it names the
-                // variable (then it runs once for each element, unknown here).
-                const QByteArrayView done = forCommand(text.sliced(letters.size()));
-                return done.isEmpty() || done.contains('%') ? std::nullopt : command(done);
-            }
+            if (equalsUpper(letters, "FOR"))
+                return forEach(text.sliced(letters.size()));
             if (equalsUpper(letters, "CD") || equalsUpper(letters, "CHDIR")) {
                 // "CD\GAMES" is one word; "CD GAMES" two.
                 changeDirectory(trimmed(program.written.sliced(letters.size()).isEmpty()
                                             ? rest
                                             : text.sliced(letters.size())));
-                return std::nullopt;
+                return {};
             }
             if (equalsUpper(letters, "PATH")) {
                 // "PATH" alone shows the path; "PATH ;" empties it.
@@ -202,15 +213,53 @@ std::optional<BatchRun::Program> BatchRun::command(QByteArrayView text)
                 if (equals > 0)
                     set(trimmed(rest.first(equals)), trimmed(rest.sliced(equals + 1)));
             }
-            return std::nullopt;
+            return {};
         }
     }
     if (program.written.contains('%')
         && (!expand(program.written, &program.expanded) || trimmed(program.expanded).isEmpty()))
-        return std::nullopt;
+        return {};
     if (trimmed(program.name()).isEmpty())
-        return std::nullopt;
-    return program;
+        return {};
+    Programs programs;
+    programs.append(std::move(program));
+    return programs;
+}
+
+BatchRun::Programs BatchRun::forEach(QByteArrayView text)
+{
+    const ForParts parts = forParts(text);
+    if (parts.command.isEmpty() || m_inFor)
+        return {}; // "FOR cannot be nested"
+    m_inFor = true;
+    const auto leave = qScopeGuard([this] { m_inFor = false; });
+    if (!parts.command.contains(parts.variable))
+        return command(parts.command); // the same command for every element
+    // One command per element, the element put in for the variable. A
+    // wildcard stands for files the audit cannot know.
+    // DOS reads a line of at most 127 characters, so a real set is short; a
+    // stranger's line of a million elements is not run a million times.
+    constexpr int kMostElements = 128;
+    Programs programs;
+    QByteArrayView set = parts.set;
+    for (int elements = 0; elements < kMostElements; ++elements) {
+        set = trimLeft(set);
+        while (!set.isEmpty() && kCommandBlanks.contains(set.front()))
+            set = trimLeft(set.sliced(1));
+        if (set.isEmpty())
+            break;
+        const QByteArrayView element = firstWord(set, kCommandBlanks);
+        set = set.sliced(element.size());
+        if (element.contains('*') || element.contains('?'))
+            continue;
+        QByteArray each = parts.command.toByteArray();
+        each.replace(parts.variable, element);
+        for (Program &program : command(each)) {
+            program.text = each; // shares the bytes `written` views
+            programs.append(std::move(program));
+        }
+    }
+    return programs;
 }
 
 void BatchRun::setCurrentDrive(char letter)

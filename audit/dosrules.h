@@ -4,9 +4,9 @@
 #include <QByteArrayView>
 #include <QHash>
 #include <QList>
+#include <QVarLengthArray>
 
 #include <functional>
-#include <optional>
 
 // The file a CONFIG.SYS line makes DOS load: the driver of DEVICE= and
 // DEVICEHIGH= (after DEVICEHIGH's options), the program of INSTALL= and
@@ -25,15 +25,18 @@ public:
 
     struct Program
     {
-        QByteArrayView written; // as the line writes it
+        QByteArrayView written; // as the line writes it (a FOR's command: with an element put in)
         QByteArray expanded;    // with its variables put in; empty when it has none
+        QByteArray text;        // holds what `written` views when the line does not (a FOR's command)
 
         QByteArrayView name() const { return expanded.isEmpty() ? written : QByteArrayView(expanded); }
     };
+    // Nearly every line starts one program at most; a FOR one per element.
+    using Programs = QVarLengthArray<Program, 1>;
 
-    // Applies what the line sets; the program it starts, if it starts one
-    // that can be known without running the machine.
-    std::optional<Program> step(QByteArrayView line);
+    // Applies what the line sets; the programs it starts that can be known
+    // without running the machine.
+    Programs step(QByteArrayView line);
 
     // Where a program named without a directory is looked for: the current
     // directory (the root of C: until a CD or a change of drive), then the
@@ -50,7 +53,10 @@ public:
     void setVariable(QByteArrayView name, QByteArrayView value) { set(name, value); }
 
     // Whether the file ended: DOS stops reading a batch file at Ctrl-Z.
+    // A called batch file is read to its own Ctrl-Z; its caller goes on as
+    // it stood, so the caller saves and restores this around the call.
     bool ended() const { return m_ended; }
+    void setEnded(bool ended) { m_ended = ended; }
 
     // Whether a directory exists, for CD: a CD to one that does not
     // ("Invalid directory") leaves the current directory as it was. Without
@@ -59,7 +65,9 @@ public:
     void setDirectoryExists(DirectoryExists exists) { m_directoryExists = std::move(exists); }
 
 private:
-    std::optional<Program> command(QByteArrayView text);
+    Programs command(QByteArrayView text);
+    // FOR %%x IN (set) DO command, its text after FOR.
+    Programs forEach(QByteArrayView text);
     // CD and CHDIR: the current directory of a drive, set by `argument`.
     void changeDirectory(QByteArrayView argument);
     void setCurrentDrive(char letter);
@@ -78,5 +86,6 @@ private:
     char m_drive = 'C';
     QHash<char, QByteArray> m_directories; // each drive's current one, "C:\\GAMES"
     bool m_ended = false;
+    bool m_inFor = false; // a FOR's command may not be another FOR
     DirectoryExists m_directoryExists;
 };

@@ -8,12 +8,20 @@
 #include "loading/configstate.h"
 #include "loading/loadsequence.h"
 
+#include <QSet>
+
 #include <algorithm>
 #include <limits>
 
 using namespace linewords;
 
 namespace {
+
+// How deep batch files may call one another: COMMAND.COM's own limit is
+// memory; real start-ups go two or three deep.
+constexpr int kDeepestCall = 8;
+// The largest batch file the audit reads: a real one is a few KiB.
+constexpr qsizetype kLargestCalledFile = qsizetype(1) << 20;
 
 const QList<QByteArrayView> kNoExtensions;
 const QList<QByteArrayView> kDosProgram = {".COM", ".EXE", ".BAT"};
@@ -26,29 +34,51 @@ IniRules::Kind iniKind(const StartupFile &file)
 
 } // namespace
 
-// AUTOEXEC.BAT as run so far, and its search list at hand.
-struct StartupAudit::Batch
+// What CONFIG.SYS settles for the rest of the start-up, up to a Ctrl-Z:
+// the interpreter its SHELL= names (else C:\COMMAND.COM, which IO.SYS then
+// loads itself), its SET lines, and whether it loads HIMEM.SYS and
+// IFSHLP.SYS (else IO.SYS loads them from the Windows directory).
+struct StartupAudit::ConfigFacts
 {
-    Batch(const ConfigState &state, DirectoryCache &cache) : run(state.WD, state.WBD)
+    explicit ConfigFacts(const LineList &config)
     {
-        run.setDirectoryExists([&cache](const QByteArray &directory) { return cache.directory(directory).listed; });
-        // The environment CONFIG.SYS leaves: COMSPEC, the interpreter its
-        // SHELL= names (else C:\COMMAND.COM), and what its SET lines set.
-        QByteArrayView comspec = "C:\\COMMAND.COM";
-        QList<QByteArrayView> sets;
-        const LineList &config = state.ConfigMemo;
         for (int i = 0; i < config.count(); ++i) {
             const QByteArrayView line = config.lineView(i);
             if (line.contains('\x1a'))
                 break;
             const QByteArrayView word = leadingLetters(trimLeft(line));
-            if (equalsUpper(word, "SHELL") && !configSysFile(line).isEmpty())
-                comspec = configSysFile(line);
+            const QByteArrayView file = configSysFile(line);
+            if (equalsUpper(word, "SHELL") && !file.isEmpty())
+                comspec = file.toByteArray();
             else if (equalsUpper(word, "SET"))
-                sets.append(line);
+                sets.append(line.toByteArray());
+            const QByteArrayView name = file.sliced(lastSeparator(file) + 1);
+            loadsHimem = loadsHimem || equalsUpper(name, "HIMEM.SYS");
+            loadsIfshlp = loadsIfshlp || equalsUpper(name, "IFSHLP.SYS");
         }
-        run.setVariable("COMSPEC", comspec);
-        for (const QByteArrayView line : sets)
+    }
+
+    QByteArray comspec; // empty: no SHELL= names one
+    QList<QByteArray> sets;
+    bool loadsHimem = false, loadsIfshlp = false;
+};
+
+const StartupAudit::ConfigFacts &StartupAudit::configFacts()
+{
+    if (!m_configFacts)
+        m_configFacts = std::make_unique<ConfigFacts>(m_state.ConfigMemo);
+    return *m_configFacts;
+}
+
+// AUTOEXEC.BAT as run so far, and its search list at hand.
+struct StartupAudit::Batch
+{
+    Batch(const ConfigState &state, const ConfigFacts &config, DirectoryCache &cache) : run(state.WD, state.WBD)
+    {
+        run.setDirectoryExists([&cache](const QByteArray &directory) { return cache.directory(directory).listed; });
+        // The environment CONFIG.SYS leaves: COMSPEC, and what its SET lines set.
+        run.setVariable("COMSPEC", config.comspec.isEmpty() ? QByteArrayView("C:\\COMMAND.COM") : config.comspec);
+        for (const QByteArray &line : config.sets)
             (void)run.step(line);
     }
 
@@ -64,6 +94,8 @@ struct StartupAudit::Batch
     BatchRun run;
     SearchList searchList;
     int searchMadeAt = -1;
+    QSet<QByteArray> called; // the batch files run so far: each is audited once
+    int depth = 0;           // of calls under way
 };
 
 // Where the audit of one file stands.
@@ -79,7 +111,7 @@ struct StartupAudit::Cursor
 };
 
 StartupAudit::StartupAudit(const ConfigState &state, const DriveMap &drives)
-    : m_state(state), m_pass(drives), m_cache(drives), m_winDir(ansi::upper(state.WD))
+    : m_state(state), m_drives(drives), m_pass(drives), m_cache(drives), m_winDir(ansi::upper(state.WD))
 {
     m_root = SearchList({QByteArray(kBootRoot)});
     const QByteArray system = m_winDir + "\\SYSTEM";
@@ -128,6 +160,12 @@ bool StartupAudit::runSome(int lines, AuditFindings &out)
     return m_nextFile < kLoadOrder.size();
 }
 
+void StartupAudit::startAt(const StartupFile &file)
+{
+    m_cursor.reset();
+    m_nextFile = startupfiles::indexIn(kLoadOrder, file);
+}
+
 bool StartupAudit::advance(Cursor &cursor, qint64 budget, AuditFindings &out, qint64 *done)
 {
     using Rules = StartupFile::AuditRules;
@@ -149,9 +187,9 @@ bool StartupAudit::advance(Cursor &cursor, qint64 budget, AuditFindings &out, qi
         break;
     case Rules::Batch:
         if (!cursor.batch)
-            cursor.batch.emplace(m_state, m_cache);
+            cursor.batch.emplace(m_state, configFacts(), m_cache);
         for (int i = cursor.line; i < end; ++i)
-            autoexecBat(file, *cursor.batch, i, out);
+            batchLine(*cursor.batch, lines(file).lineView(i), {file, i, {}, 0}, &out);
         break;
     case Rules::SystemIni:
     case Rules::WinIni:
@@ -190,10 +228,10 @@ AuditFindings StartupAudit::auditLine(const StartupFile &file, int line)
         configSys(file, line, findings);
         break;
     case StartupFile::AuditRules::Batch: {
-        Batch batch(m_state, m_cache);
+        Batch batch(m_state, configFacts(), m_cache);
         for (int i = 0; i < line; ++i)
-            (void)batch.run.step(list.lineView(i));
-        autoexecBat(file, batch, line, findings);
+            batchLine(batch, list.lineView(i), {file, i, {}, 0}, nullptr);
+        batchLine(batch, list.lineView(line), {file, line, {}, 0}, &findings);
         break;
     }
     case StartupFile::AuditRules::SystemIni:
@@ -247,13 +285,38 @@ AuditFindings StartupAudit::msDosSys(const StartupFile &file)
         const DirectoryCache::Listing &listing = m_cache.directory(value);
         findings.append(&file, line, written, listing.path, listing.listed);
     };
-    // In line order, as every finding is.
+    // In line order, as every finding is; the files loaded without a line
+    // on WinDir's line (or the first), after its directory.
     const bool bootDirFirst = winBootDirLine >= 0 && winBootDirLine < winDirLine;
-    directory(bootDirFirst ? winBootDirLine : winDirLine, bootDirFirst ? winBootDir : winDir,
-              bootDirFirst ? m_state.WBD : m_state.WD);
-    directory(bootDirFirst ? winDirLine : winBootDirLine, bootDirFirst ? winDir : winBootDir,
-              bootDirFirst ? m_state.WD : m_state.WBD);
+    const int impliedLine = std::max(winDirLine, 0);
+    if (bootDirFirst)
+        directory(winBootDirLine, winBootDir, m_state.WBD);
+    directory(winDirLine, winDir, m_state.WD);
+    if (list.count() > 0)
+        loadedWithoutALine(file, impliedLine, findings);
+    if (!bootDirFirst)
+        directory(winBootDirLine, winBootDir, m_state.WBD);
     return findings;
+}
+
+void StartupAudit::loadedWithoutALine(const StartupFile &file, int line, AuditFindings &out)
+{
+    const ConfigFacts &config = configFacts();
+    QList<QByteArray> files;
+    if (config.comspec.isEmpty())
+        files.append(QByteArray(kBootRoot) + "COMMAND.COM");
+    // Without a Windows directory there is no Windows to load.
+    if (!m_winDir.isEmpty()) {
+        if (!config.loadsHimem)
+            files.append(m_winDir + "\\HIMEM.SYS");
+        if (!config.loadsIfshlp)
+            files.append(m_winDir + "\\IFSHLP.SYS");
+        if (m_state.BGUI)
+            files.append(m_winDir + "\\WIN.COM");
+        files.append(m_winDir + "\\SYSTEM\\VMM32.VXD");
+    }
+    for (const QByteArray &name : files)
+        look(file, line, name, name, m_root, kNoExtensions, out);
 }
 
 void StartupAudit::configSys(const StartupFile &file, int line, AuditFindings &out)
@@ -266,12 +329,52 @@ void StartupAudit::configSys(const StartupFile &file, int line, AuditFindings &o
         look(file, line, name, name, m_root, kNoExtensions, out);
 }
 
-void StartupAudit::autoexecBat(const StartupFile &file, Batch &batch, int line, AuditFindings &out)
+void StartupAudit::batchLine(Batch &batch, QByteArrayView text, const BatchLine &where, AuditFindings *out)
 {
-    const std::optional<BatchRun::Program> program = batch.run.step(lines(file).lineView(line));
-    if (program) {
-        look(file, line, program->written, program->name(), batch.search(), kDosProgram, out);
+    for (const BatchRun::Program &program : batch.run.step(text)) {
+        const bool found = find(program.name(), batch.search(), kDosProgram);
+        if (out) {
+            out->append(&where.file, where.line, program.written, QByteArrayView(m_path.data(), qsizetype(m_path.size())),
+                        found, where.calledFile, where.calledLine);
+        }
+        if (found && endsWithUpper(QByteArrayView(m_path.data(), qsizetype(m_path.size())), ".BAT"))
+            callBatch(batch, QByteArray(m_path.data(), qsizetype(m_path.size())), where, out);
     }
+}
+
+void StartupAudit::callBatch(Batch &batch, const QByteArray &path, const BatchLine &caller, AuditFindings *out)
+{
+    // Each file once, which also ends a loop of calls.
+    if (batch.depth >= kDeepestCall || batch.called.contains(path))
+        return;
+    batch.called.insert(path);
+    const LineList *lines = calledFileLines(path);
+    if (!lines)
+        return;
+    const bool callerEnded = batch.run.ended();
+    batch.run.setEnded(false);
+    ++batch.depth;
+    for (int i = 0; i < lines->count() && !batch.run.ended(); ++i)
+        batchLine(batch, lines->lineView(i), {caller.file, caller.line, path, i}, out);
+    --batch.depth;
+    batch.run.setEnded(callerEnded);
+}
+
+const LineList *StartupAudit::calledFileLines(const QByteArray &path)
+{
+    auto it = m_calledFiles.find(path);
+    if (it == m_calledFiles.end()) {
+        // A file that cannot be read, or is too large to be a real batch
+        // file, is passed over: what matters here is what it names.
+        std::unique_ptr<LineList> lines;
+        Result<QByteArray> text = m_drives.readFile(path);
+        if (text && text.value().size() <= kLargestCalledFile) {
+            lines = std::make_unique<LineList>();
+            lines->replaceWithText(std::move(text).value());
+        }
+        it = m_calledFiles.emplace(path, std::move(lines)).first;
+    }
+    return it->second.get();
 }
 
 void StartupAudit::ini(const StartupFile &file, IniRules &rules, int line, AuditFindings &out)
@@ -297,16 +400,23 @@ SearchList &StartupAudit::windowsProgramDirectories()
 {
     // WinDir, its SYSTEM, then the PATH as AUTOEXEC.BAT leaves it.
     if (!m_windowsProgramDirectories) {
-        BatchRun batch(m_state.WD, m_state.WBD);
-        for (int i = 0; i < m_state.AutoMemo.count(); ++i)
-            (void)batch.step(m_state.AutoMemo.lineView(i));
-        m_windowsProgramDirectories = SearchList(QList<QByteArray>{m_winDir, m_winDir + "\\SYSTEM"} + batch.path());
+        Batch batch(m_state, configFacts(), m_cache);
+        const LineList &autoexec = m_state.AutoMemo;
+        for (int i = 0; i < autoexec.count(); ++i)
+            batchLine(batch, autoexec.lineView(i), {startupfiles::autoexecBat, i, {}, 0}, nullptr);
+        m_windowsProgramDirectories = SearchList(QList<QByteArray>{m_winDir, m_winDir + "\\SYSTEM"} + batch.run.path());
     }
     return *m_windowsProgramDirectories;
 }
 
 void StartupAudit::look(const StartupFile &file, int line, QByteArrayView written, QByteArrayView name,
                         SearchList &directories, const QList<QByteArrayView> &extensions, AuditFindings &out)
+{
+    const bool found = find(name, directories, extensions);
+    out.append(&file, line, written, QByteArrayView(m_path.data(), qsizetype(m_path.size())), found);
+}
+
+bool StartupAudit::find(QByteArrayView name, SearchList &directories, const QList<QByteArrayView> &extensions)
 {
     const DirectoryCache::Listing *where = nullptr;
     if (hasDirectory(name)) {
@@ -336,7 +446,7 @@ void StartupAudit::look(const StartupFile &file, int line, QByteArrayView writte
             found = probe(directory, tried);
         }
     }
-    out.append(&file, line, written, QByteArrayView(m_path.data(), qsizetype(m_path.size())), found);
+    return found;
 }
 
 bool StartupAudit::probe(const DirectoryCache::Listing &directory, const QList<QByteArrayView> &extensions)

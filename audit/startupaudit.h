@@ -9,6 +9,7 @@
 #include <QByteArrayView>
 #include <QList>
 
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -36,6 +37,11 @@ public:
     // to out; false once every file is done. The lines are read as they
     // are at each call.
     bool runSome(int lines, AuditFindings &out);
+    // runSome() begins at this file (in load order) instead of the first:
+    // what comes before it stands as it was.
+    void startAt(const StartupFile &file);
+    // The place in load order of the file runSome() audits next.
+    std::size_t fileUnderWay() const { return m_nextFile; }
 
     int listingsMade() const { return m_cache.listingsMade(); }
 
@@ -46,14 +52,35 @@ private:
     // file is done. *done counts the lines audited.
     bool advance(Cursor &cursor, qint64 budget, AuditFindings &out, qint64 *done = nullptr);
     AuditFindings msDosSys(const StartupFile &file);
+    // The files IO.SYS and WIN.COM load with no line naming them.
+    void loadedWithoutALine(const StartupFile &file, int line, AuditFindings &out);
     void configSys(const StartupFile &file, int line, AuditFindings &out);
+    struct ConfigFacts;
+    const ConfigFacts &configFacts();
     struct Batch;
-    void autoexecBat(const StartupFile &file, Batch &batch, int line, AuditFindings &out);
+    // Where a batch line stands: a line of AUTOEXEC.BAT, or a line of a
+    // batch file that such a line runs.
+    struct BatchLine
+    {
+        const StartupFile &file;
+        int line;
+        QByteArrayView calledFile;
+        int calledLine;
+    };
+    // Runs one line of a batch file: what it sets, the programs it starts
+    // looked for (into out, unless that is null: a replay of the lines
+    // before), and a batch file it starts run in turn.
+    void batchLine(Batch &batch, QByteArrayView text, const BatchLine &where, AuditFindings *out);
+    void callBatch(Batch &batch, const QByteArray &path, const BatchLine &caller, AuditFindings *out);
+    const LineList *calledFileLines(const QByteArray &path);
     void ini(const StartupFile &file, class IniRules &rules, int line, AuditFindings &out);
     SearchList &windowsProgramDirectories();
 
     // Looks for a name: where it says, or else in each of the directories;
-    // without an extension, with each of the extensions in turn.
+    // without an extension, with each of the extensions in turn. m_path
+    // becomes where it was found, or else where it was looked for first.
+    bool find(QByteArrayView name, SearchList &directories, const QList<QByteArrayView> &extensions);
+    // find(), its finding added to out.
     void look(const StartupFile &file, int line, QByteArrayView written, QByteArrayView name,
               SearchList &directories, const QList<QByteArrayView> &extensions, AuditFindings &out);
     // Looks for m_probe in one directory, with each of the extensions when
@@ -61,11 +88,14 @@ private:
     bool probe(const DirectoryCache::Listing &directory, const QList<QByteArrayView> &extensions);
 
     const ConfigState &m_state;
+    const DriveMap &m_drives;
     const DriveMap::Pass m_pass; // the drive keeps what it reads for as long as the audit lasts
     DirectoryCache m_cache;
     QByteArray m_winDir;
     SearchList m_root, m_vxdDirectories, m_systemDirectories, m_fontDirectories;
     std::optional<SearchList> m_windowsProgramDirectories; // needs AUTOEXEC.BAT's PATH
+    std::unique_ptr<ConfigFacts> m_configFacts;
+    std::map<QByteArray, std::unique_ptr<LineList>> m_calledFiles; // read once per audit; null: unreadable
     std::string m_probe, m_path; // kept, so a probe reuses their space
     std::size_t m_nextFile = 0;       // of runSome(), in load order
     std::unique_ptr<Cursor> m_cursor; // where runSome() goes on

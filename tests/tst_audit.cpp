@@ -10,15 +10,25 @@
 
 namespace {
 
-// "line: name -> path found|missing", joined by "; ".
+// "line: name -> path found|missing", joined by "; "; a finding of a batch
+// file the line runs says which file and line: "line: FILE:line: name ...".
 QByteArray describe(const AuditFindings &findings)
 {
     QByteArrayList parts;
     for (const AuditFinding &f : findings) {
-        parts.append(QByteArray::number(f.line + 1) + ": " + f.name + " -> " + f.path
+        const QByteArray called =
+            f.calledFile.isEmpty() ? QByteArray() : f.calledFile.toByteArray() + ':' + QByteArray::number(f.calledLine + 1) + ": ";
+        parts.append(QByteArray::number(f.line + 1) + ": " + called + f.name + " -> " + f.path
                      + (f.found ? " found" : " missing"));
     }
     return parts.join("; ");
+}
+
+// A row's text in two: CONFIG.SYS before a "--" line, the file after it.
+std::pair<QByteArray, QByteArray> configAndText(const QByteArray &text)
+{
+    const qsizetype split = text.indexOf("\r\n--\r\n");
+    return split < 0 ? std::pair(QByteArray(), text) : std::pair(text.left(split), text.mid(split + 6));
 }
 
 // Lists every directory through a real drive, counting the listings.
@@ -71,7 +81,13 @@ void AuditTest::initTestCase()
                              "WIN98/SYSTEM/VSHARE.386", "WIN98/FONTS/VGASYS.FON", "mouse/Mouse.com",
                              "UTILS/SCAN.COM", "UTILS/SCAN.EXE", "UTILS/SCAN.BAT", "UTILS/ONLY.BAT", "WINDOWS/SYSTEM/OLD.DLL",
                              "WINDOWS/COMMAND/OLDDOS.EXE", "CDROM/OAKCDROM.SYS/KEEP"})
-        m_drive.write(QString::fromLatin1(file), "x");
+        m_drive.write(QString::fromLatin1(file), QByteArray(file).endsWith(".BAT") ? "@ECHO OFF" : "x");
+    // Batch files that call one another.
+    m_drive.write(QStringLiteral("GAMES/GO.BAT"), "@ECHO OFF\r\nCD \\GAMES\r\nDOOM\r\nCALL NEXT\r\nGONE\r\n");
+    m_drive.write(QStringLiteral("GAMES/NEXT.BAT"), "CALL GO.BAT\r\nSET PATH=C:\\UTILS\r\n\x1a\r\nGONE2\r\n");
+    m_drive.write(QStringLiteral("GAMES/DOOM.EXE"), "x");
+    for (int i = 0; i < 10; ++i)
+        m_drive.write(QStringLiteral("DEEP/D%1.BAT").arg(i), "C:\\DEEP\\D" + QByteArray::number(i + 1) + ".BAT\r\n");
     // "WIN98\SYSTEM\MMSYSTEM.DLL" named as a directory elsewhere: only files count.
     QDir().mkpath(m_drive.hostPath(QStringLiteral("WIN98/GHOST.EXE")));
 }
@@ -91,15 +107,39 @@ void AuditTest::msDosSys_data()
 {
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<QByteArray>("findings");
+    // What IO.SYS and WIN.COM load with no line naming them, on WinDir's line.
+    // (The drive has them in C:\\WIN98, all but WIN.COM.)
+    const auto loads = [](const char *line, const QByteArray &winDir, bool bootGui = false) -> QByteArray {
+        QByteArray found = QByteArray(line) + ": C:\\COMMAND.COM -> C:\\COMMAND.COM found";
+        for (const char *name : {"HIMEM.SYS", "IFSHLP.SYS", "WIN.COM", "SYSTEM\\VMM32.VXD"}) {
+            const QByteArray path = winDir + '\\' + name;
+            if (path.endsWith("WIN.COM") && !bootGui)
+                continue;
+            found += "; " + QByteArray(line) + ": " + path + " -> " + path
+                     + (winDir == "C:\\WIN98" && !path.endsWith("WIN.COM") ? " found" : " missing");
+        }
+        return found;
+    };
     QTest::newRow("both directories") << QByteArray("[Paths]\r\nWinDir=C:\\WIN98\r\nWinBootDir=c:\\win98\r\n")
-                                      << QByteArray("2: C:\\WIN98 -> C:\\WIN98 found; 3: c:\\win98 -> C:\\WIN98 found");
+                                      << "2: C:\\WIN98 -> C:\\WIN98 found; " + loads("2", "C:\\WIN98")
+                                             + "; 3: c:\\win98 -> C:\\WIN98 found";
     QTest::newRow("missing directory, in line order") << QByteArray("[Paths]\r\nWinBootDir=C:\\WIN98\r\nWinDir=C:\\WINME\r\n")
-                                                      << QByteArray("2: C:\\WIN98 -> C:\\WIN98 found; 3: C:\\WINME -> C:\\WINME missing");
-    QTest::newRow("a file is no directory") << QByteArray("[Paths]\r\nWinBootDir=C:\\COMMAND.COM\r\n")
-                                            << QByteArray("2: C:\\COMMAND.COM -> C:\\COMMAND.COM missing");
+                                                      << "2: C:\\WIN98 -> C:\\WIN98 found; 3: C:\\WINME -> C:\\WINME missing; "
+                                                             + loads("3", "C:\\WINME");
+    QTest::newRow("a file is no directory, no WinDir: no Windows files")
+        << QByteArray("[Paths]\r\nWinBootDir=C:\\COMMAND.COM\r\n")
+        << QByteArray("1: C:\\COMMAND.COM -> C:\\COMMAND.COM found; 2: C:\\COMMAND.COM -> C:\\COMMAND.COM missing");
     QTest::newRow("key in any case, leading blanks") << QByteArray(";x\r\n[Paths]\r\n  windir=C:\\UTILS \r\n")
-                                                     << QByteArray("3: C:\\UTILS -> C:\\UTILS found");
-    QTest::newRow("outside [Paths]") << QByteArray("[Options]\r\nWinDir=C:\\WINME\r\n") << QByteArray();
+                                                     << "3: C:\\UTILS -> C:\\UTILS found; " + loads("3", "C:\\UTILS");
+    QTest::newRow("outside [Paths]") << QByteArray("[Options]\r\nWinDir=C:\\WINME\r\n")
+                                     << QByteArray("1: C:\\COMMAND.COM -> C:\\COMMAND.COM found");
+    QTest::newRow("BootGUI=1 loads WIN.COM") << QByteArray("[Paths]\r\nWinDir=C:\\WIN98\r\n[Options]\r\nBootGUI=1\r\n")
+        << "2: C:\\WIN98 -> C:\\WIN98 found; " + loads("2", "C:\\WIN98", true);
+    // CONFIG.SYS (after "--") loads HIMEM.SYS and names the interpreter itself.
+    QTest::newRow("CONFIG.SYS's own HIMEM.SYS and SHELL=")
+        << QByteArray("DEVICE=C:\\DOS\\HIMEM.SYS\r\nSHELL=C:\\DOS\\COMMAND.COM\r\n--\r\n[Paths]\r\nWinDir=C:\\WIN98\r\n")
+        << QByteArray("2: C:\\WIN98 -> C:\\WIN98 found; 2: C:\\WIN98\\IFSHLP.SYS -> C:\\WIN98\\IFSHLP.SYS found; "
+                      "2: C:\\WIN98\\SYSTEM\\VMM32.VXD -> C:\\WIN98\\SYSTEM\\VMM32.VXD found");
 }
 
 void AuditTest::msDosSys()
@@ -107,13 +147,15 @@ void AuditTest::msDosSys()
     // Through the real load, which fills WinDir and WinBootDir.
     QFETCH(QByteArray, text);
     QFETCH(QByteArray, findings);
+    const auto [config, msdos] = configAndText(text);
     ScratchDrive drive;
-    drive.write(QStringLiteral("CONFIG.SYS"), "");
+    drive.write(QStringLiteral("CONFIG.SYS"), config);
     drive.write(QStringLiteral("AUTOEXEC.BAT"), "");
-    drive.write(QStringLiteral("MSDOS.SYS"), text);
+    drive.write(QStringLiteral("MSDOS.SYS"), msdos);
     for (const char *dir : {"WIN98", "UTILS"})
         QDir().mkpath(drive.hostPath(QLatin1String(dir)));
-    drive.write(QStringLiteral("COMMAND.COM"), "x");
+    for (const char *file : {"COMMAND.COM", "WIN98/HIMEM.SYS", "WIN98/IFSHLP.SYS", "WIN98/SYSTEM/VMM32.VXD"})
+        drive.write(QLatin1String(file), "x");
     ConfigState state;
     try {
         LoadSequence(state, drive.drives).HentKnappClick();
@@ -201,8 +243,26 @@ void AuditTest::autoexecBat_data()
     QTest::newRow("IF runs its command") << QByteArray("IF EXIST X.BAT GONE\r\nIF NOT ERRORLEVEL 1 START\r\n"
                                                        "if \"%1\"==\"\" ONLY\r\nIF ERRORLEVEL")
         << QByteArray("1: GONE -> C:\\GONE missing; 2: START -> C:\\START.BAT found; 3: ONLY -> C:\\ONLY missing");
-    QTest::newRow("FOR runs its command unless it names the variable")
-        << QByteArray("FOR %%A IN (*.*) DO GONE\r\nFOR %%A IN (X Y) DO %%A") << QByteArray("1: GONE -> C:\\GONE missing");
+    QTest::newRow("FOR runs its command, once per element when it names the variable")
+        << QByteArray("FOR %%A IN (*.*) DO GONE\r\nPATH C:\\UTILS\r\nfor %%f in (SCAN,*.BAT;X) do LH %%f /Y\r\n"
+                      "FOR %%A IN (Y) DO FOR %%B IN (Z) DO %%B")
+        << QByteArray("1: GONE -> C:\\GONE missing; 3: SCAN -> C:\\UTILS\\SCAN.COM found; 3: X -> C:\\X missing");
+    // C:\GAMES\GO.BAT changes to C:\GAMES and calls NEXT.BAT, which calls
+    // GO.BAT again (a loop), sets the PATH and ends at a Ctrl-Z.
+    QTest::newRow("CALL and a plain batch file run their lines, each file once")
+        << QByteArray("CALL C:\\GAMES\\GO.BAT\r\nONLY\r\nC:\\GAMES\\GO\r\nGONE")
+        << QByteArray("1: C:\\GAMES\\GO.BAT -> C:\\GAMES\\GO.BAT found; "
+                      "1: C:\\GAMES\\GO.BAT:3: DOOM -> C:\\GAMES\\DOOM.EXE found; "
+                      "1: C:\\GAMES\\GO.BAT:4: NEXT -> C:\\GAMES\\NEXT.BAT found; "
+                      "1: C:\\GAMES\\NEXT.BAT:1: GO.BAT -> C:\\GAMES\\GO.BAT found; "
+                      "1: C:\\GAMES\\GO.BAT:5: GONE -> C:\\GAMES\\GONE missing; "
+                      "2: ONLY -> C:\\UTILS\\ONLY.BAT found; 3: C:\\GAMES\\GO -> C:\\GAMES\\GO.BAT found; "
+                      "4: GONE -> C:\\GAMES\\GONE missing");
+    QByteArray deep = "1: C:\\DEEP\\D0 -> C:\\DEEP\\D0.BAT found";
+    for (int i = 0; i < 8; ++i)
+        deep += QByteArray("; 1: C:\\DEEP\\D%1.BAT:1: C:\\DEEP\\D%2.BAT -> C:\\DEEP\\D%2.BAT found")
+                    .replace("%1", QByteArray::number(i)).replace("%2", QByteArray::number(i + 1));
+    QTest::newRow("calls eight deep at most") << QByteArray("C:\\DEEP\\D0") << deep;
     // CONFIG.SYS's lines before "--": its SHELL= is COMSPEC, its SET lines
     // are the environment AUTOEXEC.BAT starts with.
     QTest::newRow("COMSPEC and SET PATH from CONFIG.SYS")
@@ -226,12 +286,8 @@ void AuditTest::autoexecBat()
 {
     QFETCH(QByteArray, text);
     QFETCH(QByteArray, findings);
-    QByteArray config;
-    if (const qsizetype split = text.indexOf("\r\n--\r\n"); split >= 0) {
-        config = text.left(split);
-        text = text.mid(split + 6);
-    }
-    QCOMPARE(describe(audit(startupfiles::autoexecBat, text, QByteArray(), config)), findings);
+    const auto [config, autoexec] = configAndText(text);
+    QCOMPARE(describe(audit(startupfiles::autoexecBat, autoexec, QByteArray(), config)), findings);
 }
 
 void AuditTest::systemIni_data()
@@ -317,7 +373,7 @@ void AuditTest::listsEachDirectoryOnce()
     state.Wininimemo.replaceWithText("[windows]\r\nload=scan gone only\r\nrun=gone\r\n");
     StartupAudit audit(state, scratch.drives);
     const AuditFindings findings = audit.run();
-    QCOMPARE(findings.size(), 2 + 150 + 4 + 5 + 4);
+    QCOMPARE(findings.size(), 2 + 3 + 150 + 4 + 5 + 4); // COMMAND.COM, IFSHLP.SYS, VMM32.VXD without a line
     for (auto it = drive->listings.cbegin(); it != drive->listings.cend(); ++it)
         QVERIFY2(it.value() == 1, qPrintable(it.key()));
     QStringList expected = {QString(), QStringLiteral("WIN98"), QStringLiteral("WIN98\\COMMAND"),
@@ -345,7 +401,7 @@ void AuditTest::partsAuditInTheContextOfTheLinesBefore()
             byLine += StartupAudit(state, m_drive.drives).auditLine(*file, line);
     }
     QCOMPARE(describe(byLine), describe(all));
-    QCOMPARE(all.size(), 1 + 2 + 3 + 2 + 1);
+    QCOMPARE(all.size(), 1 + 3 + 2 + 3 + 2 + 1);
     // The same audit spread over calls of a few lines each.
     for (int lines : {1, 3}) {
         StartupAudit audit(state, m_drive.drives);

@@ -247,6 +247,12 @@ void HeadlessTest::audit_data()
         << 1;
     QTest::newRow("control bytes shown") << Files{{"AUTOEXEC.BAT", "C:\\\x1b[2J\x9b.EXE\r\n"}}
                                          << QByteArray("C:\\AUTOEXEC.BAT:1: C:\\\\x1b[2J\xe2\x80\xba.EXE finnes ikke\n") << 1;
+    QTest::newRow("a called batch file's line, and a file loaded without a line")
+        << Files{{"AUTOEXEC.BAT", "CALL C:\\GAMES\\GO\r\n"}, {"GAMES/GO.BAT", "CD \\GAMES\r\n\r\nDOOM2\r\n"},
+                 {"WINDOWS/IFSHLP.SYS", ""}}
+        << QByteArray("C:\\MSDOS.SYS:2: C:\\WINDOWS\\IFSHLP.SYS finnes ikke\n"
+                      "C:\\GAMES\\GO.BAT:3: DOOM2 finnes ikke\n")
+        << 1;
 }
 
 void HeadlessTest::audit()
@@ -256,8 +262,9 @@ void HeadlessTest::audit()
     QFETCH(int, exitCode);
     ScratchDrive c;
     c.writeMachine();
-    c.write(QStringLiteral("WINDOWS/HIMEM.SYS"), "x");
-    c.write(QStringLiteral("WINDOWS/EXPLORER.EXE"), "x");
+    for (const char *file : {"COMMAND.COM", "WINDOWS/HIMEM.SYS", "WINDOWS/IFSHLP.SYS", "WINDOWS/WIN.COM",
+                             "WINDOWS/SYSTEM/VMM32.VXD", "WINDOWS/EXPLORER.EXE"})
+        c.write(QLatin1String(file), "x");
     for (auto it = files.cbegin(); it != files.cend(); ++it) {
         if (it.value().isEmpty())
             c.remove(it.key());
@@ -274,6 +281,8 @@ void HeadlessTest::auditAsJson()
 {
     ScratchDrive c;
     c.writeMachine();
+    for (const char *file : {"COMMAND.COM", "WINDOWS/IFSHLP.SYS", "WINDOWS/WIN.COM", "WINDOWS/SYSTEM/VMM32.VXD"})
+        c.write(QLatin1String(file), "x");
     c.remove(QStringLiteral("AUTOEXEC.BAT"));
     const Run run = vendral({QStringLiteral("--audit"), QStringLiteral("--json"), QStringLiteral("--drive=C=") + c.dir.path()});
     QCOMPARE(run.exitCode, 1);

@@ -79,6 +79,7 @@ private slots:
     void copyTakesLinesToTheClipboard_data();
     void copyTakesLinesToTheClipboard();
     void missingFilesAreMarked();
+    void anEditMarksTheLinesAfterItAgain();
     void droppedFolderOpensAsTheMachine();
     void noDriveBoxChoosesAMachine_data();
     void noDriveBoxChoosesAMachine();
@@ -774,6 +775,38 @@ void MainWindowTest::missingFilesAreMarked()
     QTest::mouseClick(w.child("HentKnapp"), Qt::LeftButton);
     QTRY_VERIFY(reddish(autoexec, 0));
     QVERIFY(m_failures->messages.isEmpty());
+}
+
+// An edited line may change what every later line finds: its file and
+// every file loaded after it are marked again. A batch file a line calls
+// marks that line, its tooltip naming the file and line of the finding.
+void MainWindowTest::anEditMarksTheLinesAfterItAgain()
+{
+    m_drive->write(QStringLiteral("MOUSE/MOUSE.COM"), "x");
+    m_drive->write(QStringLiteral("GO.BAT"), "DOOM\r\n");
+    m_drive->write(QStringLiteral("AUTOEXEC.BAT"), "PATH C:\\WINDOWS\r\nMOUSE\r\nCALL GO\r\n");
+    m_drive->write(QStringLiteral("WINDOWS/WIN.INI"), "[windows]\r\nload=mouse.com\r\nrun=gone.exe\r\n");
+    Windows &w = start();
+    w.child<QTabWidget>("PageControl")->setCurrentWidget(w.child("TabSheet5"));
+    LineListView *view = w.list("AutoMemo");
+    QTRY_VERIFY(view->isVisible());
+    const QAbstractItemModel *autoexec = view->model();
+    const QAbstractItemModel *winIni = w.list("Wininimemo")->model();
+    const auto tip = [](const QAbstractItemModel *model, int row) { return model->index(row, 0).data(Qt::ToolTipRole).toString(); };
+    QTRY_COMPARE(tip(autoexec, 2), QStringLiteral("DOOM finnes ikke (C:\\GO.BAT, linje 1)"));
+    QCOMPARE(tip(autoexec, 1), QStringLiteral("MOUSE finnes ikke"));
+    QCOMPARE(tip(winIni, 1), QStringLiteral("mouse.com finnes ikke"));
+
+    whileModal([&](QDialog *) {
+        m_windows->dialogChild<QLineEdit>("ny")->setText(QStringLiteral("PATH C:\\WINDOWS;C:\\MOUSE"));
+        QTest::mouseClick(m_windows->dialogChild<QPushButton>("BitBtn1"), Qt::LeftButton);
+    });
+    doubleClickRow(view, 0);
+    // The lines that stay missing show the audit went past them again.
+    QTRY_COMPARE(tip(autoexec, 2), QStringLiteral("DOOM finnes ikke (C:\\GO.BAT, linje 1)"));
+    QTRY_COMPARE(tip(winIni, 2), QStringLiteral("gone.exe finnes ikke"));
+    QVERIFY(!autoexec->index(1, 0).data(Qt::ForegroundRole).isValid());
+    QVERIFY(!winIni->index(1, 0).data(Qt::ToolTipRole).isValid());
 }
 
 // A folder dropped on the window is the machine from then on, loaded as at

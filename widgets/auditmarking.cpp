@@ -32,12 +32,12 @@ AuditMarking::AuditMarking(ConfigState &state, const DriveMap &drives, QObject *
     for (std::size_t f = 0; f < kLoadOrder.size(); ++f) {
         LineList &list = m_state.*kLoadOrder[f]->lines;
         list.setExtraRoles([this, f](int row, int role) { return data(f, row, role); });
-        // A line given new text (an accepted edit) is audited again; a
-        // reload resets the list and is audited by restart().
+        // A line given new text (an accepted edit) is audited again with
+        // what follows it; a reload resets the list and is audited by restart().
         connect(&list, &LineList::dataChanged, this,
-                [this, f](const QModelIndex &first, const QModelIndex &, const QList<int> &roles) {
+                [this, f](const QModelIndex &, const QModelIndex &, const QList<int> &roles) {
                     if (roles.contains(Qt::DisplayRole))
-                        reauditLine(f, first.row());
+                        restartFrom(f);
                 });
     }
 }
@@ -63,11 +63,19 @@ void AuditMarking::stop()
 
 void AuditMarking::restart()
 {
+    restartFrom(0);
+}
+
+void AuditMarking::restartFrom(std::size_t file)
+{
+    // A run that has not yet reached the file starts again where it stands.
+    if (m_audit)
+        file = std::min(file, m_audit->fileUnderWay());
     m_slices.stop();
     m_audit.reset();
-    for (std::size_t f = 0; f < m_marks.size(); ++f) {
-        const bool marked = !m_marks[f].findings.isEmpty() || !m_marks[f].redone.isEmpty();
-        m_marks[f] = Marks();
+    for (std::size_t f = file; f < m_marks.size(); ++f) {
+        const bool marked = !m_marks[f].isEmpty();
+        m_marks[f] = AuditFindings();
         LineList &list = m_state.*kLoadOrder[f]->lines;
         if (marked)
             list.extraRolesChanged(0, list.count() - 1, {Qt::ForegroundRole, Qt::ToolTipRole});
@@ -75,6 +83,7 @@ void AuditMarking::restart()
     if (!m_enabled)
         return;
     m_audit = std::make_unique<StartupAudit>(m_state, m_drives);
+    m_audit->startAt(*kLoadOrder[file]);
     m_slices.start();
 }
 
@@ -107,7 +116,7 @@ void AuditMarking::runSlice()
     marked.fill({INT_MAX, -1});
     for (const AuditFinding &finding : found) {
         const std::size_t f = startupfiles::indexIn(kLoadOrder, *finding.file);
-        m_marks[f].findings.append(finding);
+        m_marks[f].append(finding);
         if (!finding.found)
             marked[f] = {std::min(marked[f].first, finding.line), std::max(marked[f].second, finding.line)};
     }
@@ -122,24 +131,9 @@ void AuditMarking::runSlice()
     }
 }
 
-void AuditMarking::reauditLine(std::size_t file, int row)
-{
-    if (!m_enabled)
-        return;
-    try {
-        m_marks[file].redone.insert(row, StartupAudit(m_state, m_drives).auditLine(*kLoadOrder[file], row));
-    } catch (const std::bad_alloc &) {
-        stopForLackOfMemory();
-        return;
-    }
-    (m_state.*kLoadOrder[file]->lines).extraRolesChanged(row, row, {Qt::ForegroundRole, Qt::ToolTipRole});
-}
-
 QString AuditMarking::missingText(std::size_t file, int row, bool firstOnly) const
 {
-    const Marks &marks = m_marks[file];
-    const auto redone = marks.redone.constFind(row);
-    const AuditFindings &findings = redone != marks.redone.cend() ? *redone : marks.findings;
+    const AuditFindings &findings = m_marks[file];
     const auto [first, last] = findings.findingsOfLine(row);
     QString text;
     for (qsizetype i = first; i < last; ++i) {
@@ -149,6 +143,8 @@ QString AuditMarking::missingText(std::size_t file, int row, bool firstOnly) con
         if (!text.isEmpty())
             text += QLatin1Char('\n');
         text += ansi::decode(f.name) + QStringLiteral(" finnes ikke");
+        if (!f.calledFile.isEmpty()) // named by a batch file the line runs
+            text += QStringLiteral(" (%1, linje %2)").arg(ansi::decode(f.calledFile)).arg(f.calledLine + 1);
         if (firstOnly)
             break;
     }

@@ -3,7 +3,6 @@
 #include "audit/auditfinding.h"
 
 #include <QColor>
-#include <QHash>
 #include <QObject>
 #include <QTimer>
 
@@ -18,8 +17,9 @@ struct ConfigState;
 // such a line is drawn in the maroon of the edit dialog's "finnes ikke" and
 // its tooltip names the file. Nothing else of the lists changes. The audit
 // runs in slices on the event loop after each load, so a large load is
-// shown at once and its marks follow; a line whose text changes is audited
-// again on its own.
+// shown at once and its marks follow. A line whose text changes may change
+// what every later line finds (a PATH, a CD, WinDir), so its file and every
+// file loaded after it are audited again.
 class AuditMarking : public QObject
 {
     Q_OBJECT
@@ -45,16 +45,12 @@ signals:
     void finished();
 
 private:
-    struct Marks
-    {
-        AuditFindings findings;             // of the run, in line order
-        QHash<int, AuditFindings> redone;   // lines audited again since
-    };
-
     void runSlice();
+    // Drops the marks of the file (by place in kLoadOrder) and of every
+    // file after it, and audits them again.
+    void restartFrom(std::size_t file);
     // Out of memory: the marks so far stay, the audit ends, the user is told once.
     void stopForLackOfMemory();
-    void reauditLine(std::size_t file, int row);
     QVariant data(std::size_t file, int row, int role) const;
     // What the line names that is missing, a line each (or the first only).
     QString missingText(std::size_t file, int row, bool firstOnly) const;
@@ -62,7 +58,7 @@ private:
     ConfigState &m_state;
     const DriveMap &m_drives;
     std::unique_ptr<StartupAudit> m_audit;
-    std::array<Marks, startupfiles::kCount> m_marks; // by place in kLoadOrder
+    std::array<AuditFindings, startupfiles::kCount> m_marks; // by place in kLoadOrder, in line order
     QTimer m_slices;
     bool m_enabled = true;
 };
