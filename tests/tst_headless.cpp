@@ -5,11 +5,16 @@
 #include "scratchdrive.h"
 #include "testhelpers.h"
 
+#include <QDirIterator>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRandomGenerator>
+#include <QSet>
 #include <QTest>
+
+#include <algorithm>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -64,6 +69,7 @@ private slots:
     void audit_data();
     void audit();
     void auditAsJson();
+    void auditOfAFullWindows98Drive();
     void badArguments_data();
     void badArguments();
     void helpAndVersion();
@@ -283,24 +289,92 @@ void HeadlessTest::auditAsJson()
     c.writeMachine();
     for (const char *file : {"COMMAND.COM", "WINDOWS/IFSHLP.SYS", "WINDOWS/WIN.COM", "WINDOWS/SYSTEM/VMM32.VXD"})
         c.write(QLatin1String(file), "x");
-    c.remove(QStringLiteral("AUTOEXEC.BAT"));
+    c.write(QStringLiteral("AUTOEXEC.BAT"), "@ECHO OFF\r\nCALL GO\r\n");
+    c.write(QStringLiteral("GO.BAT"), "REM\r\nGONE\r\n");
+    c.remove(QStringLiteral("WINDOWS/WIN.INI"));
     const Run run = vendral({QStringLiteral("--audit"), QStringLiteral("--json"), QStringLiteral("--drive=C=") + c.dir.path()});
     QCOMPARE(run.exitCode, 1);
     QJsonParseError error;
     const QJsonObject audit = QJsonDocument::fromJson(run.out, &error).object();
     QCOMPARE(error.error, QJsonParseError::NoError);
     const QJsonArray missing = audit.value(QLatin1String("missing")).toArray();
-    QCOMPARE(missing.size(), 2); // HIMEM.SYS and Explorer.exe
+    QCOMPARE(missing.size(), 3); // HIMEM.SYS, GO.BAT's GONE and Explorer.exe
     const QJsonObject himem = missing.first().toObject();
     QCOMPARE(himem.value(QLatin1String("file")).toString(), QStringLiteral("C:\\CONFIG.SYS"));
     QCOMPARE(himem.value(QLatin1String("line")).toInt(), 1);
     QCOMPARE(himem.value(QLatin1String("name")).toString(), QStringLiteral("C:\\WINDOWS\\HIMEM.SYS"));
     QCOMPARE(himem.value(QLatin1String("path")).toString(), QStringLiteral("C:\\WINDOWS\\HIMEM.SYS"));
+    QVERIFY(!himem.contains(QLatin1String("calledFrom")));
+    // A called batch file's line: that file and line, and the line calling it.
+    const QJsonObject gone = missing.at(1).toObject();
+    QCOMPARE(gone.value(QLatin1String("file")).toString(), QStringLiteral("C:\\GO.BAT"));
+    QCOMPARE(gone.value(QLatin1String("line")).toInt(), 2);
+    QCOMPARE(gone.value(QLatin1String("calledFrom")).toObject(),
+             (QJsonObject{{"file", "C:\\AUTOEXEC.BAT"}, {"line", 2}}));
     QCOMPARE(missing.last().toObject().value(QLatin1String("path")).toString(), QStringLiteral("C:\\WINDOWS\\SYSTEM\\EXPLORER.EXE"));
     const QJsonArray unreadable = audit.value(QLatin1String("unreadable")).toArray();
     QCOMPARE(unreadable.size(), 1);
-    QCOMPARE(unreadable.first().toObject().value(QLatin1String("file")).toString(), QStringLiteral("C:\\AUTOEXEC.BAT"));
+    QCOMPARE(unreadable.first().toObject().value(QLatin1String("file")).toString(), QStringLiteral("C:\\WINDOWS\\WIN.INI"));
     QCOMPARE(unreadable.first().toObject().value(QLatin1String("reason")).toString(), QStringLiteral("filen finnes ikke"));
+}
+
+// The project's Windows 98 SE drive holds every file its start-up loads:
+// the audit names none. With files deleted at random it names exactly those.
+void HeadlessTest::auditOfAFullWindows98Drive()
+{
+    const QString source = QFileInfo(qEnvironmentVariable("VENDRAL_EXAMPLES")).dir().filePath(QStringLiteral("win98se"));
+    QTemporaryDir copy;
+    QStringList deletable; // relative paths, as the drive holds them
+    QDirIterator it(source, QDir::Files, QDirIterator::Subdirectories);
+    // Not deleted: the start-up files themselves, the batch files (whose
+    // lines would go with them), IO.SYS (which names no file) and the
+    // files given as a program's arguments, which the audit does not read.
+    static const QStringList kept = {"IO.SYS", "MSDOS.SYS", "CONFIG.SYS", "AUTOEXEC.BAT", "SYSTEM.INI",
+                                     "WIN.INI", "EGA.CPI", "KEYBOARD.SYS"};
+    while (it.hasNext()) {
+        const QString file = it.next();
+        const QString relative = QDir(source).relativeFilePath(file);
+        QVERIFY(QDir().mkpath(QFileInfo(copy.filePath(relative)).path()));
+        QVERIFY(QFile::copy(file, copy.filePath(relative)));
+        if (!kept.contains(it.fileName()) && !relative.endsWith(QLatin1String(".BAT")))
+            deletable.append(relative);
+    }
+    QVERIFY(deletable.size() > 40);
+    const auto audit = [&copy] {
+        return vendral({QStringLiteral("--drive=C=") + copy.path(), QStringLiteral("--audit"), QStringLiteral("--json")});
+    };
+    Run run = audit();
+    const QJsonObject clean = QJsonDocument::fromJson(run.out).object();
+    QVERIFY2(clean.value(QLatin1String("missing")).toArray().isEmpty() && clean.contains(QLatin1String("unreadable"))
+                 && clean.value(QLatin1String("unreadable")).toArray().isEmpty(),
+             run.out.constData());
+    QCOMPARE(run.exitCode, 0);
+
+    for (quint32 seed = 1; seed <= 5; ++seed) {
+        QRandomGenerator random(seed);
+        QStringList deleted = deletable;
+        std::shuffle(deleted.begin(), deleted.end(), random);
+        deleted = deleted.mid(0, 20);
+        for (const QString &file : deleted)
+            QVERIFY(QFile::remove(copy.filePath(file)));
+        run = audit();
+        QCOMPARE(run.exitCode, 1);
+        // A finding names a deleted file where it was looked for; a name
+        // written without its extension is looked for without one.
+        QSet<QString> named;
+        for (const QJsonValue &finding : QJsonDocument::fromJson(run.out).object().value(QLatin1String("missing")).toArray()) {
+            const QString path = finding.toObject().value(QLatin1String("path")).toString();
+            named.insert(path.section(QLatin1Char('\\'), -1).toUpper());
+        }
+        QSet<QString> expected;
+        for (const QString &file : deleted) {
+            const QString name = QFileInfo(file).fileName().toUpper();
+            expected.insert(named.contains(name) ? name : name.section(QLatin1Char('.'), 0, 0));
+        }
+        QCOMPARE(named, expected);
+        for (const QString &file : deleted)
+            QFile::copy(QDir(source).filePath(file), copy.filePath(file));
+    }
 }
 
 void HeadlessTest::badArguments_data()
