@@ -26,19 +26,23 @@ void writeText(const ConfigState &state, const QList<UnreadableFile> &unreadable
     for (const StartupFile *file : kLoadOrder) {
         const QString path = visible(filePath(*file, state));
         for (const UnreadableFile &u : unreadable) {
-            if (u.file == file)
-                out += QStringLiteral("%1: kan ikke leses (%2)\n").arg(path, visible(u.failure.reason)).toUtf8();
+            if (u.file == file) {
+                const QString where = u.source.isEmpty() ? path : visible(DosPath::parse(u.source).display());
+                out += QStringLiteral("%1: kan ikke leses (%2)\n").arg(where, visible(u.failure.reason)).toUtf8();
+            }
         }
         for (; next < findings.size() && findings.at(next).file == file; ++next) {
             const AuditFinding f = findings.at(next);
             if (!f.found) {
-                // A line of a batch file the start-up runs names its own file.
-                const bool called = !f.calledFile.isEmpty();
-                out += QStringLiteral("%1:%2: %3 finnes ikke\n")
-                           .arg(called ? visible(ansi::decode(f.calledFile)) : path)
-                           .arg((called ? f.calledLine : f.line) + 1)
-                           .arg(visible(ansi::decode(f.name)))
-                           .toUtf8();
+                // A name written elsewhere than on the line (a called batch
+                // file, a hive, a shortcut) is told where it is written.
+                QString where = f.source.isEmpty() ? QStringLiteral("%1:%2").arg(path).arg(f.line + 1)
+                                                   : visible(ansi::decode(f.source));
+                if (!f.source.isEmpty() && f.sourceLine >= 0)
+                    where += QStringLiteral(":%1").arg(f.sourceLine + 1);
+                if (!f.sourceKey.isEmpty())
+                    where += QStringLiteral(": ") + visible(ansi::decode(f.sourceKey));
+                out += QStringLiteral("%1: %2 finnes ikke\n").arg(where, visible(ansi::decode(f.name))).toUtf8();
             }
             if (out.size() > 65536) {
                 std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
@@ -58,17 +62,23 @@ void writeJson(const ConfigState &state, const QList<UnreadableFile> &unreadable
     for (const AuditFinding &f : findings) {
         if (f.found)
             continue;
-        const bool called = !f.calledFile.isEmpty();
+        const bool elsewhere = !f.source.isEmpty();
         json.beginObject();
         json.key(u"file");
-        json.value(called ? ansi::decode(f.calledFile) : filePath(*f.file, state));
-        json.key(u"line");
-        json.value(qint64(called ? f.calledLine : f.line) + 1);
+        json.value(elsewhere ? ansi::decode(f.source) : filePath(*f.file, state));
+        if (!elsewhere || f.sourceLine >= 0) { // a hive or a shortcut has no lines
+            json.key(u"line");
+            json.value(qint64(elsewhere ? f.sourceLine : f.line) + 1);
+        }
+        if (!f.sourceKey.isEmpty()) {
+            json.key(u"key");
+            json.value(ansi::decode(f.sourceKey));
+        }
         json.key(u"name");
         json.value(ansi::decode(f.name));
         json.key(u"path");
         json.value(ansi::decode(f.path));
-        if (called) {
+        if (elsewhere && f.file->audit == StartupFile::AuditRules::Batch) {
             // The start-up file's line that runs the batch file.
             json.key(u"calledFrom");
             json.beginObject();
@@ -86,7 +96,7 @@ void writeJson(const ConfigState &state, const QList<UnreadableFile> &unreadable
     for (const UnreadableFile &u : unreadable) {
         json.beginObject();
         json.key(u"file");
-        json.value(filePath(*u.file, state));
+        json.value(u.source.isEmpty() ? filePath(*u.file, state) : DosPath::parse(u.source).display());
         json.key(u"reason");
         json.value(u.failure.reason);
         json.endObject();

@@ -6,9 +6,15 @@ AuditFinding AuditFindings::at(qsizetype i) const
 {
     const Record &r = m_records[static_cast<size_t>(i)];
     const QByteArrayView text(m_text.data(), static_cast<qsizetype>(m_text.size()));
-    const qsizetype called = qsizetype(r.start) + r.nameLength + r.pathLength;
-    return {r.file, r.line, text.sliced(r.start, r.nameLength), text.sliced(r.start + r.nameLength, r.pathLength),
-            r.found, text.sliced(called, r.calledLength), r.calledLine};
+    const qsizetype source = qsizetype(r.start) + r.nameLength + r.pathLength;
+    return {r.file,
+            r.line,
+            text.sliced(r.start, r.nameLength),
+            text.sliced(r.start + r.nameLength, r.pathLength),
+            r.found,
+            text.sliced(source, r.sourceLength),
+            r.sourceLine,
+            text.sliced(source + r.sourceLength, r.keyLength)};
 }
 
 void AuditFindings::reserve(qsizetype findings)
@@ -18,15 +24,14 @@ void AuditFindings::reserve(qsizetype findings)
 }
 
 void AuditFindings::append(const StartupFile *file, int line, QByteArrayView name, QByteArrayView path, bool found,
-                           QByteArrayView calledFile, int calledLine)
+                           QByteArrayView source, int sourceLine, QByteArrayView sourceKey)
 {
     const auto start = static_cast<std::uint32_t>(m_text.size());
-    m_text.append(name.data(), static_cast<size_t>(name.size()));
-    m_text.append(path.data(), static_cast<size_t>(path.size()));
-    m_text.append(calledFile.data(), static_cast<size_t>(calledFile.size()));
+    for (const QByteArrayView text : {name, path, source, sourceKey})
+        m_text.append(text.data(), static_cast<size_t>(text.size()));
     m_records.push_back({file, line, start, static_cast<std::uint32_t>(name.size()),
-                         static_cast<std::uint32_t>(path.size()), static_cast<std::uint32_t>(calledFile.size()),
-                         calledLine, found});
+                         static_cast<std::uint32_t>(path.size()), static_cast<std::uint32_t>(source.size()),
+                         static_cast<std::uint32_t>(sourceKey.size()), sourceLine, found});
 }
 
 AuditFindings &AuditFindings::operator+=(const AuditFindings &other)

@@ -26,10 +26,14 @@ struct AuditFinding
     QByteArrayView path; // the DOS path where it was found; when missing,
                          // where it was looked for first (upper-cased)
     bool found = false;
-    // A finding of a batch file the line runs (CALL GO.BAT): that file's
-    // DOS path and the line of it that names the file; empty otherwise.
-    QByteArrayView calledFile;
-    int calledLine = 0;
+    // Where the name is written when not on the line itself: the DOS path
+    // of a batch file the line runs (CALL GO.BAT), of the hive or shortcut
+    // a line of the start-up page stands for; empty otherwise. sourceLine is
+    // the line in that file (-1 for a hive or shortcut), sourceKey the
+    // registry key and value ("[HKLM\...\Run] ScanRegistry").
+    QByteArrayView source;
+    int sourceLine = 0;
+    QByteArrayView sourceKey;
 };
 
 // The findings of an audit, in order. An audit of a large file makes one
@@ -49,11 +53,11 @@ public:
     void reserve(qsizetype findings);
 
     void append(const StartupFile *file, int line, QByteArrayView name, QByteArrayView path, bool found,
-                QByteArrayView calledFile = {}, int calledLine = 0);
+                QByteArrayView source = {}, int sourceLine = 0, QByteArrayView sourceKey = {});
     void append(const AuditFinding &finding)
     {
-        append(finding.file, finding.line, finding.name, finding.path, finding.found, finding.calledFile,
-               finding.calledLine);
+        append(finding.file, finding.line, finding.name, finding.path, finding.found, finding.source,
+               finding.sourceLine, finding.sourceKey);
     }
     AuditFindings &operator+=(const AuditFindings &other);
 
@@ -82,11 +86,12 @@ private:
     {
         const StartupFile *file;
         std::int32_t line;
-        std::uint32_t start;      // of the name in m_text; the path and the called file follow it
+        std::uint32_t start;      // of the name in m_text; the path, source and key follow it
         std::uint32_t nameLength;
         std::uint32_t pathLength;
-        std::uint32_t calledLength;
-        std::int32_t calledLine;
+        std::uint32_t sourceLength;
+        std::uint32_t keyLength;
+        std::int32_t sourceLine;
         bool found;
     };
 

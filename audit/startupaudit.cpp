@@ -108,6 +108,7 @@ struct StartupAudit::Cursor
     bool ended = false;            // CONFIG.SYS: past a Ctrl-Z
     std::optional<Batch> batch;    // AUTOEXEC.BAT
     std::optional<IniRules> rules; // SYSTEM.INI, WIN.INI
+    std::optional<Batch> startupBatch; // the start-up page's batch file under way
 };
 
 StartupAudit::StartupAudit(const ConfigState &state, const DriveMap &drives)
@@ -198,6 +199,10 @@ bool StartupAudit::advance(Cursor &cursor, qint64 budget, AuditFindings &out, qi
         for (int i = cursor.line; i < end; ++i)
             ini(file, *cursor.rules, i, out);
         break;
+    case Rules::StartupSources:
+        for (int i = cursor.line; i < end; ++i)
+            startupLine(file, cursor.startupBatch, i, &out);
+        break;
     case Rules::MsDosSys:
         break;
     }
@@ -244,6 +249,14 @@ AuditFindings StartupAudit::auditLine(const StartupFile &file, int line)
             }
         }
         ini(file, rules, line, findings);
+        break;
+    }
+    case StartupFile::AuditRules::StartupSources: {
+        std::optional<Batch> batch;
+        const StartupSection *section = startupSectionOf(line);
+        for (int i = section ? section->header : line; i < line; ++i)
+            startupLine(file, batch, i, nullptr);
+        startupLine(file, batch, line, &findings);
         break;
     }
     }
@@ -335,7 +348,7 @@ void StartupAudit::batchLine(Batch &batch, QByteArrayView text, const BatchLine 
         const bool found = find(program.name(), batch.search(), kDosProgram);
         if (out) {
             out->append(&where.file, where.line, program.written, QByteArrayView(m_path.data(), qsizetype(m_path.size())),
-                        found, where.calledFile, where.calledLine);
+                        found, where.source, where.sourceLine, where.sourceKey);
         }
         if (found && endsWithUpper(QByteArrayView(m_path.data(), qsizetype(m_path.size())), ".BAT"))
             callBatch(batch, QByteArray(m_path.data(), qsizetype(m_path.size())), where, out);
@@ -348,7 +361,7 @@ void StartupAudit::callBatch(Batch &batch, const QByteArray &path, const BatchLi
     if (batch.depth >= kDeepestCall || batch.called.contains(path))
         return;
     batch.called.insert(path);
-    const LineList *lines = calledFileLines(path);
+    const LineList *lines = sourceLines(path);
     if (!lines)
         return;
     const bool callerEnded = batch.run.ended();
@@ -360,10 +373,10 @@ void StartupAudit::callBatch(Batch &batch, const QByteArray &path, const BatchLi
     batch.run.setEnded(callerEnded);
 }
 
-const LineList *StartupAudit::calledFileLines(const QByteArray &path)
+const LineList *StartupAudit::sourceLines(const QByteArray &path)
 {
-    auto it = m_calledFiles.find(path);
-    if (it == m_calledFiles.end()) {
+    auto it = m_sources.find(path);
+    if (it == m_sources.end()) {
         // A file that cannot be read, or is too large to be a real batch
         // file, is passed over: what matters here is what it names.
         std::unique_ptr<LineList> lines;
@@ -372,7 +385,7 @@ const LineList *StartupAudit::calledFileLines(const QByteArray &path)
             lines = std::make_unique<LineList>();
             lines->replaceWithText(std::move(text).value());
         }
-        it = m_calledFiles.emplace(path, std::move(lines)).first;
+        it = m_sources.emplace(path, std::move(lines)).first;
     }
     return it->second.get();
 }
@@ -394,6 +407,61 @@ void StartupAudit::ini(const StartupFile &file, IniRules &rules, int line, Audit
             directories = &m_fontDirectories;
         look(file, line, name, name, *directories, kNoExtensions, out);
     }
+}
+
+const StartupSection *StartupAudit::startupSectionOf(int line) const
+{
+    const QList<StartupSection> &sections = m_state.startupSections;
+    const auto after = std::upper_bound(sections.cbegin(), sections.cend(), line,
+                                        [](int l, const StartupSection &s) { return l < s.header; });
+    return after == sections.cbegin() ? nullptr : &*(after - 1);
+}
+
+void StartupAudit::startupLine(const StartupFile &file, std::optional<Batch> &batch, int line, AuditFindings *out)
+{
+    const StartupSection *section = startupSectionOf(line);
+    if (!section)
+        return;
+    const QByteArrayView text = lines(file).lineView(line);
+    if (line == section->header) {
+        if (section->kind == StartupSection::Kind::Batch)
+            batch.emplace(m_state, configFacts(), m_cache); // each batch file starts afresh
+        return;
+    }
+    using Kind = StartupSection::Kind;
+    if (section->kind == Kind::Batch) {
+        if (!batch)
+            batch.emplace(m_state, configFacts(), m_cache);
+        batchLine(*batch, text, {file, line, section->source, line - section->header - 1}, out);
+        return;
+    }
+    // NAME=COMMAND: the program is the command's first word (quoted when it
+    // holds blanks); NAME=VXD, unless the VxD is built in (*name).
+    const qsizetype equals = text.indexOf('=');
+    if (equals < 0 || !out)
+        return;
+    const QByteArrayView name = text.first(equals);
+    QByteArrayView value = trimLeft(text.sliced(equals + 1));
+    if (value.startsWith('"')) {
+        const qsizetype close = value.indexOf('"', 1);
+        value = close < 0 ? value.sliced(1) : value.sliced(1, close - 1);
+    } else {
+        value = firstWord(value, kBlanks);
+    }
+    if (value.isEmpty() || (section->kind == Kind::StaticVxD && value.startsWith('*')))
+        return;
+    // Where the name is written: the hive with its key and value, or the
+    // shortcut of a Startup folder.
+    QByteArray source = section->source, key;
+    if (section->key.isEmpty())
+        source += '\\' + name.toByteArray();
+    else if (section->kind == Kind::StaticVxD)
+        key = '[' + section->key + '\\' + name.toByteArray() + "] StaticVxD";
+    else
+        key = '[' + section->key + "] " + name.toByteArray();
+    const bool found = section->kind == Kind::StaticVxD ? find(value, m_vxdDirectories, kNoExtensions)
+                                                        : find(value, windowsProgramDirectories(), kWindowsProgram);
+    out->append(&file, line, value, QByteArrayView(m_path.data(), qsizetype(m_path.size())), found, source, -1, key);
 }
 
 SearchList &StartupAudit::windowsProgramDirectories()

@@ -64,16 +64,22 @@ private:
     {
         const StartupFile &file;
         int line;
-        QByteArrayView calledFile;
-        int calledLine;
+        QByteArrayView source;
+        int sourceLine;
+        QByteArrayView sourceKey = {};
     };
     // Runs one line of a batch file: what it sets, the programs it starts
     // looked for (into out, unless that is null: a replay of the lines
     // before), and a batch file it starts run in turn.
     void batchLine(Batch &batch, QByteArrayView text, const BatchLine &where, AuditFindings *out);
     void callBatch(Batch &batch, const QByteArray &path, const BatchLine &caller, AuditFindings *out);
-    const LineList *calledFileLines(const QByteArray &path);
+    const LineList *sourceLines(const QByteArray &path);
     void ini(const StartupFile &file, class IniRules &rules, int line, AuditFindings &out);
+    // A line of the start-up page, by the source of its section: a Run key's
+    // or Startup folder's program, a StaticVxD, a line of WINSTART.BAT or
+    // DOSSTART.BAT (run with `batch`, made afresh at each batch section).
+    void startupLine(const StartupFile &file, std::optional<Batch> &batch, int line, AuditFindings *out);
+    const StartupSection *startupSectionOf(int line) const;
     SearchList &windowsProgramDirectories();
 
     // Looks for a name: where it says, or else in each of the directories;
@@ -95,7 +101,7 @@ private:
     SearchList m_root, m_vxdDirectories, m_systemDirectories, m_fontDirectories;
     std::optional<SearchList> m_windowsProgramDirectories; // needs AUTOEXEC.BAT's PATH
     std::unique_ptr<ConfigFacts> m_configFacts;
-    std::map<QByteArray, std::unique_ptr<LineList>> m_calledFiles; // read once per audit; null: unreadable
+    std::map<QByteArray, std::unique_ptr<LineList>> m_sources; // read once per audit; null: unreadable
     std::string m_probe, m_path; // kept, so a probe reuses their space
     std::size_t m_nextFile = 0;       // of runSome(), in load order
     std::unique_ptr<Cursor> m_cursor; // where runSome() goes on

@@ -120,8 +120,10 @@ void writeLargeDrive(const QString &root)
 qint64 textBytes(const QString &root)
 {
     qint64 total = 0;
-    for (const StartupFile *file : startupfiles::all)
-        total += QFileInfo(hostPath(root, *file)).size();
+    for (const StartupFile *file : startupfiles::all) {
+        if (file->isOneFile())
+            total += QFileInfo(hostPath(root, *file)).size();
+    }
     return total;
 }
 
@@ -129,6 +131,8 @@ qint64 textBytes(const QString &root)
 void floorLoad(const QString &root)
 {
     for (const StartupFile *f : startupfiles::all) {
+        if (!f->isOneFile())
+            continue;
         QFile file(hostPath(root, *f));
         if (!file.open(QIODevice::ReadOnly))
             qFatal("cannot read %s", f->key);

@@ -1,6 +1,9 @@
 #pragma once
 
 #include "loading/linelist.h"
+#include "loading/startupsection.h"
+
+#include <QList>
 
 #include <QByteArray>
 
@@ -19,4 +22,9 @@ struct ConfigState
     LineList ConfigMemo, AutoMemo;
     LineList Wininimemo, WinIniList;
     LineList systeminimemo, systeminilist;
+    // The start-up page: the registry's Run keys, the Startup folders,
+    // StaticVxD, WINSTART.BAT and DOSSTART.BAT, and where each section's
+    // lines come from.
+    LineList startupmemo, startuplist;
+    QList<StartupSection> startupSections;
 };

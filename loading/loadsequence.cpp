@@ -5,6 +5,7 @@
 #include "drives/drivemap.h"
 #include "loading/failure.h"
 #include "loading/startupfiles.h"
+#include "loading/startupsources.h"
 
 #include <cstring>
 #include <new>
@@ -38,11 +39,12 @@ LoadSequence::LoadSequence(ConfigState &state, const DriveMap &drives, OnFailure
 {
 }
 
-void LoadSequence::failed(const StartupFile &file, const Failed &failure)
+void LoadSequence::failed(const StartupFile &file, const Failed &failure, const QByteArray &source)
 {
+    const QByteArray path = source.isEmpty() ? file.dosPath(m) : source;
     if (m_onFailure == OnFailure::Stop)
-        throw FileError(DosPath::parse(file.dosPath(m)).display(), failure.reason);
-    m_unreadable.append({&file, failure});
+        throw FileError(DosPath::parse(path).display(), failure.reason);
+    m_unreadable.append({&file, failure, source});
 }
 
 QByteArray LoadSequence::readText(const StartupFile &file)
@@ -69,7 +71,7 @@ void LoadSequence::HentKnappClick()
     // The files of the Windows directory come after MSDOS.SYS, which names
     // it (see scanini).
     for (const StartupFile *file : startupfiles::loadOrder) {
-        if (file->inWindowsDirectory())
+        if (file->inWindowsDirectory() || file->reader == StartupFile::Reader::StartupSources)
             continue;
         if (file->reader == StartupFile::Reader::MsDosSys)
             readMsDosSys(*file);
@@ -197,7 +199,26 @@ void LoadSequence::parseoptionline()
 void LoadSequence::scanini()
 {
     for (const StartupFile *file : startupfiles::loadOrder) {
-        if (file->inWindowsDirectory())
+        if (file->reader == StartupFile::Reader::StartupSources)
+            readStartupSources(*file);
+        else if (file->inWindowsDirectory())
             readLines(*file);
     }
+}
+
+void LoadSequence::readStartupSources(const StartupFile &file)
+{
+    StartupSources sources = StartupSources::read(m_drives, m.WD);
+    m.startupSections = sources.sections;
+    (m.*file.lines).replaceWithText(std::move(sources.text));
+    // The headers the page wrote, not every line holding a "[" (a batch
+    // file's line may).
+    QByteArray sectionText;
+    for (const StartupSection &section : m.startupSections)
+        sectionText += (m.*file.lines).lineView(section.header).toByteArray() + '\n';
+    (m.*file.sections).replaceWithText(std::move(sectionText));
+    // Every source is read before a failure is told, so one damaged hive
+    // leaves the others on the page.
+    for (const StartupSources::Unreadable &u : sources.unreadable)
+        failed(file, u.failure, u.source);
 }

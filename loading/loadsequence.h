@@ -15,6 +15,9 @@ struct UnreadableFile
 {
     const StartupFile *file = nullptr;
     Failed failure; // its reason does not name the file: "filen finnes ikke"
+    // The DOS path of the file that failed when it is not the start-up
+    // file's own (a hive or shortcut of the start-up page); else empty.
+    QByteArray source;
 };
 
 // Reads the five start-up files into a ConfigState: CONFIG.SYS and
@@ -41,7 +44,10 @@ private:
     void readLines(const StartupFile &file);
     // The file's bytes; a failure stops the load or is noted (see OnFailure).
     QByteArray readText(const StartupFile &file);
-    void failed(const StartupFile &file, const Failed &failure);
+    void failed(const StartupFile &file, const Failed &failure, const QByteArray &source = {});
+    // The start-up page, gathered from the registry, the Startup folders and
+    // the Windows batch files.
+    void readStartupSources(const StartupFile &file);
     // MSDOS.SYS through its line reader: the Paths and Options values, and
     // the lines the reader read.
     void readMsDosSys(const StartupFile &file);

@@ -11,6 +11,8 @@ QByteArray StartupFile::dosPath(const ConfigState &state) const
 {
     if (fixedPath)
         return QByteArray(fixedPath);
+    if (!windowsName)
+        return state.WD;
     return state.WD + '\\' + windowsName;
 }
 
@@ -32,9 +34,14 @@ const StartupFile systemIni{"system.ini", nullptr, "SYSTEM.INI", false, Reader::
                             &ConfigState::systeminimemo, &ConfigState::systeminilist, Scrolling::LookAhead,
                             Click::Edit, Rules::SystemIni, "TabSheet7", "systeminimemo", "systeminilist"};
 
-const Files all{&msdosSys, &configSys, &autoexecBat, &winIni, &systemIni};
-const Files loadOrder{&configSys, &autoexecBat, &msdosSys, &winIni, &systemIni};
-const Files bootOrder{&msdosSys, &configSys, &autoexecBat, &systemIni, &winIni};
+// Read from the Windows directory as WIN.INI is, after it.
+const StartupFile startup{"startup", nullptr, nullptr, true, Reader::StartupSources,
+                          &ConfigState::startupmemo, &ConfigState::startuplist, Scrolling::LookAhead,
+                          Click::Edit, Rules::StartupSources, "TabSheet8", "startupmemo", "startuplist"};
+
+const Files all{&msdosSys, &configSys, &autoexecBat, &winIni, &systemIni, &startup};
+const Files loadOrder{&configSys, &autoexecBat, &msdosSys, &winIni, &systemIni, &startup};
+const Files bootOrder{&msdosSys, &configSys, &autoexecBat, &systemIni, &winIni, &startup};
 
 std::size_t indexIn(const Files &order, const StartupFile &file)
 {

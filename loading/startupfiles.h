@@ -17,18 +17,20 @@
 // (bootOrder); adding a file is a row plus its page.
 struct StartupFile
 {
-    // How the load reads the file: as lines, or through the MSDOS.SYS reader
-    // that fills the Paths and Options values.
-    enum class Reader { Lines, MsDosSys };
+    // How the load reads the file: as lines, through the MSDOS.SYS reader
+    // that fills the Paths and Options values, or gathered from the
+    // registry, the Startup folders and the Windows batch files.
+    enum class Reader { Lines, MsDosSys, StartupSources };
     // What a double-click on a line does: open the edit dialog, or first try
     // the Options page's check box the line names.
     enum class LineDoubleClick { Edit, OptionOrEdit };
     // Which rules the audit reads the lines with.
-    enum class AuditRules { MsDosSys, ConfigSys, Batch, SystemIni, WinIni };
+    enum class AuditRules { MsDosSys, ConfigSys, Batch, SystemIni, WinIni, StartupSources };
 
     const char *key;          // "config.sys": the page's caption and the report's key
     const char *fixedPath;    // "C:\CONFIG.SYS"; nullptr for a file of the Windows directory
     const char *windowsName;  // "WIN.INI": its name in the Windows directory, else nullptr
+                              // (the start-up page, read from many files there, has neither)
     bool mayBeAbsent;         // a machine may lack it: its absence is no failure
     Reader reader;
     LineList ConfigState::*lines;    // the full list
@@ -41,14 +43,17 @@ struct StartupFile
     const char *sectionsName; // the section list's name, or nullptr
 
     // "C:\CONFIG.SYS", or the Windows directory as WD holds it now followed
-    // by "\WIN.INI".
+    // by "\WIN.INI"; the Windows directory itself for the start-up page.
     QByteArray dosPath(const ConfigState &state) const;
     bool inWindowsDirectory() const { return windowsName != nullptr; }
+    // Whether the row is one file of its own (the start-up page is gathered
+    // from many).
+    bool isOneFile() const { return reader != Reader::StartupSources; }
 };
 
 namespace startupfiles {
 
-constexpr std::size_t kCount = 5;
+constexpr std::size_t kCount = 6;
 using Files = std::array<const StartupFile *, kCount>;
 
 extern const StartupFile msdosSys;
@@ -56,6 +61,7 @@ extern const StartupFile configSys;
 extern const StartupFile autoexecBat;
 extern const StartupFile winIni;
 extern const StartupFile systemIni;
+extern const StartupFile startup;
 
 // In page order.
 extern const Files all;

@@ -17,7 +17,7 @@ QByteArray describe(const AuditFindings &findings)
     QByteArrayList parts;
     for (const AuditFinding &f : findings) {
         const QByteArray called =
-            f.calledFile.isEmpty() ? QByteArray() : f.calledFile.toByteArray() + ':' + QByteArray::number(f.calledLine + 1) + ": ";
+            f.source.isEmpty() ? QByteArray() : f.source.toByteArray() + ':' + QByteArray::number(f.sourceLine + 1) + ": ";
         parts.append(QByteArray::number(f.line + 1) + ": " + called + f.name + " -> " + f.path
                      + (f.found ? " found" : " missing"));
     }

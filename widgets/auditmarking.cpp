@@ -143,8 +143,8 @@ QString AuditMarking::missingText(std::size_t file, int row, bool firstOnly) con
         if (!text.isEmpty())
             text += QLatin1Char('\n');
         text += ansi::decode(f.name) + QStringLiteral(" finnes ikke");
-        if (!f.calledFile.isEmpty()) // named by a batch file the line runs
-            text += QStringLiteral(" (%1, linje %2)").arg(ansi::decode(f.calledFile)).arg(f.calledLine + 1);
+        if (!f.source.isEmpty() && f.sourceLine >= 0 && f.file->audit == StartupFile::AuditRules::Batch)
+            text += QStringLiteral(" (%1, linje %2)").arg(ansi::decode(f.source)).arg(f.sourceLine + 1); // a called batch file
         if (firstOnly)
             break;
     }

@@ -91,9 +91,11 @@ void TMsDosForm::wire()
             return [this, file, handler] { guarded([this, file, handler] { (this->*handler)(*file); }); };
         };
         const StartupFile &row = *file;
-        const QString key = QLatin1String(row.key);
-        const QString where = row.fixedPath
-                                  ? QString::fromLatin1(row.fixedPath)
+        const bool startupPage = row.reader == StartupFile::Reader::StartupSources;
+        const QString key = startupPage ? QStringLiteral("oppstart") : QString::fromLatin1(row.key);
+        const QString where = row.fixedPath ? QString::fromLatin1(row.fixedPath)
+                              : startupPage
+                                  ? QStringLiteral("registeret, Oppstart-mappene, WINSTART.BAT og DOSSTART.BAT")
                                   : QString::fromLatin1(row.windowsName) + QStringLiteral(" i Windows-mappen");
         LineListView *lines = listView(row.linesName);
         lines->setLineList(&(m_state.*row.lines));

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "drives/result.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+
+// What a shortcut (.LNK) of a Startup folder starts, read through liblnk:
+// the target's local path and the arguments, as Windows-1252 bytes.
+// Shortcuts come from strangers' disks: a damaged one gives a failure.
+struct StartupShortcut
+{
+    QByteArray target;
+    QByteArray arguments;
+
+    // The largest shortcut read: a real one is a few KiB.
+    static constexpr qsizetype kLargest = qsizetype(1) << 20;
+
+    static Result<StartupShortcut> read(QByteArray bytes);
+};
