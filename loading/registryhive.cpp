@@ -2,7 +2,11 @@
 
 #include "drives/ansitext.h"
 
+#include <QSet>
+
 #include <libcreg.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -19,6 +23,60 @@ QByteArray withoutTerminator(QByteArray text)
     if (end >= 0)
         text.truncate(end);
     return text;
+}
+
+quint32 le32(const QByteArray &bytes, qsizetype at)
+{
+    quint32 n = 0;
+    for (int i = 3; i >= 0; --i)
+        n = (n << 8) | quint8(bytes[at + i]);
+    return n;
+}
+
+// Whether the hive's data blocks are all there: the file header names the
+// first RGDB block and their number, and each block its size. The library
+// reads them only when a key needs them, so a hive cut off while copied
+// would otherwise seem merely to lack its keys.
+bool blocksComplete(const QByteArray &bytes)
+{
+    if (bytes.size() < 32 || !bytes.startsWith("CREG"))
+        return false;
+    qint64 at = le32(bytes, 8);
+    const int blocks = quint8(bytes[16]) | (quint8(bytes[17]) << 8);
+    for (int i = 0; i < blocks; ++i) {
+        if (at < 32 || at + 8 > bytes.size() || bytes.mid(at, 4) != "RGDB")
+            return false;
+        const quint32 size = le32(bytes, at + 4);
+        if (size < 8 || at + size > bytes.size())
+            return false;
+        at += size;
+    }
+    return true;
+}
+
+// Whether the key tree is a tree: from the root, each key's first sub-key
+// and next sibling lie inside the RGKN block and no key is reached twice.
+// The library follows these links as they stand, so a loop would keep it
+// busy for as long as it takes to give up.
+bool keyTreeSound(const QByteArray &bytes)
+{
+    constexpr qint64 kRgkn = 32, kEntry = 28, kNone = 0xFFFFFFFF;
+    if (bytes.size() < kRgkn + 12 || bytes.mid(kRgkn, 4) != "RGKN")
+        return false;
+    const qint64 size = std::min<qint64>(le32(bytes, kRgkn + 4), bytes.size() - kRgkn);
+    QList<qint64> pending{le32(bytes, kRgkn + 8)};
+    QSet<qint64> seen;
+    while (!pending.isEmpty()) {
+        const qint64 at = pending.takeLast();
+        if (at < 32 || at + kEntry > size || seen.contains(at))
+            return false;
+        seen.insert(at);
+        for (const qint64 link : {le32(bytes, kRgkn + at + 16), le32(bytes, kRgkn + at + 20)}) {
+            if (link != kNone)
+                pending.append(link);
+        }
+    }
+    return true;
 }
 
 } // namespace
@@ -53,6 +111,8 @@ Result<std::shared_ptr<RegistryHive>> RegistryHive::open(QByteArray bytes)
     if (bytes.size() > kLargestHive)
         return Failed{QStringLiteral("filen er for stor til å være et register (%1 byte)").arg(bytes.size()),
                       FailureKind::TooLarge};
+    if (!blocksComplete(bytes) || !keyTreeSound(bytes))
+        return Failed{QStringLiteral("filen er ikke et lesbart Windows 95/98-register"), FailureKind::Other};
     std::shared_ptr<RegistryHive> hive(new RegistryHive(std::move(bytes)));
     Handles &h = *hive->m_handles;
     CregError error;

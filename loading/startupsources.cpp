@@ -5,6 +5,7 @@
 #include "loading/registryhive.h"
 #include "loading/startupshortcut.h"
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 
@@ -92,7 +93,13 @@ public:
         }
         QList<std::pair<QByteArray, QByteArray>> lines;
         int entriesRead = 0;
-        for (const DirEntry &entry : entries.value()) {
+        // By name, so the page does not change with the order a folder
+        // happens to list its entries in.
+        QList<DirEntry> sorted = entries.value();
+        std::sort(sorted.begin(), sorted.end(), [](const DirEntry &a, const DirEntry &b) {
+            return a.name.compare(b.name, Qt::CaseInsensitive) < 0;
+        });
+        for (const DirEntry &entry : sorted) {
             if (entry.isDirectory || ++entriesRead > kMostShortcuts)
                 continue;
             const QByteArray name = ansi::encode(entry.name);
