@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <utility>
 
 // One run of an external program that cannot outlive its welcome: started
@@ -42,3 +43,17 @@ struct ProcessOutput
 // could not be started, did not finish in time, wrote more than its cap, or
 // was ended by a signal.
 Result<ProcessOutput> runBounded(const BoundedCommand &command);
+
+// Runs `work` in a forked copy of this program, bounded as a helper is: a
+// time limit, an address-space limit, a cap on what it returns, killed with
+// the program. For reading untrusted input through a library that cannot be
+// trusted to survive it: a crash, a hang or a runaway allocation ends the
+// copy, and the caller gets one Norwegian line instead. `work` runs in the
+// copy only, and must not touch the window or anything shared with it.
+struct IsolatedLimits
+{
+    int timeLimitMs = 10000;
+    qint64 addressSpace = qint64(1) << 30; // bytes; not applied in sanitizer builds
+    qint64 outputCap = qint64(16) << 20;
+};
+Result<QByteArray> runIsolated(const std::function<QByteArray()> &work, const IsolatedLimits &limits = {});

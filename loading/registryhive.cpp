@@ -2,11 +2,18 @@
 
 #include "drives/ansitext.h"
 
+#include "drives/boundedprocess.h"
+#include "drives/pinnedfile.h"
+
+#include <QDataStream>
+#include <QFile>
+#include <QIODevice>
 #include <QSet>
 
 #include <libcreg.h>
 
 #include <algorithm>
+#include <memory>
 
 namespace {
 
@@ -79,149 +86,241 @@ bool keyTreeSound(const QByteArray &bytes)
     return true;
 }
 
-} // namespace
-
-struct RegistryHive::Handles
+struct Key
 {
-    ~Handles()
-    {
-        if (file) {
-            libcreg_file_close(file, nullptr);
-            libcreg_file_free(&file, nullptr);
-        }
-        if (range)
-            libbfio_handle_free(&range, nullptr);
-    }
-    libcreg_file_t *file = nullptr;
-    libbfio_handle_t *range = nullptr;
-};
-
-struct RegistryHive::Key
-{
+    Key() = default;
     ~Key() { libcreg_key_free(&key, nullptr); }
+    Key(const Key &) = delete;
+    Key &operator=(const Key &) = delete;
     libcreg_key_t *key = nullptr;
 };
 
-RegistryHive::RegistryHive(QByteArray bytes) : m_bytes(std::move(bytes)), m_handles(std::make_unique<Handles>()) {}
+// A hive opened through libcreg, from a file in memory: the library's own
+// reader of memory ranges reads past the range's end on some damaged files,
+// its reader of files does not.
+class OpenHive
+{
+public:
+    explicit OpenHive(const QByteArray &bytes)
+    {
+        Result<std::shared_ptr<MemoryFile>> file = MemoryFile::holding(bytes);
+        if (!file)
+            return;
+        m_file = file.value();
+        CregError error;
+        const QByteArray path = QFile::encodeName(m_file->procPath());
+        m_open = libcreg_file_initialize(&m_hive, &error.error) == 1
+                 && libcreg_file_set_ascii_codepage(m_hive, LIBCREG_CODEPAGE_WINDOWS_1252, &error.error) == 1
+                 && libcreg_file_open(m_hive, path.constData(), LIBCREG_OPEN_READ, &error.error) == 1;
+    }
+    ~OpenHive()
+    {
+        if (m_open)
+            libcreg_file_close(m_hive, nullptr);
+        if (m_hive)
+            libcreg_file_free(&m_hive, nullptr);
+    }
+    OpenHive(const OpenHive &) = delete;
+    OpenHive &operator=(const OpenHive &) = delete;
 
-RegistryHive::~RegistryHive() = default;
+    bool isOpen() const { return m_open; }
 
-Result<std::shared_ptr<RegistryHive>> RegistryHive::open(QByteArray bytes)
+    // The key at the path, found one name at a time in capitals as Windows
+    // does (the library's own lookup is not documented to ignore case);
+    // null when absent.
+    std::unique_ptr<Key> key(QByteArrayView path) const
+    {
+        CregError error;
+        auto key = std::make_unique<Key>();
+        if (libcreg_file_get_root_key(m_hive, &key->key, &error.error) != 1)
+            return nullptr;
+        for (const QByteArray &name : path.toByteArray().split('\\')) {
+            if (name.isEmpty())
+                continue;
+            const QByteArray wanted = ansi::upper(name);
+            std::unique_ptr<Key> next;
+            for (int i = 0; i < subKeyCount(*key) && !next; ++i) {
+                auto sub = subKey(*key, i);
+                if (sub && ansi::upper(nameOf(*sub)) == wanted)
+                    next = std::move(sub);
+            }
+            if (!next)
+                return nullptr;
+            key = std::move(next);
+        }
+        return key;
+    }
+
+    static int subKeyCount(const Key &key)
+    {
+        CregError error;
+        int count = 0;
+        if (libcreg_key_get_number_of_sub_keys(key.key, &count, &error.error) != 1)
+            return 0;
+        return std::min(count, RegistryHive::kMostEntries);
+    }
+
+    static std::unique_ptr<Key> subKey(const Key &key, int i)
+    {
+        CregError error;
+        auto sub = std::make_unique<Key>();
+        if (libcreg_key_get_sub_key_by_index(key.key, i, &sub->key, &error.error) != 1)
+            return nullptr;
+        return sub;
+    }
+
+    static QByteArray nameOf(const Key &key)
+    {
+        CregError error;
+        size_t size = 0;
+        if (libcreg_key_get_name_size(key.key, &size, &error.error) != 1 || size > 4096)
+            return {};
+        QByteArray name(qsizetype(size), '\0');
+        if (size > 0 && libcreg_key_get_name(key.key, reinterpret_cast<uint8_t *>(name.data()), size, &error.error) != 1)
+            return {};
+        return withoutTerminator(name);
+    }
+
+    static QList<RegistryHive::Value> stringValues(const Key &key)
+    {
+        QList<RegistryHive::Value> values;
+        CregError error;
+        int count = 0;
+        if (libcreg_key_get_number_of_values(key.key, &count, &error.error) != 1)
+            return values;
+        for (int i = 0; i < std::min(count, RegistryHive::kMostEntries); ++i) {
+            libcreg_value_t *value = nullptr;
+            if (libcreg_key_get_value_by_index(key.key, i, &value, &error.error) != 1)
+                continue;
+            uint32_t type = 0;
+            size_t nameSize = 0, dataSize = 0;
+            if (libcreg_value_get_value_type(value, &type, &error.error) == 1
+                && (type == LIBCREG_VALUE_TYPE_STRING || type == LIBCREG_VALUE_TYPE_EXPANDABLE_STRING)
+                && libcreg_value_get_name_size(value, &nameSize, &error.error) == 1 && nameSize <= 4096
+                && libcreg_value_get_value_data_size(value, &dataSize, &error.error) == 1 && dataSize <= 65536) {
+                QByteArray name(qsizetype(nameSize), '\0'), data(qsizetype(dataSize), '\0');
+                const bool read = (nameSize == 0
+                                   || libcreg_value_get_name(value, reinterpret_cast<uint8_t *>(name.data()), nameSize,
+                                                             &error.error) == 1)
+                                  && (dataSize == 0
+                                      || libcreg_value_get_value_data(value, reinterpret_cast<uint8_t *>(data.data()),
+                                                                      dataSize, &error.error) == 1);
+                if (read)
+                    values.append({withoutTerminator(name), withoutTerminator(data)});
+            }
+            libcreg_value_free(&value, nullptr);
+        }
+        return values;
+    }
+
+private:
+    std::shared_ptr<MemoryFile> m_file;
+    libcreg_file_t *m_hive = nullptr;
+    bool m_open = false;
+};
+
+const QByteArray kFailedMark = "E", kReadMark = "K";
+
+} // namespace
+
+Result<RegistryHive> RegistryHive::readHere(const QByteArray &bytes, const QList<QByteArray> &keys,
+                                            const QList<QByteArray> &parents)
 {
     if (bytes.size() > kLargestHive)
         return Failed{QStringLiteral("filen er for stor til å være et register (%1 byte)").arg(bytes.size()),
                       FailureKind::TooLarge};
     if (!blocksComplete(bytes) || !keyTreeSound(bytes))
         return Failed{QStringLiteral("filen er ikke et lesbart Windows 95/98-register"), FailureKind::Other};
-    std::shared_ptr<RegistryHive> hive(new RegistryHive(std::move(bytes)));
-    Handles &h = *hive->m_handles;
-    CregError error;
-    libbfio_error_t *bfioError = nullptr;
-    const bool opened =
-        libbfio_memory_range_initialize(&h.range, &bfioError) == 1
-        && libbfio_memory_range_set(h.range, reinterpret_cast<uint8_t *>(hive->m_bytes.data()),
-                                    size_t(hive->m_bytes.size()), &bfioError) == 1
-        && libcreg_file_initialize(&h.file, &error.error) == 1
-        && libcreg_file_set_ascii_codepage(h.file, LIBCREG_CODEPAGE_WINDOWS_1252, &error.error) == 1
-        && libcreg_file_open_file_io_handle(h.file, h.range, LIBCREG_OPEN_READ, &error.error) == 1;
-    libbfio_error_free(&bfioError);
-    if (!opened) {
-        if (h.file)
-            libcreg_file_free(&h.file, nullptr); // never opened: nothing to close
+    const OpenHive hive(bytes);
+    if (!hive.isOpen())
         return Failed{QStringLiteral("filen er ikke et lesbart Windows 95/98-register"), FailureKind::Other};
+    RegistryHive read;
+    for (const QByteArray &path : keys) {
+        if (const std::unique_ptr<Key> key = hive.key(path))
+            read.m_values.insert(ansi::upper(path), OpenHive::stringValues(*key));
     }
-    return hive;
+    for (const QByteArray &path : parents) {
+        const std::unique_ptr<Key> parent = hive.key(path);
+        if (!parent)
+            continue;
+        QList<QByteArray> &names = read.m_subKeys[ansi::upper(path)];
+        for (int i = 0; i < OpenHive::subKeyCount(*parent); ++i) {
+            const std::unique_ptr<Key> sub = OpenHive::subKey(*parent, i);
+            if (!sub)
+                continue;
+            const QByteArray name = OpenHive::nameOf(*sub);
+            names.append(name);
+            read.m_values.insert(ansi::upper(path + '\\' + name), OpenHive::stringValues(*sub));
+        }
+    }
+    return read;
 }
 
-std::unique_ptr<RegistryHive::Key> RegistryHive::key(QByteArrayView path) const
+Result<RegistryHive> RegistryHive::read(QByteArray bytes, const QList<QByteArray> &keys,
+                                        const QList<QByteArray> &parents)
 {
-    CregError error;
-    auto key = std::make_unique<Key>();
-    if (libcreg_file_get_root_key(m_handles->file, &key->key, &error.error) != 1)
-        return nullptr;
-    // One name at a time, compared in capitals as Windows does: the
-    // library's own lookup by path is not documented to ignore case.
-    for (const QByteArrayView name : path.toByteArray().split('\\')) {
-        if (name.isEmpty())
-            continue;
-        const QByteArray wanted = ansi::upper(name.toByteArray());
-        int count = 0;
-        if (libcreg_key_get_number_of_sub_keys(key->key, &count, &error.error) != 1)
-            return nullptr;
-        auto next = std::make_unique<Key>();
-        for (int i = 0; i < std::min(count, kMostEntries) && !next->key; ++i) {
-            Key sub;
-            size_t size = 0;
-            if (libcreg_key_get_sub_key_by_index(key->key, i, &sub.key, &error.error) != 1
-                || libcreg_key_get_name_size(sub.key, &size, &error.error) != 1 || size > 4096)
-                continue;
-            QByteArray subName(qsizetype(size), '\0');
-            if (libcreg_key_get_name(sub.key, reinterpret_cast<uint8_t *>(subName.data()), size, &error.error) != 1)
-                continue;
-            if (ansi::upper(withoutTerminator(subName)) == wanted)
-                std::swap(next->key, sub.key);
-        }
-        if (!next->key)
-            return nullptr;
-        key = std::move(next);
+    if (bytes.size() > kLargestHive) // told without a copy of the program
+        return readHere(bytes, keys, parents);
+    const Result<QByteArray> answer = runIsolated([&]() -> QByteArray {
+        const Result<RegistryHive> hive = readHere(bytes, keys, parents);
+        if (!hive)
+            return kFailedMark + hive.reason().toUtf8();
+        return kReadMark + hive->serialised();
+    });
+    if (!answer)
+        return answer.failure();
+    if (answer->startsWith(kFailedMark))
+        return Failed{QString::fromUtf8(answer->sliced(1)), FailureKind::Other};
+    if (!answer->startsWith(kReadMark))
+        return Failed{QStringLiteral("filen er skadet: leseren stoppet"), FailureKind::Other};
+    return fromSerialised(answer->sliced(1));
+}
+
+QByteArray RegistryHive::serialised() const
+{
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    out.setVersion(QDataStream::Qt_6_4);
+    out << qint32(m_values.size());
+    for (auto it = m_values.cbegin(); it != m_values.cend(); ++it) {
+        out << it.key() << qint32(it->size());
+        for (const Value &value : *it)
+            out << value.name << value.text;
     }
-    return key;
+    out << m_subKeys;
+    return bytes;
+}
+
+Result<RegistryHive> RegistryHive::fromSerialised(const QByteArray &bytes)
+{
+    QDataStream in(bytes);
+    in.setVersion(QDataStream::Qt_6_4);
+    RegistryHive hive;
+    qint32 keys = 0;
+    in >> keys;
+    for (qint32 k = 0; k < keys && in.status() == QDataStream::Ok; ++k) {
+        QByteArray path;
+        qint32 count = 0;
+        in >> path >> count;
+        QList<Value> &values = hive.m_values[path];
+        for (qint32 v = 0; v < std::min(count, kMostEntries) && in.status() == QDataStream::Ok; ++v) {
+            Value value;
+            in >> value.name >> value.text;
+            values.append(value);
+        }
+    }
+    in >> hive.m_subKeys;
+    if (in.status() != QDataStream::Ok)
+        return Failed{QStringLiteral("filen er skadet: leseren stoppet"), FailureKind::Other};
+    return hive;
 }
 
 QList<RegistryHive::Value> RegistryHive::stringValues(QByteArrayView path) const
 {
-    QList<Value> values;
-    const std::unique_ptr<Key> found = key(path);
-    if (!found)
-        return values;
-    CregError error;
-    int count = 0;
-    if (libcreg_key_get_number_of_values(found->key, &count, &error.error) != 1)
-        return values;
-    for (int i = 0; i < std::min(count, kMostEntries); ++i) {
-        libcreg_value_t *value = nullptr;
-        if (libcreg_key_get_value_by_index(found->key, i, &value, &error.error) != 1)
-            continue;
-        uint32_t type = 0;
-        size_t nameSize = 0, dataSize = 0;
-        if (libcreg_value_get_value_type(value, &type, &error.error) == 1
-            && (type == LIBCREG_VALUE_TYPE_STRING || type == LIBCREG_VALUE_TYPE_EXPANDABLE_STRING)
-            && libcreg_value_get_name_size(value, &nameSize, &error.error) == 1 && nameSize <= 4096
-            && libcreg_value_get_value_data_size(value, &dataSize, &error.error) == 1 && dataSize <= 65536) {
-            QByteArray name(qsizetype(nameSize), '\0'), data(qsizetype(dataSize), '\0');
-            const bool read =
-                (nameSize == 0
-                 || libcreg_value_get_name(value, reinterpret_cast<uint8_t *>(name.data()), nameSize, &error.error) == 1)
-                && (dataSize == 0
-                    || libcreg_value_get_value_data(value, reinterpret_cast<uint8_t *>(data.data()), dataSize,
-                                                    &error.error) == 1);
-            if (read)
-                values.append({withoutTerminator(name), withoutTerminator(data)});
-        }
-        libcreg_value_free(&value, nullptr);
-    }
-    return values;
+    return m_values.value(ansi::upper(path.toByteArray()));
 }
 
 QList<QByteArray> RegistryHive::subKeys(QByteArrayView path) const
 {
-    QList<QByteArray> names;
-    const std::unique_ptr<Key> found = key(path);
-    if (!found)
-        return names;
-    CregError error;
-    int count = 0;
-    if (libcreg_key_get_number_of_sub_keys(found->key, &count, &error.error) != 1)
-        return names;
-    for (int i = 0; i < std::min(count, kMostEntries); ++i) {
-        Key sub;
-        size_t size = 0;
-        if (libcreg_key_get_sub_key_by_index(found->key, i, &sub.key, &error.error) != 1
-            || libcreg_key_get_name_size(sub.key, &size, &error.error) != 1 || size > 4096)
-            continue;
-        QByteArray name(qsizetype(size), '\0');
-        if (libcreg_key_get_name(sub.key, reinterpret_cast<uint8_t *>(name.data()), size, &error.error) == 1)
-            names.append(withoutTerminator(name));
-    }
-    return names;
+    return m_subKeys.value(ansi::upper(path.toByteArray()));
 }

@@ -4,15 +4,15 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QHash>
 #include <QList>
 
-#include <memory>
-
-// A Windows 95/98 registry file (SYSTEM.DAT, USER.DAT) read from its bytes
-// through libcreg: the string values of a key, and the names of its
-// sub-keys. Hives come from strangers' disks: a damaged one gives a failure,
-// and every list is bounded. Texts are Windows-1252 bytes as the hive holds
-// them.
+// What the start-up reads of a Windows 95/98 registry file (SYSTEM.DAT,
+// USER.DAT): the string values of some keys, and the sub-keys of others
+// with their values. Read through libcreg in a forked copy of the program
+// bounded in time and memory (hives come from strangers' disks and the
+// library is young), after the hive's blocks and key tree are checked.
+// Every list is bounded. Texts are Windows-1252 bytes as the hive holds them.
 class RegistryHive
 {
 public:
@@ -27,24 +27,27 @@ public:
         QByteArray text;
     };
 
-    static Result<std::shared_ptr<RegistryHive>> open(QByteArray bytes);
-    ~RegistryHive();
-    RegistryHive(const RegistryHive &) = delete;
-    RegistryHive &operator=(const RegistryHive &) = delete;
+    // Reads the string values (REG_SZ, REG_EXPAND_SZ) of each key of
+    // `keys`, and of each sub-key of each key of `parents`; paths are names
+    // separated by "\" ("Software\Microsoft\Windows\CurrentVersion\Run"),
+    // in any case.
+    static Result<RegistryHive> read(QByteArray bytes, const QList<QByteArray> &keys,
+                                     const QList<QByteArray> &parents);
+    // The same, in this process: for the copy that read() forks, and for
+    // the fuzzer.
+    static Result<RegistryHive> readHere(const QByteArray &bytes, const QList<QByteArray> &keys,
+                                         const QList<QByteArray> &parents);
 
-    // The string values (REG_SZ, REG_EXPAND_SZ) of the key at a path of
-    // names separated by "\" ("Software\Microsoft\Windows\CurrentVersion\Run",
-    // any case), in the hive's order; none when the key is absent.
+    // A key's string values, in the hive's order; none when it is absent or
+    // was not read.
     QList<Value> stringValues(QByteArrayView path) const;
-    // The names of the key's sub-keys, in the hive's order.
+    // The names of a key of `parents`' sub-keys, in the hive's order.
     QList<QByteArray> subKeys(QByteArrayView path) const;
 
 private:
-    struct Handles;
-    explicit RegistryHive(QByteArray bytes);
-    struct Key;
-    std::unique_ptr<Key> key(QByteArrayView path) const;
+    QByteArray serialised() const;
+    static Result<RegistryHive> fromSerialised(const QByteArray &bytes);
 
-    QByteArray m_bytes; // what the library reads, for as long as the hive lives
-    std::unique_ptr<Handles> m_handles;
+    QHash<QByteArray, QList<Value>> m_values;       // by upper-cased path
+    QHash<QByteArray, QList<QByteArray>> m_subKeys; // by upper-cased path
 };

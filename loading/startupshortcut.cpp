@@ -1,6 +1,10 @@
 #include "loading/startupshortcut.h"
 
 #include "drives/ansitext.h"
+#include "drives/boundedprocess.h"
+#include "drives/pinnedfile.h"
+
+#include <QFile>
 
 #include <liblnk.h>
 
@@ -14,12 +18,9 @@ struct Link
             liblnk_file_close(file, nullptr);
         if (file)
             liblnk_file_free(&file, nullptr);
-        if (range)
-            libbfio_handle_free(&range, nullptr);
         liblnk_error_free(&error);
     }
     liblnk_file_t *file = nullptr;
-    libbfio_handle_t *range = nullptr;
     liblnk_error_t *error = nullptr;
     bool opened = false;
 };
@@ -43,20 +44,22 @@ QByteArray linkString(Link &link, Size size, Get get)
 
 } // namespace
 
-Result<StartupShortcut> StartupShortcut::read(QByteArray bytes)
+Result<StartupShortcut> StartupShortcut::readHere(const QByteArray &bytes)
 {
     if (bytes.size() > kLargest)
         return Failed{QStringLiteral("filen er for stor til å være en snarvei (%1 byte)").arg(bytes.size()),
                       FailureKind::TooLarge};
+    // From a file in memory: the library's own reader of memory ranges
+    // reads past the range's end on some damaged links, its reader of files
+    // does not.
+    Result<std::shared_ptr<MemoryFile>> file = MemoryFile::holding(bytes);
+    if (!file)
+        return file.failure();
+    const QByteArray path = QFile::encodeName(file.value()->procPath());
     Link link;
-    libbfio_error_t *bfioError = nullptr;
-    link.opened = libbfio_memory_range_initialize(&link.range, &bfioError) == 1
-                  && libbfio_memory_range_set(link.range, reinterpret_cast<uint8_t *>(bytes.data()),
-                                              size_t(bytes.size()), &bfioError) == 1
-                  && liblnk_file_initialize(&link.file, &link.error) == 1
+    link.opened = liblnk_file_initialize(&link.file, &link.error) == 1
                   && liblnk_file_set_ascii_codepage(link.file, LIBLNK_CODEPAGE_WINDOWS_1252, &link.error) == 1
-                  && liblnk_file_open_file_io_handle(link.file, link.range, LIBLNK_OPEN_READ, &link.error) == 1;
-    libbfio_error_free(&bfioError);
+                  && liblnk_file_open(link.file, path.constData(), LIBLNK_OPEN_READ, &link.error) == 1;
     if (!link.opened)
         return Failed{QStringLiteral("filen er ikke en lesbar snarvei"), FailureKind::Other};
     StartupShortcut shortcut;
@@ -66,4 +69,25 @@ Result<StartupShortcut> StartupShortcut::read(QByteArray bytes)
     shortcut.arguments = linkString(link, liblnk_file_get_utf8_command_line_arguments_size,
                                     liblnk_file_get_utf8_command_line_arguments);
     return shortcut;
+}
+
+Result<StartupShortcut> StartupShortcut::read(const QByteArray &bytes)
+{
+    if (bytes.size() > kLargest) // told without a copy of the program
+        return readHere(bytes);
+    // The answer: "K", the target, a NUL, the arguments; or "E" and why not.
+    const Result<QByteArray> answer = runIsolated([&bytes]() -> QByteArray {
+        const Result<StartupShortcut> link = readHere(bytes);
+        if (!link)
+            return "E" + link.reason().toUtf8();
+        return "K" + link->target + '\0' + link->arguments;
+    });
+    if (!answer)
+        return answer.failure();
+    if (answer->startsWith('E'))
+        return Failed{QString::fromUtf8(answer->sliced(1)), FailureKind::Other};
+    const qsizetype split = answer->indexOf('\0');
+    if (!answer->startsWith('K') || split < 0)
+        return Failed{QStringLiteral("filen er skadet: leseren stoppet"), FailureKind::Other};
+    return StartupShortcut{answer->sliced(1, split - 1), answer->sliced(split + 1)};
 }

@@ -7,7 +7,9 @@
 
 // What a shortcut (.LNK) of a Startup folder starts, read through liblnk:
 // the target's local path and the arguments, as Windows-1252 bytes.
-// Shortcuts come from strangers' disks: a damaged one gives a failure.
+// Shortcuts come from strangers' disks: a damaged one gives a failure, and
+// the library reads it in a forked copy of the program bounded in time and
+// memory.
 struct StartupShortcut
 {
     QByteArray target;
@@ -16,5 +18,7 @@ struct StartupShortcut
     // The largest shortcut read: a real one is a few KiB.
     static constexpr qsizetype kLargest = qsizetype(1) << 20;
 
-    static Result<StartupShortcut> read(QByteArray bytes);
+    static Result<StartupShortcut> read(const QByteArray &bytes);
+    // The same, in this process: for the copy read() forks, and the fuzzer.
+    static Result<StartupShortcut> readHere(const QByteArray &bytes);
 };

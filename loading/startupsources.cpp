@@ -24,7 +24,7 @@ struct User
 {
     QByteArray name;   // the profile's folder; empty for the Windows directory's
     QByteArray folder; // "C:\WINDOWS" or "C:\WINDOWS\PROFILES\ANNE"
-    std::shared_ptr<RegistryHive> hive;
+    std::shared_ptr<const RegistryHive> hive;
 };
 
 class Builder
@@ -45,17 +45,22 @@ public:
         return std::move(bytes).value();
     }
 
-    std::shared_ptr<RegistryHive> hive(const QByteArray &path)
+    // The keys of a hive the page reads: the Run keys, and the VxD key's
+    // sub-keys.
+    std::shared_ptr<const RegistryHive> hive(const QByteArray &path)
     {
         std::optional<QByteArray> bytes = read(path);
         if (!bytes)
             return nullptr;
-        Result<std::shared_ptr<RegistryHive>> hive = RegistryHive::open(std::move(*bytes));
+        QList<QByteArray> keys;
+        for (const char *key : {"RunServicesOnce", "RunServices", "RunOnce", "Run"})
+            keys.append(kCurrentVersion + key);
+        Result<RegistryHive> hive = RegistryHive::read(std::move(*bytes), keys, {kVxD});
         if (!hive) {
             m_out.unreadable.append({path, hive.failure()});
             return nullptr;
         }
-        return hive.value();
+        return std::make_shared<const RegistryHive>(std::move(hive).value());
     }
 
     // A section of NAME=VALUE lines, unless it has none.
@@ -126,7 +131,7 @@ public:
         section(StartupSection::Kind::Programs, folder, {}, folder, lines);
     }
 
-    void staticVxDs(const std::shared_ptr<RegistryHive> &system, const QByteArray &source)
+    void staticVxDs(const std::shared_ptr<const RegistryHive> &system, const QByteArray &source)
     {
         if (!system)
             return;
@@ -178,7 +183,7 @@ StartupSources StartupSources::read(const DriveMap &drives, const QByteArray &wi
         return out; // without a Windows directory there is no Windows to start
     Builder builder(drives, out);
     const QByteArray systemDat = winDir + "\\SYSTEM.DAT";
-    const std::shared_ptr<RegistryHive> system = builder.hive(systemDat);
+    const std::shared_ptr<const RegistryHive> system = builder.hive(systemDat);
 
     QList<User> users{{{}, winDir, builder.hive(winDir + "\\USER.DAT")}};
     const QByteArray profiles = winDir + "\\PROFILES";

@@ -30,10 +30,11 @@ for f in usr/bin/vendral usr/share/applications/$app_id.desktop usr/share/metain
     [ -e "$root/$f" ] || fail "$f is missing from the package"
 done
 
-# The window needs Qt's widgets and the X11 platform plugin (in libqt6gui6);
-# disk images need mtools, other image formats qemu-img.
+# The window needs Qt's widgets and the X11 platform plugin (in libqt6gui6),
+# the start-up page libcreg, liblnk and libbfio; disk images need mtools,
+# other image formats qemu-img.
 depends=$(dpkg-deb --field "$deb" Depends)
-for p in libqt6widgets6 libqt6gui6; do
+for p in libqt6widgets6 libqt6gui6 libcreg1 liblnk1 libbfio1; do
     grep -qw "$p" <<<"$depends" || fail "Depends lacks $p"
 done
 recommends=$(dpkg-deb --field "$deb" Recommends)

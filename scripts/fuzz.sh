@@ -9,7 +9,7 @@ seconds=${1:-60}
 build=build-fuzz
 scripts/install-deps.sh clang libclang-rt-14-dev
 CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVENDRAL_FUZZ=ON > /dev/null
-cmake --build "$build" --target fuzz_load fuzz_check fuzz_args fuzz_partition fuzz_imagetables -j "$(nproc)"
+cmake --build "$build" --target fuzz_load fuzz_check fuzz_args fuzz_partition fuzz_imagetables fuzz_hive fuzz_shortcut -j "$(nproc)"
 
 mkdir -p "$build/corpus/load" "$build/corpus/check" "$build/corpus/args" "$build/crashes"
 printf -- "--drive\0C=/x\0--report" > "$build/corpus/args/report"
@@ -51,10 +51,16 @@ done
 qemu-img create -q -f qcow2 -o cluster_size=512 "$build/seeds/small-clusters.qcow2" 1M
 { printf '\1'; cat "$build/seeds/small-clusters.qcow2"; } > "$build/corpus/imagetables/qcow2-512"
 
-for target in fuzz_load fuzz_check fuzz_args fuzz_partition fuzz_imagetables; do
+# The registry and shortcuts of the sample drive's start-up page.
+mkdir -p "$build/corpus/hive" "$build/corpus/shortcut"
+cp examples/drive-c/WINDOWS/SYSTEM.DAT "$build/corpus/hive/"
+find examples -iname '*.lnk' -exec cp {} "$build/corpus/shortcut/" \;
+
+for target in fuzz_load fuzz_check fuzz_args fuzz_partition fuzz_imagetables fuzz_hive fuzz_shortcut; do
     corpus=$build/corpus/${target#fuzz_}
     echo "fuzz: $target for $seconds s"
     ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+        LSAN_OPTIONS=suppressions=tests/fuzz/lsan.supp \
         "$build/$target" -max_total_time="$seconds" -max_len=65536 -rss_limit_mb=4096 \
         -artifact_prefix="$build/crashes/$target-" -print_final_stats=1 "$corpus" 2>&1 | tail -n 12
 done

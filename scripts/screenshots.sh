@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Starts the real program under Xvfb on a drive, drives it with the keyboard
-# and the mouse through xdotool, and saves a PNG of each of the seven pages
+# and the mouse through xdotool, and saves a PNG of each of the eight pages
 # and of the edit dialog with ImageMagick's import.
 set -euo pipefail
 binary=$(realpath "$1") drive=$(realpath "$2") out=$3
@@ -38,8 +38,8 @@ keys() { local w=$1; shift; xdotool windowfocus --sync "$w" 2>/dev/null; xdotool
 
 # The pages by their tabs, left to right (the tab centres at the designed size).
 click() { xdotool mousemove --window "$1" "$2" "$3" click 1; }
-names=(1-paths 2-options 3-msdos-sys 4-config-sys 5-autoexec-bat 6-win-ini 7-system-ini)
-centres=(25 83 152 227 307 378 442)
+names=(1-paths 2-options 3-msdos-sys 4-config-sys 5-autoexec-bat 6-win-ini 7-system-ini 10-oppstart)
+centres=(25 83 152 227 307 378 442 510)
 for i in "${!names[@]}"; do
     click "$win" "${centres[$i]}" 12
     shoot "$win" "${names[$i]}"

@@ -1,5 +1,6 @@
 // The configuration window through its real widgets: start, keyboard roles,
 // reloading, section navigation and resizing.
+#include "cregwriter.h"
 #include "drives/ansitext.h"
 #include "drives/directorydrive.h"
 #include "guitest.h"
@@ -80,6 +81,7 @@ private slots:
     void copyTakesLinesToTheClipboard();
     void missingFilesAreMarked();
     void anEditMarksTheLinesAfterItAgain();
+    void startupPageShowsTheRegistry();
     void droppedFolderOpensAsTheMachine();
     void noDriveBoxChoosesAMachine_data();
     void noDriveBoxChoosesAMachine();
@@ -807,6 +809,45 @@ void MainWindowTest::anEditMarksTheLinesAfterItAgain()
     QTRY_COMPARE(tip(winIni, 2), QStringLiteral("gone.exe finnes ikke"));
     QVERIFY(!autoexec->index(1, 0).data(Qt::ForegroundRole).isValid());
     QVERIFY(!winIni->index(1, 0).data(Qt::ToolTipRole).isValid());
+}
+
+// The eighth page shows the registry's Run key and StaticVxD: the tab is
+// clicked, a header chosen, a missing VxD marked, and a double-click opens
+// the edit dialog with the line.
+void MainWindowTest::startupPageShowsTheRegistry()
+{
+    const creg::Key run{"Run", {creg::string("Tray", "systray.exe")}, {}};
+    const creg::Key nwlink{"NWLINK", {creg::string("StaticVxD", "nwlink.vxd")}, {}};
+    const creg::Key software{"Software", {}, {{"Microsoft", {}, {{"Windows", {}, {{"CurrentVersion", {}, {run}}}}}}}};
+    const creg::Key system{"System", {}, {{"CurrentControlSet", {}, {{"Services", {}, {{"VxD", {}, {nwlink}}}}}}}};
+    m_drive->write(QStringLiteral("WINDOWS/SYSTEM.DAT"), creg::write(creg::Key{{}, {}, {software, system}}));
+    m_drive->write(QStringLiteral("WINDOWS/SYSTEM/SYSTRAY.EXE"), "x");
+    Windows &w = start();
+    auto *pages = w.child<QTabWidget>("PageControl");
+    QTabBar *bar = pages->tabBar();
+    QCOMPARE(bar->tabText(7), QStringLiteral("oppstart"));
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(7).center());
+    QCOMPARE(pages->currentWidget(), w.child("TabSheet8"));
+    LineListView *lines = w.list("startupmemo");
+    LineListView *sections = w.list("startuplist");
+    QTRY_VERIFY(lines->isVisible());
+    QCOMPARE(linesOf(*lines->lineList()),
+             (QList<QByteArray>{"[HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Run]", "Tray=systray.exe",
+                                "[HKLM\\System\\CurrentControlSet\\Services\\VxD]", "NWLINK=nwlink.vxd"}));
+    QCOMPARE(sections->model()->rowCount(), 2);
+    clickRow(sections, 1);
+    QCOMPARE(lines->lineList()->selectedIndex(), 2);
+    const QAbstractItemModel *model = lines->model();
+    QTRY_COMPARE(model->index(3, 0).data(Qt::ToolTipRole).toString(), QStringLiteral("nwlink.vxd finnes ikke"));
+    QVERIFY(!model->index(1, 0).data(Qt::ToolTipRole).isValid());
+
+    QString shown;
+    whileModal([&](QDialog *) {
+        shown = m_windows->dialogChild<QLineEdit>("ny")->text();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    });
+    doubleClickRow(lines, 1);
+    QCOMPARE(shown, QStringLiteral("Tray=systray.exe"));
 }
 
 // A folder dropped on the window is the machine from then on, loaded as at

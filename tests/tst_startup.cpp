@@ -9,9 +9,22 @@
 #include "loading/loadsequence.h"
 #include "loading/registryhive.h"
 #include "loading/startupsources.h"
+#include "drives/boundedprocess.h"
 #include "scratchdrive.h"
+#include "testhelpers.h"
 
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
+
+#include <csignal>
+#include <cstring>
+#include <memory>
+#include <stdexcept>
+#include <vector>
+
+#include <unistd.h>
 
 namespace {
 
@@ -70,6 +83,9 @@ private slots:
     void audit_data();
     void audit();
     void keysNestedDeepAndManyValues();
+    void writersAgreeWithTheLibrariesOwnTools();
+    void aReaderThatFailsEndsOnlyItsCopy_data();
+    void aReaderThatFailsEndsOnlyItsCopy();
 };
 
 void StartupTest::page_data()
@@ -117,6 +133,19 @@ void StartupTest::page_data()
                       "NETWORK.PIF=C:\\WINDOWS\\Start Menu\\Programs\\StartUp\\NETWORK.PIF\n")
         << QByteArray("C:\\WINDOWS\\Start Menu\\Programs\\StartUp\\Bad.lnk: filen er ikke en lesbar snarvei\n"
                       "C:\\WINDOWS\\Start Menu\\Programs\\StartUp\\Cut.lnk: filen er ikke en lesbar snarvei\n");
+    // Found by the fuzzer: the arguments' count runs past the link's end,
+    // which made the library's reader of memory ranges read past its buffer.
+    const QByteArray pastItsEnd = QByteArray("\x4c\x00\x00\x00\x01\x14\x02\x00\x00\x00\x00\x00\xc0\x00\x00\x00\x00\x00\x00\x46\x32\x00\x00\x00"
+                                 "\x20\x00\x00\x00\x00\x00\x00\x00\x00\x2c\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00"
+                                 "\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00"
+                                 "\x00\x00\x00\x00\x45\x00\x00\x00\x1c\x00\x00\x00\x01\x00\x00\xfd\x1c\x00\x00\x00\x2d\x00\x00\x00"
+                                 "\x00\x00\x00\x00\x44\x00\x00\x00\x11\x00\x00\x00\x03\x00\x00\x00\xde\xc0\x98\x19\x10\x00\x00\x00"
+                                 "\x00\x43\x3a\x5c\x57\x49\x4e\x44\x4f\x57\x53\x5c\x00\x00\x00\x00\x00\x00\x00\x00\x45\x58\x45\x00"
+                                 "\x00\x0a\x00\x43\x3a\x5c\x57\x49\x4e\x44\x4f\x57\x53\x13\x00\x43\x3a\x5c\x57\x49\x4e\x44\x4f\x2e"
+                                 "\x54\x58\x54\x00\x00\x00\x00", 175);
+    QTest::newRow("a shortcut whose string runs past its end")
+        << Files{{kStartUp + "Past.lnk", pastItsEnd}} << QByteArray()
+        << QByteArray("C:\\WINDOWS\\Start Menu\\Programs\\StartUp\\Past.lnk: filen er ikke en lesbar snarvei\n");
     QTest::newRow("StaticVxD of each key that has one")
         << Files{{"WINDOWS/SYSTEM.DAT", hive({{kVxD + "NWLINK", {creg::string("StaticVxD", "nwlink.vxd")}},
                                               {kVxD + "VCOMM", {creg::string("staticvxd", "*vcomm")}},
@@ -256,11 +285,103 @@ void StartupTest::keysNestedDeepAndManyValues()
     for (int i = 0; i < RegistryHive::kMostEntries + 100; ++i)
         many.append(creg::string("V" + QByteArray::number(i), "v.exe"));
     const QByteArray bytes = hive({{deep, {creg::string("StaticVxD", "deep.vxd")}}, {kRun + "Run", many}});
-    Result<std::shared_ptr<RegistryHive>> opened = RegistryHive::open(bytes);
-    QVERIFY2(opened.ok(), qPrintable(opened.reason()));
-    QCOMPARE(opened.value()->stringValues(QByteArray(kRun + "Run")).size(), RegistryHive::kMostEntries);
-    QCOMPARE(opened.value()->stringValues(deep).size(), 1);
-    QCOMPARE(opened.value()->subKeys(kVxD.chopped(1)), QList<QByteArray>{"DEEP"});
+    const QByteArray run = kRun + "Run";
+    Result<RegistryHive> read = RegistryHive::read(bytes, {run, deep}, {kVxD.chopped(1)});
+    QVERIFY2(read.ok(), qPrintable(read.reason()));
+    QCOMPARE(read->stringValues(run).size(), RegistryHive::kMostEntries);
+    QCOMPARE(read->stringValues(run.toLower()).size(), RegistryHive::kMostEntries); // any case
+    QCOMPARE(read->stringValues(deep).size(), 1);
+    QCOMPARE(read->subKeys(kVxD.chopped(1)), QList<QByteArray>{"DEEP"});
+}
+
+// The tests' hives and shortcuts are what the libraries' own tools read
+// them as, so a fault of the writers cannot pass for a fault of the reader.
+void StartupTest::writersAgreeWithTheLibrariesOwnTools()
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("cregexport")).isEmpty()
+        || QStandardPaths::findExecutable(QStringLiteral("lnkinfo")).isEmpty())
+        QSKIP("cregexport or lnkinfo is not installed (scripts/install-deps.sh installs them)");
+    QTemporaryDir dir;
+    const auto tool = [&dir](const QString &program, const QString &file, const QByteArray &bytes) -> QByteArray {
+        QFile out(dir.filePath(file));
+        if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size())
+            return QByteArray("cannot write");
+        out.close();
+        QProcess process;
+        process.start(program, {out.fileName()});
+        if (!process.waitForFinished(10000) || process.exitCode() != 0)
+            return QByteArray("failed: ") + process.readAllStandardError();
+        return process.readAllStandardOutput();
+    };
+    const QByteArray exported = tool(QStringLiteral("cregexport"), QStringLiteral("SYSTEM.DAT"),
+                                     hive({{kRun + "Run", {creg::string("ScanRegistry", "C:\\WINDOWS\\scanregw.exe /autorun")}},
+                                           {kVxD + "NWLINK", {creg::string("StaticVxD", "nwlink.vxd"), creg::dword("Start", 0)}}}));
+    for (const QByteArray &expected : {QByteArray("Key path: Software\\Microsoft\\Windows\\CurrentVersion\\Run\nKey: Run\nValue: 0 ScanRegistry\nType: string (REG_SZ)"),
+                                       QByteArray("Data: C:\\WINDOWS\\scanregw.exe /autorun\n"),
+                                       QByteArray("Key path: System\\CurrentControlSet\\Services\\VxD\\NWLINK\nKey: NWLINK\nValue: 0 StaticVxD"),
+                                       QByteArray("Value: 1 Start\nType: 32-bit integer little-endian (REG_DWORD_LITTLE_ENDIAN)\nData size: 4\nData: 0\n")})
+        QVERIFY2(exported.contains(expected), exported.constData());
+    const QByteArray info = tool(QStringLiteral("lnkinfo"), QStringLiteral("A.LNK"),
+                                 lnk::write("C:\\PROGRA~1\\APP\\APP.EXE", "/min", "C:\\PROGRA~1\\APP"));
+    for (const QByteArray &expected : {QByteArray("Local path\t\t\t: C:\\PROGRA~1\\APP\\APP.EXE"),
+                                       QByteArray("Working directory\t\t: C:\\PROGRA~1\\APP"),
+                                       QByteArray("Command line arguments\t\t: /min")})
+        QVERIFY2(info.contains(expected), info.constData());
+}
+
+// The libraries read in a copy of the program: whatever they do there, the
+// program goes on and the file is one line.
+void StartupTest::aReaderThatFailsEndsOnlyItsCopy_data()
+{
+    QTest::addColumn<int>("fault");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("none") << 0 << QString();
+    QTest::newRow("crashes") << 1 << QStringLiteral("filen er skadet: leseren stoppet");
+    QTest::newRow("never ends") << 2 << QStringLiteral("det tok for lang tid å lese filen");
+    QTest::newRow("throws") << 3 << QStringLiteral("filen er skadet: leseren stoppet");
+    QTest::newRow("answers without end") << 4 << QStringLiteral("filen er skadet: leseren stoppet");
+    if (!kSanitized) // AddressSanitizer's copy cannot take an address-space limit
+        QTest::newRow("takes all memory") << 5 << QStringLiteral("filen er skadet: leseren stoppet");
+}
+
+void StartupTest::aReaderThatFailsEndsOnlyItsCopy()
+{
+    QFETCH(int, fault);
+    QFETCH(QString, reason);
+    IsolatedLimits limits;
+    limits.timeLimitMs = 1000;
+    limits.outputCap = 1 << 20;
+    limits.addressSpace = qint64(256) << 20;
+    const Result<QByteArray> answer = runIsolated(
+        [fault]() -> QByteArray {
+            switch (fault) {
+            case 1:
+                ::raise(SIGSEGV);
+                break;
+            case 2:
+                ::pause();
+                break;
+            case 3:
+                throw std::runtime_error("x");
+            case 4:
+                return QByteArray(2 << 20, 'x');
+            case 5: {
+                std::vector<std::unique_ptr<char[]>> hoard;
+                while (true) {
+                    hoard.emplace_back(new char[1 << 24]);
+                    std::memset(hoard.back().get(), 1, 1 << 24);
+                }
+            }
+            }
+            return "read";
+        },
+        limits);
+    if (reason.isEmpty()) {
+        QVERIFY2(answer.ok(), qPrintable(answer.reason()));
+        QCOMPARE(answer.value(), QByteArray("read"));
+    } else {
+        QCOMPARE(answer.reason(), reason);
+    }
 }
 
 QTEST_GUILESS_MAIN(StartupTest)
