@@ -139,7 +139,8 @@ public:
                 continue;
             const QByteArray wanted = ansi::upper(name);
             std::unique_ptr<Key> next;
-            for (int i = 0; i < subKeyCount(*key) && !next; ++i) {
+            const int count = subKeyCount(*key);
+            for (int i = 0; i < count && !next; ++i) {
                 auto sub = subKey(*key, i);
                 if (sub && ansi::upper(nameOf(*sub)) == wanted)
                     next = std::move(sub);
@@ -244,7 +245,8 @@ Result<RegistryHive> RegistryHive::readHere(const QByteArray &bytes, const QList
         if (!parent)
             continue;
         QList<QByteArray> &names = read.m_subKeys[ansi::upper(path)];
-        for (int i = 0; i < OpenHive::subKeyCount(*parent); ++i) {
+        const int count = OpenHive::subKeyCount(*parent);
+        for (int i = 0; i < count; ++i) {
             const std::unique_ptr<Key> sub = OpenHive::subKey(*parent, i);
             if (!sub)
                 continue;
