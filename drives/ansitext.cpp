@@ -1,5 +1,7 @@
 #include "drives/ansitext.h"
 
+#include <optional>
+
 #include <array>
 
 namespace ansi {
@@ -53,26 +55,38 @@ QString decode(QByteArrayView bytes)
     return text;
 }
 
+namespace {
+
+// The Windows-1252 byte of a character, if it has one.
+std::optional<char> byteOf(char16_t u)
+{
+    if (u < 0x80 || (u >= 0xA0 && u <= 0xFF))
+        return static_cast<char>(u);
+    for (int i = 0; i < 32; ++i) {
+        if (kHighControls[i] == u)
+            return static_cast<char>(0x80 + i);
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
 QByteArray encode(QStringView text)
 {
     QByteArray bytes(text.size(), Qt::Uninitialized);
     char *out = bytes.data();
-    for (const QChar ch : text) {
-        const char16_t u = ch.unicode();
-        char b = '?';
-        if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) {
-            b = static_cast<char>(u);
-        } else {
-            for (int i = 0; i < 32; ++i) {
-                if (kHighControls[i] == u) {
-                    b = static_cast<char>(0x80 + i);
-                    break;
-                }
-            }
-        }
-        *out++ = b;
-    }
+    for (const QChar ch : text)
+        *out++ = byteOf(ch.unicode()).value_or('?');
     return bytes;
+}
+
+qsizetype firstUnencodable(QStringView text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (!byteOf(text[i].unicode()))
+            return i;
+    }
+    return -1;
 }
 
 char upperByte(char byte)

@@ -14,6 +14,8 @@ QString decode(QByteArrayView bytes);
 
 // Characters outside Windows-1252 become '?'.
 QByteArray encode(QStringView text);
+// Where the first character outside Windows-1252 stands, or -1.
+qsizetype firstUnencodable(QStringView text);
 
 char upperByte(char byte);
 QByteArray upper(QByteArray text);

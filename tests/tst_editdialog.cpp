@@ -3,7 +3,9 @@
 #include "guitest.h"
 #include "testhelpers.h"
 
+#include <QAccessible>
 #include <QCheckBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -34,6 +36,9 @@ private slots:
     void checkButtonNeedsADot();
     void acceptedEditReplacesOnlyThatLine_data();
     void acceptedEditReplacesOnlyThatLine();
+    void aCharacterTheFileCannotHoldIsRefused_data();
+    void aCharacterTheFileCannotHoldIsRefused();
+    void aLongCheckMessageKeepsItsVerdict();
     void cancelledEditChangesNothing_data();
     void cancelledEditChangesNothing();
     void enterAfterACheck();
@@ -213,6 +218,87 @@ void EditDialogTest::acceptedEditReplacesOnlyThatLine()
         QCOMPARE(linesOf(*w.list(name)->lineList()), QLatin1String(name) == QLatin1String(kFullLists[list]) ? expected
                                                                                                : before[QLatin1String(name)]);
     QVERIFY(m_failures->messages.isEmpty());
+}
+
+// The file holds Windows-1252 only: "Ok" on a character outside it keeps
+// the dialog open and says so; the line is not changed behind the user's
+// back. "€" is in Windows-1252 and is stored.
+void EditDialogTest::aCharacterTheFileCannotHoldIsRefused_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("withEnter");
+    QTest::addColumn<QString>("refused"); // empty: stored
+    QTest::newRow("omega, Return") << QStringLiteral("Ω") << true << QStringLiteral("Ω");
+    QTest::newRow("a CJK sign, Ok") << QStringLiteral("字") << false << QStringLiteral("字");
+    QTest::newRow("an emoji (two UTF-16 units)") << QStringLiteral("\U0001F600") << true << QStringLiteral("\U0001F600");
+    QTest::newRow("the euro sign is Windows-1252") << QStringLiteral("€") << true << QString();
+}
+
+void EditDialogTest::aCharacterTheFileCannotHoldIsRefused()
+{
+    QFETCH(QString, typed);
+    QFETCH(bool, withEnter);
+    QFETCH(QString, refused);
+    Windows &w = start();
+    w.child<QTabWidget>("PageControl")->setCurrentWidget(w.child("TabSheet5"));
+    LineListView *view = w.list("AutoMemo");
+    QTRY_VERIFY(view->isVisible());
+    const QList<QByteArray> before = linesOf(*view->lineList());
+    bool stayedOpen = false;
+    QString message;
+    whileModal([&](QDialog *d) {
+        ny()->setText(QStringLiteral("SET X=a"));
+        ny()->end(false);
+        // Typed as a keyboard layout that has the character would send it
+        // (QTest's key names cover ASCII only).
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, typed);
+        QApplication::sendEvent(ny(), &press);
+        if (withEnter)
+            QTest::keyClick(ny(), Qt::Key_Return);
+        else
+            QTest::mouseClick(button("BitBtn1"), Qt::LeftButton);
+        stayedOpen = d->isVisible();
+        auto *fins = w.dialogChild<QLabel>("fins");
+        message = fins->isVisible() ? fins->text() : QString();
+    });
+    doubleClickRow(view, 0);
+    QCOMPARE(stayedOpen, !refused.isEmpty());
+    if (refused.isEmpty()) {
+        QCOMPARE(view->lineList()->line(0), QByteArray("SET X=a\x80"));
+        return;
+    }
+    QCOMPARE(message, QStringLiteral("«%1» kan ikke lagres: filen har bare tegn fra Windows-1252").arg(refused));
+    QCOMPARE(linesOf(*view->lineList()), before);
+}
+
+// A check message wider than its label is cut in the middle: the path's
+// start and the verdict show, the whole is the tooltip and what a screen
+// reader reads.
+void EditDialogTest::aLongCheckMessageKeepsItsVerdict()
+{
+    Windows &w = start();
+    w.child<QTabWidget>("PageControl")->setCurrentWidget(w.child("TabSheet4"));
+    LineListView *view = w.list("ConfigMemo");
+    QTRY_VERIFY(view->isVisible());
+    const QString path = QStringLiteral("C:\\") + QStringLiteral("LANGMAPPE\\").repeated(20) + QStringLiteral("DRIVER.SYS");
+    QString shown, tip, name;
+    int width = 0, room = 0;
+    whileModal([&](QDialog *) {
+        ny()->setText(QStringLiteral("DEVICE=") + path);
+        QTest::mouseClick(button("sjekkknapp"), Qt::LeftButton);
+        auto *fins = w.dialogChild<QLabel>("fins");
+        shown = fins->text();
+        tip = fins->toolTip();
+        name = QAccessible::queryAccessibleInterface(fins)->text(QAccessible::Name);
+        width = fins->fontMetrics().horizontalAdvance(shown);
+        room = fins->width();
+    });
+    doubleClickRow(view, 0);
+    const QString whole = path + QStringLiteral(" finnes ikke !");
+    QVERIFY2(shown.startsWith(QStringLiteral("C:\\LANGMAPPE")) && shown.endsWith(QStringLiteral("finnes ikke !")), qPrintable(shown));
+    QVERIFY2(width <= room, qPrintable(QStringLiteral("%1 > %2").arg(width).arg(room)));
+    QCOMPARE(tip, whole);
+    QCOMPARE(name, whole);
 }
 
 void EditDialogTest::cancelledEditChangesNothing_data()

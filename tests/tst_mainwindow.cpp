@@ -22,6 +22,7 @@
 #include <QStyleOptionButton>
 #include <QTabWidget>
 #include <QTextLayout>
+#include <QTimer>
 #include <QToolTip>
 #include <QTreeView>
 #include <QUrl>
@@ -82,6 +83,11 @@ private slots:
     void missingFilesAreMarked();
     void anEditMarksTheLinesAfterItAgain();
     void startupPageShowsTheRegistry();
+    void keysOpenASelectedLine_data();
+    void keysOpenASelectedLine();
+    void altChordsNeverType_data();
+    void altChordsNeverType();
+    void markedLinesSpeakWithoutColour();
     void droppedFolderOpensAsTheMachine();
     void noDriveBoxChoosesAMachine_data();
     void noDriveBoxChoosesAMachine();
@@ -848,6 +854,127 @@ void MainWindowTest::startupPageShowsTheRegistry()
     });
     doubleClickRow(lines, 1);
     QCOMPARE(shown, QStringLiteral("Tray=systray.exe"));
+}
+
+// Return, Enter and F2 on a selected line open it as a double-click does;
+// other keys, or no selected line, open nothing.
+void MainWindowTest::keysOpenASelectedLine_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<bool>("select");
+    QTest::addColumn<bool>("opens");
+    QTest::newRow("Return") << int(Qt::Key_Return) << true << true;
+    QTest::newRow("Enter on the keypad") << int(Qt::Key_Enter) << true << true;
+    QTest::newRow("F2") << int(Qt::Key_F2) << true << true;
+    QTest::newRow("Space") << int(Qt::Key_Space) << true << false;
+    QTest::newRow("Return with no line selected") << int(Qt::Key_Return) << false << false;
+}
+
+void MainWindowTest::keysOpenASelectedLine()
+{
+    QFETCH(int, key);
+    QFETCH(bool, select);
+    QFETCH(bool, opens);
+    Windows &w = start();
+    w.child<QTabWidget>("PageControl")->setCurrentWidget(w.child("TabSheet4"));
+    LineListView *view = w.list("ConfigMemo");
+    QTRY_VERIFY(view->isVisible());
+    view->setFocus();
+    if (select) { // the first line, by the keyboard
+        QTest::keyClick(view, Qt::Key_Down);
+        QTest::keyClick(view, Qt::Key_Up);
+    }
+    QCOMPARE(view->lineList()->selectedIndex(), select ? 0 : -1);
+    bool opened = false;
+    QString text;
+    QTimer::singleShot(0, [&] {
+        if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget())) {
+            opened = true;
+            text = m_windows->dialogChild<QLineEdit>("ny")->text();
+            dialog->reject();
+        }
+    });
+    QTest::keyClick(view, Qt::Key(key), key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+    QTest::qWait(20);
+    QCOMPARE(opened, opens);
+    if (opens)
+        QCOMPARE(text, QString::fromLatin1(view->lineList()->line(0)));
+}
+
+// An Alt-chord that no enabled shortcut takes types nothing; one that is
+// taken still works.
+void MainWindowTest::altChordsNeverType_data()
+{
+    QTest::addColumn<QString>("field"); // in the window, or "ny" in the dialog
+    QTest::addColumn<int>("key");
+    QTest::newRow("Alt+L, Lagre og avslutt disabled") << "WD" << int(Qt::Key_L);
+    QTest::newRow("Alt+Q, taken by nothing") << "WD" << int(Qt::Key_Q);
+    QTest::newRow("Alt+F in the dialog") << "ny" << int(Qt::Key_F);
+}
+
+void MainWindowTest::altChordsNeverType()
+{
+    QFETCH(QString, field);
+    QFETCH(int, key);
+    Windows &w = start();
+    if (field == QLatin1String("WD")) {
+        auto *edit = w.child<QLineEdit>("WD");
+        edit->setFocus();
+        edit->end(false);
+        const QString before = edit->text();
+        QTest::keyClick(edit, Qt::Key(key), Qt::AltModifier);
+        QCOMPARE(edit->text(), before);
+        // A taken chord still works: Alt+H is "Hent verdier", which reads again.
+        edit->setText(QStringLiteral("C:\\ELSEWHERE"));
+        QTest::keyClick(edit, Qt::Key_H, Qt::AltModifier);
+        QTRY_COMPARE(edit->text(), before);
+        return;
+    }
+    w.child<QTabWidget>("PageControl")->setCurrentWidget(w.child("TabSheet4"));
+    LineListView *view = w.list("ConfigMemo");
+    QTRY_VERIFY(view->isVisible());
+    QString typed;
+    whileModal([&](QDialog *) {
+        auto *ny = m_windows->dialogChild<QLineEdit>("ny");
+        ny->setFocus();
+        ny->selectAll();
+        const QString before = ny->text();
+        QTest::keyClick(ny, Qt::Key(key), Qt::AltModifier);
+        typed = ny->text() == before ? QString() : ny->text();
+    });
+    doubleClickRow(view, 1);
+    QCOMPARE(typed, QString());
+}
+
+// A marked line tells a screen reader and a keyboard user what is missing:
+// as the row's accessible description, and as its tooltip when the
+// keyboard reaches it.
+void MainWindowTest::markedLinesSpeakWithoutColour()
+{
+    m_drive->write(QStringLiteral("CONFIG.SYS"), "FILES=40\r\nDEVICE=C:\\GONE.SYS\r\n");
+    Windows &w = start();
+    w.child<QTabWidget>("PageControl")->setCurrentWidget(w.child("TabSheet4"));
+    LineListView *view = w.list("ConfigMemo");
+    QTRY_VERIFY(view->isVisible());
+    QTRY_VERIFY(view->model()->index(1, 0).data(Qt::ToolTipRole).isValid());
+    QAccessibleInterface *list = QAccessible::queryAccessibleInterface(view);
+    QVERIFY(list && list->childCount() >= 2);
+    const auto description = [list](int row) {
+        for (int i = 0; i < list->childCount(); ++i) {
+            QAccessibleInterface *item = list->child(i);
+            if (item && item->text(QAccessible::Name) == QString::fromLatin1(row ? "DEVICE=C:\\GONE.SYS" : "FILES=40"))
+                return item->text(QAccessible::Description);
+        }
+        return QStringLiteral("no such item");
+    };
+    QCOMPARE(description(1), QStringLiteral("C:\\GONE.SYS finnes ikke"));
+    QCOMPARE(description(0), QString());
+    view->setFocus();
+    QTest::keyClick(view, Qt::Key_Down);
+    QTest::keyClick(view, Qt::Key_Down);
+    QTRY_COMPARE(QToolTip::text(), QStringLiteral("C:\\GONE.SYS finnes ikke"));
+    QTest::keyClick(view, Qt::Key_Up);
+    QTRY_VERIFY(!QToolTip::isVisible());
 }
 
 // A folder dropped on the window is the machine from then on, loaded as at

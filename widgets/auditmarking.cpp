@@ -22,6 +22,9 @@ constexpr int kLinesPerSlice = 8192;
 constexpr int kLinesPerStep = 512;
 constexpr qint64 kSliceBudgetMs = 16;
 
+// What a mark changes of a row.
+const QList<int> kMarkRoles{Qt::ForegroundRole, Qt::ToolTipRole, Qt::AccessibleDescriptionRole};
+
 } // namespace
 
 AuditMarking::AuditMarking(ConfigState &state, const DriveMap &drives, QObject *parent)
@@ -78,7 +81,7 @@ void AuditMarking::restartFrom(std::size_t file)
         m_marks[f] = AuditFindings();
         LineList &list = m_state.*kLoadOrder[f]->lines;
         if (marked)
-            list.extraRolesChanged(0, list.count() - 1, {Qt::ForegroundRole, Qt::ToolTipRole});
+            list.extraRolesChanged(0, list.count() - 1, kMarkRoles);
     }
     if (!m_enabled)
         return;
@@ -121,8 +124,7 @@ void AuditMarking::runSlice()
             marked[f] = {std::min(marked[f].first, finding.line), std::max(marked[f].second, finding.line)};
     }
     for (std::size_t f = 0; f < marked.size(); ++f) {
-        (m_state.*kLoadOrder[f]->lines).extraRolesChanged(marked[f].first, marked[f].second,
-                                                          {Qt::ForegroundRole, Qt::ToolTipRole});
+        (m_state.*kLoadOrder[f]->lines).extraRolesChanged(marked[f].first, marked[f].second, kMarkRoles);
     }
     if (!more) {
         m_slices.stop();
@@ -153,7 +155,9 @@ QString AuditMarking::missingText(std::size_t file, int row, bool firstOnly) con
 
 QVariant AuditMarking::data(std::size_t file, int row, int role) const
 {
-    if (role == Qt::ToolTipRole) {
+    // The tooltip, and for a screen reader the row's description, name what
+    // is missing: the colour alone tells nothing to whoever cannot see it.
+    if (role == Qt::ToolTipRole || role == Qt::AccessibleDescriptionRole) {
         const QString missing = missingText(file, row, false);
         return missing.isEmpty() ? QVariant() : QVariant(missing);
     }

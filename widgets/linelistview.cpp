@@ -11,6 +11,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyledItemDelegate>
+#include <QToolTip>
 
 #include <cmath>
 
@@ -218,7 +219,32 @@ void LineListView::keyPressEvent(QKeyEvent *event)
         event->accept();
         return;
     }
+    // Return, Enter and F2 open the selected line as a double-click does,
+    // so the keyboard can edit what the mouse can.
+    const int key = event->key();
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_F2)
+        && !(event->modifiers() & ~Qt::KeypadModifier) && m_list && m_list->selectedIndex() >= 0) {
+        emit doubleClicked();
+        event->accept();
+        return;
+    }
     QListView::keyPressEvent(event);
+}
+
+void LineListView::currentChanged(const QModelIndex &current, const QModelIndex &previous)
+{
+    QListView::currentChanged(current, previous);
+    // What a mark's tooltip says is shown when the keyboard reaches the
+    // line, as the mouse shows it on hover; nothing moves in the window.
+    if (!hasFocus() || !current.isValid())
+        return;
+    const QString tip = current.data(Qt::ToolTipRole).toString();
+    if (tip.isEmpty()) {
+        QToolTip::hideText();
+        return;
+    }
+    const QRect row = visualRect(current);
+    QToolTip::showText(viewport()->mapToGlobal(QPoint(row.left(), row.bottom())), tip, viewport(), row);
 }
 
 void LineListView::copySelectedLine() const

@@ -17,7 +17,9 @@ class QAction;
 // scrolls just far enough to show the line; a click where there is no line
 // keeps the selection, and a double-click anywhere in the list is reported,
 // whether or not it hit a line. Ctrl+C and the context menu copy the
-// selected line or all lines, as they now stand, to the clipboard.
+// selected line or all lines, as they now stand, to the clipboard. Return,
+// Enter and F2 on a selected line are reported as a double-click, and a
+// line the keyboard reaches shows its tooltip.
 class LineListView : public QListView
 {
     Q_OBJECT
@@ -44,6 +46,7 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void changeEvent(QEvent *event) override;
+    void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
 
 private:
     void linesChanged();

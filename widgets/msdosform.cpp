@@ -9,6 +9,7 @@
 #include "loading/loadsequence.h"
 #include "loading/sectionnavigation.h"
 #include "loading/startupfiles.h"
+#include "widgets/altchordguard.h"
 #include "widgets/auditmarking.h"
 #include "widgets/designfont.h"
 #include "widgets/editcycle.h"
@@ -16,6 +17,7 @@
 #include "widgets/machinechooser.h"
 #include "widgets/rediger.h"
 
+#include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
@@ -50,6 +52,8 @@ TMsDosForm::TMsDosForm(const DriveMap &drives, QWidget *parent)
     : QWidget(parent), ui(std::make_unique<Ui::TMsDosForm>()), m_drives(drives)
 {
     ui->setupUi(this);
+    if (auto *application = qobject_cast<QApplication *>(QCoreApplication::instance()))
+        installAltChordGuard(*application);
     // The designed window is 556 x 356 outside at 200, 108; with the frame of
     // the PC it was made for (4 pixels at the sides and bottom, 23 at the top)
     // that is a client area of 548 x 329, which is what the layout holds.

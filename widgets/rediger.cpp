@@ -36,7 +36,7 @@ TEndreForm::TEndreForm(const DriveMap &drives, Launcher launcher, QWidget *paren
             [this] { guarded([this] { RunKnappClick(); }); });
     connect(ui->FixKnapp, &QPushButton::clicked, this,
             [this] { guarded([this] { FixKnappClick(); }); });
-    connect(ui->BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
+    connect(ui->BitBtn1, &QPushButton::clicked, this, &TEndreForm::accept);
     connect(ui->BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
 }
 
@@ -109,24 +109,48 @@ void TEndreForm::nyChange()
     ui->RunKnapp->setEnabled(false);
 }
 
+void TEndreForm::accept()
+{
+    // The file holds Windows-1252 only: a character outside it would be
+    // stored as "?". The dialog stays open and says so instead.
+    const QString text = ui->ny->text();
+    const qsizetype bad = ansi::firstUnencodable(text);
+    if (bad >= 0) {
+        const QString character = text.mid(bad, text[bad].isHighSurrogate() ? 2 : 1);
+        showMessage(ui->fins, QStringLiteral("«%1» kan ikke lagres: filen har bare tegn fra Windows-1252").arg(character));
+        ui->ok->hide();
+        ui->ny->setFocus();
+        ui->ny->setSelection(int(bad), int(character.size()));
+        return;
+    }
+    QDialog::accept();
+}
+
+void TEndreForm::showMessage(QLabel *label, const QString &message)
+{
+    // The label has the dialog's fixed width: a long path is cut in the
+    // middle so the start of the path and the verdict at its end both show;
+    // the whole message is the tooltip, and what a screen reader reads.
+    label->setText(label->fontMetrics().elidedText(message, Qt::ElideMiddle, label->width()));
+    label->setToolTip(message);
+    label->setAccessibleName(message);
+    label->setAccessibleDescription(message);
+    label->show();
+}
+
 void TEndreForm::sjekkknappClick()
 {
     const CheckResult result = checkLine(nyText(), m_drives);
-    // A screen reader finds the message in the description of its label.
     const QString message = ansi::decode(result.message);
     if (!result.found) {
         FormShow();
-        ui->fins->setText(message);
-        ui->fins->setAccessibleDescription(message);
-        ui->fins->show();
+        showMessage(ui->fins, message);
         ui->ok->hide();
         ui->RunKnapp->setEnabled(false);
         return;
     }
     // The focus stays on "Sjekk ...", so Enter checks again.
-    ui->ok->show();
-    ui->ok->setText(message);
-    ui->ok->setAccessibleDescription(message);
+    showMessage(ui->ok, message);
     ui->fins->hide();
     if (result.runnable)
         ui->RunKnapp->setEnabled(true);

@@ -33,6 +33,8 @@ public:
     const QByteArray &RunPath() const { return m_runPath; }
 
     void setVisible(bool visible) override;
+    // "O&k": stores the line, unless it holds a character the file cannot.
+    void accept() override;
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -44,6 +46,7 @@ private:
     void sjekkknappClick();
     void RunKnappClick();
     void FixKnappClick();
+    void showMessage(class QLabel *label, const QString &message);
 
     const std::unique_ptr<Ui::TEndreForm> ui;
     const DriveMap &m_drives;
