@@ -13,6 +13,7 @@
 #include <QDialogButtonBox>
 #include <QFileSystemModel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
@@ -88,6 +89,7 @@ private slots:
     void altChordsNeverType_data();
     void altChordsNeverType();
     void markedLinesSpeakWithoutColour();
+    void aLongLineByKeyboard();
     void droppedFolderOpensAsTheMachine();
     void noDriveBoxChoosesAMachine_data();
     void noDriveBoxChoosesAMachine();
@@ -627,7 +629,8 @@ void MainWindowTest::screenReaderNamesWhatItReads()
         {"msdosmemo", "Linjer i msdos.sys", "C:\\MSDOS.SYS"}, {"msdoslist", "Seksjoner i msdos.sys", "C:\\MSDOS.SYS"},
         {"ConfigMemo", "Linjer i config.sys", "C:\\CONFIG.SYS"}, {"AutoMemo", "Linjer i autoexec.bat", "C:\\AUTOEXEC.BAT"},
         {"Wininimemo", "Linjer i win.ini", "WIN.INI"}, {"WinIniList", "Seksjoner i win.ini", "WIN.INI"},
-        {"systeminimemo", "Linjer i system.ini", "SYSTEM.INI"}, {"systeminilist", "Seksjoner i system.ini", "SYSTEM.INI"}};
+        {"systeminimemo", "Linjer i system.ini", "SYSTEM.INI"}, {"systeminilist", "Seksjoner i system.ini", "SYSTEM.INI"},
+        {"startupmemo", "Linjer i oppstart", "registeret"}, {"startuplist", "Seksjoner i oppstart", "registeret"}};
     for (const auto &[list, listName, file] : lists) {
         QCOMPARE(name(w.list(list)), QLatin1String(listName));
         QVERIFY2(description(w.list(list)).contains(QLatin1String(file)), qPrintable(description(w.list(list))));
@@ -640,6 +643,12 @@ void MainWindowTest::screenReaderNamesWhatItReads()
     }
     QCOMPARE(name(w.child("BD")), QStringLiteral("BootDelay"));
     QCOMPARE(description(w.child("BD")), explanation);
+    // The pages have a name; the bottom panel is part of the window, not a
+    // window of its own (which a screen reader would not follow into); Fix
+    // says what it puts in.
+    QCOMPARE(name(w.child("PageControl")), QStringLiteral("Sider"));
+    QCOMPARE(QAccessible::queryAccessibleInterface(w.child("Panel1"))->role(), QAccessible::Pane);
+    QVERIFY(description(w.dialogChild<QPushButton>("FixKnapp")).contains(QLatin1String("047")));
 
     // The dialog's messages carry what the last check said.
     auto *fins = w.dialogChild<QLabel>("fins");
@@ -975,6 +984,46 @@ void MainWindowTest::markedLinesSpeakWithoutColour()
     QTRY_COMPARE(QToolTip::text(), QStringLiteral("C:\\GONE.SYS finnes ikke"));
     QTest::keyClick(view, Qt::Key_Up);
     QTRY_VERIFY(!QToolTip::isVisible());
+}
+
+// The end of a line wider than the list is reached with Right, and the
+// keyboard's context menu (Shift+F10) opens at the line, inside the list,
+// however wide the line.
+void MainWindowTest::aLongLineByKeyboard()
+{
+    const QByteArray longLine = "REM " + QByteArray(3000, 'x');
+    m_drive->write(QStringLiteral("CONFIG.SYS"), "FILES=40\r\n" + longLine + "\r\n");
+    Windows &w = start();
+    w.child<QTabWidget>("PageControl")->setCurrentWidget(w.child("TabSheet4"));
+    LineListView *view = w.list("ConfigMemo");
+    QTRY_VERIFY(view->isVisible());
+    view->setFocus();
+    QTest::keyClick(view, Qt::Key_Down);
+    QTest::keyClick(view, Qt::Key_Down);
+    QCOMPARE(view->lineList()->selectedIndex(), 1);
+    QScrollBar *sideways = view->horizontalScrollBar();
+    QCOMPARE(sideways->value(), 0);
+    for (int i = 0; i < 3; ++i)
+        QTest::keyClick(view, Qt::Key_Right);
+    const int scrolled = sideways->value();
+    QVERIFY(scrolled > 0);
+    QTest::keyClick(view, Qt::Key_Left);
+    QVERIFY(sideways->value() < scrolled);
+    QCOMPARE(view->lineList()->selectedIndex(), 1); // the line stays chosen
+
+    QRect menuAt;
+    QTimer::singleShot(0, [&menuAt] {
+        if (auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget())) {
+            menuAt = menu->geometry();
+            QTest::keyClick(menu, Qt::Key_Down);
+            QTest::keyClick(menu, Qt::Key_Return); // "Kopier linje"
+        }
+    });
+    QGuiApplication::clipboard()->clear();
+    QTest::keyClick(view, Qt::Key_F10, Qt::ShiftModifier);
+    const QRect list(view->viewport()->mapToGlobal(QPoint(0, 0)), view->viewport()->size());
+    QVERIFY2(list.contains(menuAt.topLeft()), qPrintable(QStringLiteral("menu at %1,%2").arg(menuAt.x()).arg(menuAt.y())));
+    QTRY_COMPARE(QGuiApplication::clipboard()->text(), QString::fromLatin1(longLine));
 }
 
 // A folder dropped on the window is the machine from then on, loaded as at

@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <QToolTip>
 
@@ -207,7 +208,16 @@ void LineListView::contextMenuEvent(QContextMenuEvent *event)
     QMenu menu(this);
     menu.setFont(font());
     menu.addActions(actions());
-    menu.exec(event->globalPos());
+    menu.exec(event->reason() == QContextMenuEvent::Mouse ? event->globalPos() : keyboardMenuPosition());
+}
+
+QPoint LineListView::keyboardMenuPosition() const
+{
+    // At the current line where it shows: its row may be far wider than the
+    // list, and its middle far off to the side.
+    const QRect shown = visualRect(currentIndex()).intersected(viewport()->rect());
+    const QPoint at = shown.isEmpty() ? viewport()->rect().topLeft() : QPoint(shown.left() + 8, shown.center().y());
+    return viewport()->mapToGlobal(at);
 }
 
 void LineListView::keyPressEvent(QKeyEvent *event)
@@ -222,6 +232,21 @@ void LineListView::keyPressEvent(QKeyEvent *event)
     // Return, Enter and F2 open the selected line as a double-click does,
     // so the keyboard can edit what the mouse can.
     const int key = event->key();
+    // Shift+F10 opens the context menu, as the Menu key does.
+    if (key == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier) {
+        QContextMenuEvent menu(QContextMenuEvent::Keyboard, QPoint(), keyboardMenuPosition());
+        contextMenuEvent(&menu);
+        event->accept();
+        return;
+    }
+    // Left and Right show the rest of a line wider than the list, as the
+    // scroll bar would, which cannot take the focus.
+    if ((key == Qt::Key_Left || key == Qt::Key_Right) && event->modifiers() == Qt::NoModifier) {
+        horizontalScrollBar()->triggerAction(key == Qt::Key_Right ? QAbstractSlider::SliderSingleStepAdd
+                                                                  : QAbstractSlider::SliderSingleStepSub);
+        event->accept();
+        return;
+    }
     if ((key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_F2)
         && !(event->modifiers() & ~Qt::KeypadModifier) && m_list && m_list->selectedIndex() >= 0) {
         emit doubleClicked();

@@ -18,8 +18,9 @@ class QAction;
 // keeps the selection, and a double-click anywhere in the list is reported,
 // whether or not it hit a line. Ctrl+C and the context menu copy the
 // selected line or all lines, as they now stand, to the clipboard. Return,
-// Enter and F2 on a selected line are reported as a double-click, and a
-// line the keyboard reaches shows its tooltip.
+// Enter and F2 on a selected line are reported as a double-click, a line
+// the keyboard reaches shows its tooltip, Left and Right scroll sideways,
+// and Shift+F10 or the Menu key open the menu at the current line.
 class LineListView : public QListView
 {
     Q_OBJECT
@@ -52,6 +53,7 @@ private:
     void linesChanged();
     void copySelectedLine() const;
     void copyAllLines() const;
+    QPoint keyboardMenuPosition() const;
 
     LineList *m_list = nullptr;
     QAction *m_copyLine = nullptr;

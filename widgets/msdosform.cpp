@@ -9,6 +9,7 @@
 #include "loading/loadsequence.h"
 #include "loading/sectionnavigation.h"
 #include "loading/startupfiles.h"
+#include "widgets/accessibleroles.h"
 #include "widgets/altchordguard.h"
 #include "widgets/auditmarking.h"
 #include "widgets/designfont.h"
@@ -54,6 +55,10 @@ TMsDosForm::TMsDosForm(const DriveMap &drives, QWidget *parent)
     ui->setupUi(this);
     if (auto *application = qobject_cast<QApplication *>(QCoreApplication::instance()))
         installAltChordGuard(*application);
+    installAccessibleRoles();
+    ui->PageControl->setAccessibleName(QStringLiteral("Sider"));
+    ui->PageControl->setAccessibleDescription(
+        QStringLiteral("Oppstartsinnstillingene og linjene i hver oppstartsfil, én side hver. Ctrl+Tab går til neste side."));
     // The designed window is 556 x 356 outside at 200, 108; with the frame of
     // the PC it was made for (4 pixels at the sides and bottom, 23 at the top)
     // that is a client area of 548 x 329, which is what the layout holds.

@@ -25,6 +25,9 @@ TEndreForm::TEndreForm(const DriveMap &drives, Launcher launcher, QWidget *paren
     ui->ok->hide();
     growLabelsToFit(this);
     setFixedSize(430, 165);
+    ui->FixKnapp->setAccessibleDescription(
+        QStringLiteral("Setter inn den norske linjen: landkode 047 og tegntabell 850 i en COUNTRY-linje, "
+                       "eller den norske skjermdriveren i en DISPLAY.SYS-linje."));
     ui->BitBtn1->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
     ui->BitBtn2->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
 

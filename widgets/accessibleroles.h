@@ -1,0 +1,9 @@
+#pragma once
+
+// Roles screen readers need that Qt's defaults do not give: a plain QFrame
+// (the window's bottom panel) is a "border", which AT-SPI reports as a
+// frame, a window of its own, and Orca drops the focus events of a frame
+// that is not active, so it never spoke the buttons on the panel. Here a
+// plain QFrame is a pane, a part of its window. Installing it again changes
+// nothing.
+void installAccessibleRoles();
