@@ -4,6 +4,7 @@
 #include "drives/ansitext.h"
 #include "drives/directorydrive.h"
 #include "guitest.h"
+#include "widgets/readablecolour.h"
 #include "testhelpers.h"
 
 #include <QAccessible>
@@ -18,6 +19,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QScrollBar>
 #include <QStyleOptionButton>
@@ -90,6 +92,8 @@ private slots:
     void altChordsNeverType();
     void markedLinesSpeakWithoutColour();
     void aLongLineByKeyboard();
+    void designColoursReadOnAnyPalette_data();
+    void designColoursReadOnAnyPalette();
     void droppedFolderOpensAsTheMachine();
     void noDriveBoxChoosesAMachine_data();
     void noDriveBoxChoosesAMachine();
@@ -1024,6 +1028,68 @@ void MainWindowTest::aLongLineByKeyboard()
     const QRect list(view->viewport()->mapToGlobal(QPoint(0, 0)), view->viewport()->size());
     QVERIFY2(list.contains(menuAt.topLeft()), qPrintable(QStringLiteral("menu at %1,%2").arg(menuAt.x()).arg(menuAt.y())));
     QTRY_COMPARE(QGuiApplication::clipboard()->text(), QString::fromLatin1(longLine));
+}
+
+// The marks' maroon and the check's maroon and navy are the design's on a
+// light palette; on a dark one they keep their hue and read at 4.5 : 1.
+void MainWindowTest::designColoursReadOnAnyPalette_data()
+{
+    QTest::addColumn<QColor>("base");
+    QTest::addColumn<bool>("designColours");
+    QTest::newRow("light") << QColor(Qt::white) << true;
+    QTest::newRow("Adwaita dark") << QColor(0x2d, 0x2d, 0x2d) << false;
+    QTest::newRow("black") << QColor(Qt::black) << false;
+}
+
+void MainWindowTest::designColoursReadOnAnyPalette()
+{
+    QFETCH(QColor, base);
+    QFETCH(bool, designColours);
+    m_drive->write(QStringLiteral("CONFIG.SYS"), "DEVICE=C:\\GONE.SYS\r\nFILES=40\r\n");
+    QPalette palette = QApplication::palette();
+    const bool dark = base.lightness() < 128;
+    for (const QPalette::ColorRole role : {QPalette::Base, QPalette::Window, QPalette::Button})
+        palette.setColor(role, base);
+    for (const QPalette::ColorRole role : {QPalette::Text, QPalette::WindowText, QPalette::ButtonText})
+        palette.setColor(role, dark ? QColor(Qt::white) : QColor(Qt::black));
+    const QPalette before = QApplication::palette();
+    QApplication::setPalette(palette);
+    const auto restore = qScopeGuard([&before] { QApplication::setPalette(before); });
+    Windows &w = start();
+    w.child<QTabWidget>("PageControl")->setCurrentWidget(w.child("TabSheet4"));
+    LineListView *view = w.list("ConfigMemo");
+    QTRY_VERIFY(view->isVisible());
+    QTRY_VERIFY(view->model()->index(0, 0).data(Qt::ToolTipRole).isValid());
+    // The most contrasting reddish pixel of the marked row, as painted.
+    const QImage row = view->viewport()->grab(view->visualRect(view->model()->index(0, 0))).toImage();
+    QColor text = base;
+    for (int y = 0; y < row.height(); ++y) {
+        for (int x = 0; x < row.width(); ++x) {
+            const QColor c = row.pixelColor(x, y);
+            if (c.red() > c.green() + 40 && contrastRatio(c, base) > contrastRatio(text, base))
+                text = c;
+        }
+    }
+    const QColor maroon(0x80, 0, 0);
+    if (designColours)
+        QCOMPARE(text, maroon);
+    else
+        QVERIFY2(contrastRatio(text, base) >= 4.4 && qAbs(text.hslHue() - maroon.hslHue()) <= 2, qPrintable(text.name()));
+    // The dialog's messages likewise, against its background.
+    whileModal([&](QDialog *d) {
+        for (const auto &[label, design] : {std::pair("fins", maroon), std::pair("ok", QColor(0, 0, 0x80))}) {
+            const QColor colour(QRegularExpression(QStringLiteral("#[0-9a-f]{6}"))
+                                    .match(m_windows->dialogChild<QLabel>(label)->styleSheet())
+                                    .captured());
+            if (designColours)
+                QCOMPARE(colour, design);
+            else
+                QVERIFY2(contrastRatio(colour, d->palette().color(QPalette::Window)) >= 4.5
+                             && colour.hslHue() == design.hslHue(),
+                         qPrintable(colour.name()));
+        }
+    });
+    doubleClickRow(view, 1);
 }
 
 // A folder dropped on the window is the machine from then on, loaded as at

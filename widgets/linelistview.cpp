@@ -2,6 +2,7 @@
 
 #include "drives/ansitext.h"
 #include "loading/linelist.h"
+#include "widgets/readablecolour.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -70,8 +71,12 @@ public:
                                          : (opt.state & QStyle::State_Active) ? QPalette::Normal
                                                                                 : QPalette::Inactive;
         painter->save();
-        painter->setPen(opt.palette.color(group, (opt.state & QStyle::State_Selected) ? QPalette::HighlightedText
-                                                                                       : QPalette::Text));
+        // A line's colour (a mark's maroon among them) is kept where it reads
+        // against the list's background, and brought to where it does on a
+        // dark one.
+        const bool selected = opt.state & QStyle::State_Selected;
+        painter->setPen(readableOn(opt.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text),
+                                   opt.palette.color(group, selected ? QPalette::Highlight : QPalette::Base)));
         painter->setFont(opt.font);
         painter->setClipRect(opt.rect);
         const qreal baseline = row.top() + (row.height() - opt.fontMetrics.height()) / 2.0 + opt.fontMetrics.ascent();

@@ -6,6 +6,7 @@
 #include "editing/fixrule.h"
 #include "widgets/designfont.h"
 #include "widgets/failurereport.h"
+#include "widgets/readablecolour.h"
 
 #include <QScreen>
 #include <QStyle>
@@ -66,6 +67,11 @@ QByteArray TEndreForm::nyText() const
 void TEndreForm::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
+    // The design's maroon and navy, where they read against the dialog's
+    // background (a dark palette needs them lighter).
+    const QColor background = palette().color(QPalette::Window);
+    ui->fins->setStyleSheet(QStringLiteral("color: %1;").arg(readableOn(QColor(0x80, 0, 0), background).name()));
+    ui->ok->setStyleSheet(QStringLiteral("color: %1;").arg(readableOn(QColor(0, 0, 0x80), background).name()));
     if (const QScreen *screen = this->screen())
         move(screen->availableGeometry().center() - frameGeometry().center() + pos());
 }
