@@ -92,6 +92,7 @@ private slots:
     void altChordsNeverType();
     void markedLinesSpeakWithoutColour();
     void aLongLineByKeyboard();
+    void theFocusedLineIsFramedClearly();
     void designColoursReadOnAnyPalette_data();
     void designColoursReadOnAnyPalette();
     void droppedFolderOpensAsTheMachine();
@@ -964,7 +965,8 @@ void MainWindowTest::altChordsNeverType()
 // keyboard reaches it.
 void MainWindowTest::markedLinesSpeakWithoutColour()
 {
-    m_drive->write(QStringLiteral("CONFIG.SYS"), "FILES=40\r\nDEVICE=C:\\GONE.SYS\r\n");
+    const QByteArray longName = "C:\\" + QByteArray(3000, 'L') + ".SYS";
+    m_drive->write(QStringLiteral("CONFIG.SYS"), "FILES=40\r\nDEVICE=C:\\GONE.SYS\r\nDEVICE=" + longName + "\r\n");
     Windows &w = start();
     w.child<QTabWidget>("PageControl")->setCurrentWidget(w.child("TabSheet4"));
     LineListView *view = w.list("ConfigMemo");
@@ -982,9 +984,16 @@ void MainWindowTest::markedLinesSpeakWithoutColour()
     };
     QCOMPARE(description(1), QStringLiteral("C:\\GONE.SYS finnes ikke"));
     QCOMPARE(description(0), QString());
+    // A name of thousands of characters: whole for a screen reader, its
+    // middle left out of the tooltip, which would run off the screen.
+    const QString longTip = view->model()->index(2, 0).data(Qt::ToolTipRole).toString();
+    QVERIFY2(longTip.size() <= 140 && longTip.startsWith(QStringLiteral("C:\\LLL")) && longTip.endsWith(QStringLiteral(".SYS finnes ikke")),
+             qPrintable(longTip));
+    QCOMPARE(view->model()->index(2, 0).data(Qt::AccessibleDescriptionRole).toString(),
+             QString::fromLatin1(longName) + QStringLiteral(" finnes ikke"));
     view->setFocus();
-    QTest::keyClick(view, Qt::Key_Down);
-    QTest::keyClick(view, Qt::Key_Down);
+    for (int i = 0; i < 3 && view->currentIndex().row() != 1; ++i)
+        QTest::keyClick(view, Qt::Key_Down);
     QTRY_COMPARE(QToolTip::text(), QStringLiteral("C:\\GONE.SYS finnes ikke"));
     QTest::keyClick(view, Qt::Key_Up);
     QTRY_VERIFY(!QToolTip::isVisible());
@@ -1028,6 +1037,27 @@ void MainWindowTest::aLongLineByKeyboard()
     const QRect list(view->viewport()->mapToGlobal(QPoint(0, 0)), view->viewport()->size());
     QVERIFY2(list.contains(menuAt.topLeft()), qPrintable(QStringLiteral("menu at %1,%2").arg(menuAt.x()).arg(menuAt.y())));
     QTRY_COMPARE(QGuiApplication::clipboard()->text(), QString::fromLatin1(longLine));
+}
+
+// The line the keyboard is on, before any is chosen, has a frame that reads
+// at 3 : 1 or more against the list along its visible top edge.
+void MainWindowTest::theFocusedLineIsFramedClearly()
+{
+    Windows &w = start();
+    w.child<QTabWidget>("PageControl")->setCurrentWidget(w.child("TabSheet4"));
+    LineListView *view = w.list("ConfigMemo");
+    QTRY_VERIFY(view->isVisible());
+    view->setFocus(Qt::TabFocusReason);
+    QTRY_VERIFY(view->hasFocus());
+    QVERIFY(view->currentIndex().isValid());
+    QCOMPARE(view->lineList()->selectedIndex(), -1);
+    const QRect rect = view->visualRect(view->currentIndex()).intersected(view->viewport()->rect());
+    const QImage row = view->viewport()->grab(rect).toImage();
+    const QColor base = view->palette().color(QPalette::Base);
+    int strong = 0;
+    for (int x = 0; x < row.width(); ++x)
+        strong += contrastRatio(row.pixelColor(x, 0), base) >= 3.0 ? 1 : 0;
+    QVERIFY2(strong >= row.width() / 3, qPrintable(QStringLiteral("%1 of %2").arg(strong).arg(row.width())));
 }
 
 // The marks' maroon and the check's maroon and navy are the design's on a

@@ -22,6 +22,9 @@ constexpr int kLinesPerSlice = 8192;
 constexpr int kLinesPerStep = 512;
 constexpr qint64 kSliceBudgetMs = 16;
 
+// The most characters of a tooltip's line: about a screen's width.
+constexpr qsizetype kLongestTooltipLine = 120;
+
 // What a mark changes of a row.
 const QList<int> kMarkRoles{Qt::ForegroundRole, Qt::ToolTipRole, Qt::AccessibleDescriptionRole};
 
@@ -158,8 +161,21 @@ QVariant AuditMarking::data(std::size_t file, int row, int role) const
     // The tooltip, and for a screen reader the row's description, name what
     // is missing: the colour alone tells nothing to whoever cannot see it.
     if (role == Qt::ToolTipRole || role == Qt::AccessibleDescriptionRole) {
-        const QString missing = missingText(file, row, false);
-        return missing.isEmpty() ? QVariant() : QVariant(missing);
+        QString missing = missingText(file, row, false);
+        if (missing.isEmpty())
+            return {};
+        // A tooltip does not wrap a name without blanks: a name of
+        // thousands of characters would run off the screen. Its middle goes;
+        // a screen reader still gets it whole.
+        if (role == Qt::ToolTipRole) {
+            QStringList lines = missing.split(QLatin1Char('\n'));
+            for (QString &line : lines) {
+                if (line.size() > kLongestTooltipLine)
+                    line = line.left(kLongestTooltipLine / 2) + QChar(0x2026) + line.right(kLongestTooltipLine / 2);
+            }
+            missing = lines.join(QLatin1Char('\n'));
+        }
+        return missing;
     }
     if (role == Qt::ForegroundRole && !missingText(file, row, true).isEmpty())
         return QBrush(missingColour());
