@@ -31,10 +31,10 @@ for f in usr/bin/vendral usr/share/applications/$app_id.desktop usr/share/metain
 done
 
 # The window needs Qt's widgets and the X11 platform plugin (in libqt6gui6),
-# the start-up page libcreg, liblnk and libbfio; disk images need mtools,
+# the start-up page libcreg and liblnk; disk images need mtools,
 # other image formats qemu-img.
 depends=$(dpkg-deb --field "$deb" Depends)
-for p in libqt6widgets6 libqt6gui6 libcreg1 liblnk1 libbfio1; do
+for p in libqt6widgets6 libqt6gui6 libcreg1 liblnk1; do
     grep -qw "$p" <<<"$depends" || fail "Depends lacks $p"
 done
 recommends=$(dpkg-deb --field "$deb" Recommends)

@@ -1,15 +1,20 @@
 #include "widgets/accessibleroles.h"
 
 #include <QAccessibleWidget>
-#include <QFrame>
+#include <QWidget>
 
 namespace {
 
-QAccessibleInterface *plainFrameAsPane(const QString &className, QObject *object)
+QAccessibleInterface *roleFor(const QString &className, QObject *object)
 {
-    if (className != QLatin1String("QFrame") || !object || !object->isWidgetType())
+    if (!object || !object->isWidgetType())
         return nullptr;
-    return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Pane);
+    auto *widget = static_cast<QWidget *>(object);
+    if (className == QLatin1String("QFrame"))
+        return new QAccessibleWidget(widget, QAccessible::Pane);
+    if (className == QLatin1String("AlertLabel"))
+        return new QAccessibleWidget(widget, QAccessible::AlertMessage);
+    return nullptr;
 }
 
 } // namespace
@@ -17,7 +22,7 @@ QAccessibleInterface *plainFrameAsPane(const QString &className, QObject *object
 void installAccessibleRoles()
 {
     static const bool installed = [] {
-        QAccessible::installFactory(plainFrameAsPane);
+        QAccessible::installFactory(roleFor);
         return true;
     }();
     (void)installed;

@@ -4,6 +4,7 @@
 #include "drives/ansitext.h"
 #include "editing/filecheck.h"
 #include "editing/fixrule.h"
+#include "widgets/accessibleroles.h"
 #include "widgets/designfont.h"
 #include "widgets/failurereport.h"
 #include "widgets/readablecolour.h"
@@ -26,6 +27,7 @@ TEndreForm::TEndreForm(const DriveMap &drives, Launcher launcher, QWidget *paren
     ui->ok->hide();
     growLabelsToFit(this);
     setFixedSize(430, 165);
+    installAccessibleRoles(); // the check's result is spoken as it appears
     ui->FixKnapp->setAccessibleDescription(
         QStringLiteral("Setter inn den norske linjen: landkode 047 og tegntabell 850 i en COUNTRY-linje, "
                        "eller den norske skjermdriveren i en DISPLAY.SYS-linje."));
@@ -144,6 +146,9 @@ void TEndreForm::showMessage(QLabel *label, const QString &message)
     label->setToolTip(message);
     label->setAccessibleName(message);
     label->setAccessibleDescription(message);
+    // Shown afresh, so a screen reader speaks the alert even when the label
+    // was showing already (a second check).
+    label->hide();
     label->show();
 }
 
