@@ -329,6 +329,10 @@ void EditDialogTest::theCheckResultIsAnnounced()
     auto *ok = w.dialogChild<QLabel>("ok");
     QCOMPARE(QAccessible::queryAccessibleInterface(fins)->role(), QAccessible::AlertMessage);
     QCOMPARE(QAccessible::queryAccessibleInterface(ok)->role(), QAccessible::AlertMessage);
+    bool modal = false;
+    whileModal([&](QDialog *d) { modal = QAccessible::queryAccessibleInterface(d)->state().modal; });
+    w.dialog->exec();
+    QVERIFY(modal); // and the dialog tells that it is modal
     for (const char *line : {"DEVICE=C:\\DOS\\NOPE.SYS", "DEVICE=C:\\WINDOWS\\HIMEM.SYS"}) {
         ShowCounter counter;
         QLabel *result = QByteArray(line).contains("NOPE") ? fins : ok;

@@ -5,6 +5,19 @@
 
 namespace {
 
+// A dialog that says whether it is modal: a screen reader then keeps to it.
+class DialogInterface : public QAccessibleWidget
+{
+public:
+    explicit DialogInterface(QWidget *dialog) : QAccessibleWidget(dialog, QAccessible::Dialog) {}
+    QAccessible::State state() const override
+    {
+        QAccessible::State state = QAccessibleWidget::state();
+        state.modal = widget()->isModal() || widget()->windowModality() != Qt::NonModal;
+        return state;
+    }
+};
+
 QAccessibleInterface *roleFor(const QString &className, QObject *object)
 {
     if (!object || !object->isWidgetType())
@@ -14,6 +27,8 @@ QAccessibleInterface *roleFor(const QString &className, QObject *object)
         return new QAccessibleWidget(widget, QAccessible::Pane);
     if (className == QLatin1String("AlertLabel"))
         return new QAccessibleWidget(widget, QAccessible::AlertMessage);
+    if (className == QLatin1String("TEndreForm"))
+        return new DialogInterface(widget);
     return nullptr;
 }
 

@@ -6,6 +6,6 @@
 // that is not active, so it never spoke the buttons on the panel. Here a
 // plain QFrame is a pane, a part of its window. An AlertLabel is an alert:
 // a screen reader speaks it as it appears, which is how the edit dialog's
-// check result is announced (Qt 6.4 has no announcement of its own).
-// Installing it again changes nothing.
+// check result is announced (Qt 6.4 has no announcement of its own). The
+// edit dialog says when it is modal. Installing it again changes nothing.
 void installAccessibleRoles();
