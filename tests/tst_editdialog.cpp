@@ -327,8 +327,8 @@ void EditDialogTest::theCheckResultIsAnnounced()
     Windows &w = start();
     auto *fins = w.dialogChild<QLabel>("fins");
     auto *ok = w.dialogChild<QLabel>("ok");
-    QCOMPARE(QAccessible::queryAccessibleInterface(fins)->role(), QAccessible::AlertMessage);
-    QCOMPARE(QAccessible::queryAccessibleInterface(ok)->role(), QAccessible::AlertMessage);
+    QCOMPARE(QAccessible::queryAccessibleInterface(fins)->role(), QAccessible::Notification);
+    QCOMPARE(QAccessible::queryAccessibleInterface(ok)->role(), QAccessible::Notification);
     bool modal = false;
     whileModal([&](QDialog *d) { modal = QAccessible::queryAccessibleInterface(d)->state().modal; });
     w.dialog->exec();

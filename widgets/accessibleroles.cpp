@@ -26,7 +26,7 @@ QAccessibleInterface *roleFor(const QString &className, QObject *object)
     if (className == QLatin1String("QFrame"))
         return new QAccessibleWidget(widget, QAccessible::Pane);
     if (className == QLatin1String("AlertLabel"))
-        return new QAccessibleWidget(widget, QAccessible::AlertMessage);
+        return new QAccessibleWidget(widget, QAccessible::Notification);
     if (className == QLatin1String("TEndreForm"))
         return new DialogInterface(widget);
     return nullptr;
