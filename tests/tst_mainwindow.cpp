@@ -93,6 +93,7 @@ private slots:
     void markedLinesSpeakWithoutColour();
     void aLongLineByKeyboard();
     void theFocusedLineIsFramedClearly();
+    void everyControlIsReachable();
     void designColoursReadOnAnyPalette_data();
     void designColoursReadOnAnyPalette();
     void droppedFolderOpensAsTheMachine();
@@ -1037,6 +1038,28 @@ void MainWindowTest::aLongLineByKeyboard()
     const QRect list(view->viewport()->mapToGlobal(QPoint(0, 0)), view->viewport()->size());
     QVERIFY2(list.contains(menuAt.topLeft()), qPrintable(QStringLiteral("menu at %1,%2").arg(menuAt.x()).arg(menuAt.y())));
     QTRY_COMPARE(QGuiApplication::clipboard()->text(), QString::fromLatin1(longLine));
+}
+
+// The window fits the screen, and Tab brings every button of the panel into
+// view: on a screen smaller than the design the content scrolls (a run at
+// 800 x 600 and a scale of 2 is its real test; on a larger screen nothing
+// needs to scroll).
+void MainWindowTest::everyControlIsReachable()
+{
+    Windows &w = start();
+    const QRect screen = w.form->screen()->availableGeometry();
+    QVERIFY2(screen.contains(w.form->frameGeometry()),
+             qPrintable(QStringLiteral("%1 x %2 on %3 x %4").arg(w.form->frameGeometry().width()).arg(w.form->frameGeometry().height())
+                            .arg(screen.width()).arg(screen.height())));
+    const QRect window(w.form->mapToGlobal(QPoint(0, 0)), w.form->size());
+    for (const char *name : {"BitBtn2", "HentKnapp"}) {
+        QWidget *button = w.child(name);
+        for (int i = 0; i < 64 && QApplication::focusWidget() != button; ++i)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), button);
+        const QRect at(button->mapToGlobal(QPoint(0, 0)), button->size());
+        QVERIFY2(window.contains(at), name);
+    }
 }
 
 // The line the keyboard is on, before any is chosen, has a frame that reads

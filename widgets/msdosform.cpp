@@ -24,8 +24,11 @@
 #include <QFile>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPointer>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QScreen>
 #include <QShortcut>
 #include <QShowEvent>
@@ -62,6 +65,31 @@ TMsDosForm::TMsDosForm(const DriveMap &drives, QWidget *parent)
     // The designed window is 556 x 356 outside at 200, 108; with the frame of
     // the PC it was made for (4 pixels at the sides and bottom, 23 at the top)
     // that is a client area of 548 x 329, which is what the layout holds.
+    // The pages and the panel sit in a scroll area that fills the window: at
+    // that size or larger nothing scrolls and nothing of it shows; on a
+    // screen smaller than the design (800 x 600 at a scale of 2 is 400 x
+    // 300) the window takes the screen and its content scrolls, so every
+    // control, "Avbryt" among them, can still be reached.
+    ui->formContent->setMinimumSize(548, 329);
+    ui->formScroll->setFocusPolicy(Qt::NoFocus); // it follows the focus, it does not take it
+    if (auto *application = qobject_cast<QApplication *>(QCoreApplication::instance())) {
+        // After the event that moved the focus, so a window being shown is
+        // painted where it is scrolled to.
+        connect(application, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
+            if (now && ui->formContent->isAncestorOf(now)) {
+                QMetaObject::invokeMethod(
+                    this, [this, focused = QPointer<QWidget>(now)] {
+                        if (focused)
+                            ui->formScroll->ensureWidgetVisible(focused);
+                    },
+                    Qt::QueuedConnection);
+            }
+        });
+    }
+    for (QWidget *w : {static_cast<QWidget *>(ui->formContent), ui->formScroll->viewport()}) {
+        w->setAutoFillBackground(true);
+        w->setBackgroundRole(QPalette::Button);
+    }
     resize(548, 329);
     placeOnScreen();
     setFont(designFont());
@@ -144,7 +172,15 @@ void TMsDosForm::showEvent(QShowEvent *event)
     if (m_shown || event->spontaneous())
         return;
     m_shown = true;
+    placeOnScreen(); // again, now that the frame is known
     focusFirstTabStop();
+    // Shown where the first control is, even before the window is active
+    // (the focus moves, and is followed, only once it is).
+    if (QWidget *first = focusWidget())
+        QMetaObject::invokeMethod(this, [this, first = QPointer<QWidget>(first)] {
+            if (first)
+                ui->formScroll->ensureWidgetVisible(first);
+        }, Qt::QueuedConnection);
     failurereport::guarded([this] { FormShow(); });
 }
 
@@ -161,6 +197,11 @@ void TMsDosForm::placeOnScreen()
     place.moveLeft(std::max(place.left(), screen.left()));
     place.moveTop(std::max(place.top(), screen.top()));
     move(place.topLeft());
+    // A screen smaller than the window: the window takes the screen, and
+    // its content scrolls.
+    const QSize room = screen.size() - (frameGeometry().size() - size());
+    if (width() > room.width() || height() > room.height())
+        resize(size().boundedTo(room));
 }
 
 void TMsDosForm::focusFirstTabStop()
