@@ -1060,6 +1060,26 @@ void MainWindowTest::everyControlIsReachable()
         const QRect at(button->mapToGlobal(QPoint(0, 0)), button->size());
         QVERIFY2(window.contains(at), name);
     }
+    // The edit dialog likewise.
+    w.child<QTabWidget>("PageControl")->setCurrentWidget(w.child("TabSheet4"));
+    LineListView *view = w.list("ConfigMemo");
+    QTRY_VERIFY(view->isVisible());
+    QStringList unreachable;
+    whileModal([&](QDialog *d) {
+        if (!screen.contains(d->frameGeometry()))
+            unreachable.append(QStringLiteral("the dialog"));
+        const QRect dialog(d->mapToGlobal(QPoint(0, 0)), d->size());
+        for (const char *name : {"BitBtn2", "BitBtn1", "FixKnapp"}) {
+            QWidget *button = m_windows->dialogChild<QWidget>(name);
+            for (int i = 0; i < 16 && QApplication::focusWidget() != button; ++i)
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            if (QApplication::focusWidget() != button
+                || !dialog.contains(QRect(button->mapToGlobal(QPoint(0, 0)), button->size())))
+                unreachable.append(QLatin1String(name));
+        }
+    });
+    doubleClickRow(view, 0);
+    QCOMPARE(unreachable, QStringList());
 }
 
 // The line the keyboard is on, before any is chosen, has a frame that reads

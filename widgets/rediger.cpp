@@ -9,8 +9,14 @@
 #include "widgets/failurereport.h"
 #include "widgets/readablecolour.h"
 
+#include <QApplication>
 #include <QScreen>
+#include <QScrollArea>
 #include <QStyle>
+
+namespace {
+const QSize kDesigned(430, 165);
+} // namespace
 
 TEndreForm::TEndreForm(const DriveMap &drives, Launcher launcher, QWidget *parent)
     : QDialog(parent), ui(std::make_unique<Ui::TEndreForm>()), m_drives(drives),
@@ -26,7 +32,16 @@ TEndreForm::TEndreForm(const DriveMap &drives, Launcher launcher, QWidget *paren
     ui->fins->hide();
     ui->ok->hide();
     growLabelsToFit(this);
-    setFixedSize(430, 165);
+    // The controls sit in a frameless scroll area: at the designed 430 x 165
+    // nothing of it shows; on a screen smaller than that (800 x 600 at a
+    // scale of 2) the dialog takes the screen and follows the focus.
+    ui->dialogContent->setMinimumSize(kDesigned);
+    ui->dialogScroll->setFocusPolicy(Qt::NoFocus);
+    setFixedSize(kDesigned);
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
+        if (now && ui->dialogContent->isAncestorOf(now))
+            ui->dialogScroll->ensureWidgetVisible(now);
+    });
     installAccessibleRoles(); // the check's result is spoken as it appears
     ui->FixKnapp->setAccessibleDescription(
         QStringLiteral("Setter inn den norske linjen: landkode 047 og tegntabell 850 i en COUNTRY-linje, "
@@ -74,8 +89,13 @@ void TEndreForm::showEvent(QShowEvent *event)
     const QColor background = palette().color(QPalette::Window);
     ui->fins->setStyleSheet(QStringLiteral("color: %1;").arg(readableOn(QColor(0x80, 0, 0), background).name()));
     ui->ok->setStyleSheet(QStringLiteral("color: %1;").arg(readableOn(QColor(0, 0, 0x80), background).name()));
-    if (const QScreen *screen = this->screen())
-        move(screen->availableGeometry().center() - frameGeometry().center() + pos());
+    if (const QScreen *screen = this->screen()) {
+        const QRect available = screen->availableGeometry();
+        setFixedSize(kDesigned.boundedTo(available.size() - (frameGeometry().size() - size())));
+        move(available.center() - frameGeometry().center() + pos());
+        if (QWidget *focused = focusWidget())
+            ui->dialogScroll->ensureWidgetVisible(focused);
+    }
 }
 
 void TEndreForm::setVisible(bool visible)
