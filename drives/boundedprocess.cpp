@@ -188,13 +188,13 @@ void installSignalHandlers()
     });
 }
 
-// In the child, between fork and exec: only calls that are safe there.
-[[noreturn]] void runChild(const char *program, char *const argv[], char *const envp[], pid_t parent, int out, int err,
-                           int execFailure)
+// A forked child's start: a process group of its own, killed when the
+// program ends (even by SIGKILL, and at once if it has ended already), and
+// the default handling of every signal, none blocked: the program's own
+// handlers (a crash reporter among them) are not the child's.
+void detachChild(pid_t parent)
 {
     ::setpgid(0, 0);
-    // Killed when the program ends, even by SIGKILL; and at once if it has
-    // ended already.
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (::getppid() != parent)
         ::_exit(127);
@@ -203,6 +203,13 @@ void installSignalHandlers()
     for (int signal = 1; signal < NSIG; ++signal)
         ::signal(signal, SIG_DFL);
     ::sigprocmask(SIG_SETMASK, &none, nullptr);
+}
+
+// In the child, between fork and exec: only calls that are safe there.
+[[noreturn]] void runChild(const char *program, char *const argv[], char *const envp[], pid_t parent, int out, int err,
+                           int execFailure)
+{
+    detachChild(parent);
     const int input = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
     if (input < 0 || ::dup2(input, 0) < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0) {
         const int e = errno;
@@ -348,17 +355,8 @@ Result<QByteArray> runIsolated(const std::function<QByteArray()> &work, const Is
     if (pid < 0)
         return Failed{QStringLiteral("kunne ikke lese filen (%1)").arg(QString::fromLocal8Bit(std::strerror(errno)))};
     if (pid == 0) {
-        ::setpgid(0, 0);
-        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-        if (::getppid() != parent)
-            ::_exit(127);
-        // The program's own handlers (a crash reporter among them) are not
-        // the copy's: a fault ends it as the kernel ends it, without a core.
-        sigset_t none;
-        sigemptyset(&none);
-        for (int signal = 1; signal < NSIG; ++signal)
-            ::signal(signal, SIG_DFL);
-        ::sigprocmask(SIG_SETMASK, &none, nullptr);
+        // A fault ends the copy as the kernel ends it, without a core.
+        detachChild(parent);
         const rlimit noCore{0, 0};
         ::setrlimit(RLIMIT_CORE, &noCore);
 #if !defined(__SANITIZE_ADDRESS__)

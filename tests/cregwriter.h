@@ -7,6 +7,8 @@
 // 28-byte entries linked by offset, then RGDB blocks holding one record per
 // key with its name and values. All numbers are little-endian.
 
+#include "littleendian.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QtGlobal>
@@ -37,19 +39,8 @@ inline Value string(const QByteArray &name, const QByteArray &text)
 
 namespace detail {
 
-inline void appendLe32(QByteArray &out, quint32 n)
-{
-    for (int i = 0; i < 4; ++i)
-        out.append(char(n >> (8 * i)));
-}
-
-// The format stores name and data lengths in 16 bits: refuse what does not fit.
-inline void appendLe16(QByteArray &out, qsizetype n)
-{
-    if (n < 0 || n > 0xFFFF)
-        qFatal("creg: %lld does not fit in 16 bits", static_cast<long long>(n));
-    out.append(char(n)).append(char(n >> 8));
-}
+using littleendian::append16;
+using littleendian::append32;
 
 inline void putLe16(QByteArray &out, int at, quint16 n)
 {
@@ -103,20 +94,20 @@ inline QByteArray keyRecord(const Key &key)
 {
     QByteArray values;
     for (const Value &value : key.values) {
-        appendLe32(values, value.type);
-        appendLe32(values, 0);
-        appendLe16(values, value.name.size());
-        appendLe16(values, value.data.size());
+        append32(values, value.type);
+        append32(values, 0);
+        append16(values, value.name.size());
+        append16(values, value.data.size());
         values.append(value.name).append(value.data);
     }
     const auto size = quint32(20 + key.name.size() + values.size());
     QByteArray record;
-    appendLe32(record, size);
-    appendLe32(record, 0); // key and block number
-    appendLe32(record, size); // used size: the whole record
-    appendLe16(record, key.name.size());
-    appendLe16(record, key.values.size());
-    appendLe32(record, 0);
+    append32(record, size);
+    append32(record, 0); // key and block number
+    append32(record, size); // used size: the whole record
+    append16(record, key.name.size());
+    append16(record, key.values.size());
+    append32(record, 0);
     return record.append(key.name).append(values);
 }
 
@@ -135,7 +126,7 @@ inline quint32 entryOffset(int index)
 inline Value dword(const QByteArray &name, quint32 n)
 {
     QByteArray data;
-    detail::appendLe32(data, n);
+    detail::append32(data, n);
     return {name, RegDword, data};
 }
 
@@ -174,31 +165,31 @@ inline QByteArray write(const Key &root)
     // 0x20 but only for (size - 0x20) bytes.
     const int rgknSize = kHeaderSize + int(nodes.size()) * kEntrySize + kHeaderSize;
     QByteArray rgkn("RGKN");
-    appendLe32(rgkn, quint32(rgknSize));
-    appendLe32(rgkn, kHeaderSize); // offset of the root key's entry
+    append32(rgkn, quint32(rgknSize));
+    append32(rgkn, kHeaderSize); // offset of the root key's entry
     rgkn.append(kHeaderSize - rgkn.size(), '\0');
     // Each entry: 0, name hash, -1, then the offsets of the parent, first
     // sub key and next sibling (-1: none), the key and RGDB block numbers.
     for (const Node &node : nodes) {
-        appendLe32(rgkn, 0);
-        appendLe32(rgkn, nameHash(node.key->name));
-        appendLe32(rgkn, 0xFFFFFFFF);
-        appendLe32(rgkn, entryOffset(node.parent));
-        appendLe32(rgkn, entryOffset(node.firstChild));
-        appendLe32(rgkn, entryOffset(node.next));
-        appendLe16(rgkn, node.number);
-        appendLe16(rgkn, node.block);
+        append32(rgkn, 0);
+        append32(rgkn, nameHash(node.key->name));
+        append32(rgkn, 0xFFFFFFFF);
+        append32(rgkn, entryOffset(node.parent));
+        append32(rgkn, entryOffset(node.firstChild));
+        append32(rgkn, entryOffset(node.next));
+        append16(rgkn, node.number);
+        append16(rgkn, node.block);
     }
     rgkn.append(rgknSize - rgkn.size(), '\0');
 
     // File header: signature, version 1.0, offset of the first RGDB, the
     // number of RGDB blocks.
     QByteArray file("CREG");
-    appendLe16(file, 0);
-    appendLe16(file, 1);
-    appendLe32(file, quint32(kHeaderSize + rgknSize));
-    appendLe32(file, 0);
-    appendLe16(file, blocks.size());
+    append16(file, 0);
+    append16(file, 1);
+    append32(file, quint32(kHeaderSize + rgknSize));
+    append32(file, 0);
+    append16(file, blocks.size());
     file.append(kHeaderSize - file.size(), '\0');
     file += rgkn;
 
@@ -206,11 +197,11 @@ inline QByteArray write(const Key &root)
     for (int i = 0; i < blocks.size(); ++i) {
         const auto size = quint32(kHeaderSize + blocks[i].size());
         QByteArray header("RGDB");
-        appendLe32(header, size);
-        appendLe32(header, 0);
-        appendLe16(header, 0);
-        appendLe16(header, i);
-        appendLe32(header, size);
+        append32(header, size);
+        append32(header, 0);
+        append16(header, 0);
+        append16(header, i);
+        append32(header, size);
         header.append(kHeaderSize - header.size(), '\0');
         file.append(header).append(blocks[i]);
     }

@@ -4,6 +4,8 @@
 // a ShellLinkHeader, a LinkInfo, StringData, and the terminal block.
 // All numbers are little-endian; strings are ANSI (Windows-1252) bytes.
 
+#include "littleendian.h"
+
 #include <QByteArray>
 #include <QtGlobal>
 
@@ -11,23 +13,13 @@ namespace lnk {
 
 namespace detail {
 
-inline void appendLe32(QByteArray &out, quint32 n)
-{
-    for (int i = 0; i < 4; ++i)
-        out.append(char(n >> (8 * i)));
-}
-
-inline void appendLe16(QByteArray &out, qsizetype n)
-{
-    if (n < 0 || n > 0xFFFF)
-        qFatal("lnk: %lld does not fit in 16 bits", static_cast<long long>(n));
-    out.append(char(n)).append(char(n >> 8));
-}
+using littleendian::append16;
+using littleendian::append32;
 
 // StringData entry: a 16-bit character count, then the characters, no NUL.
 inline void appendCountedString(QByteArray &out, const QByteArray &text)
 {
-    appendLe16(out, text.size());
+    append16(out, text.size());
     out += text;
 }
 
@@ -53,23 +45,23 @@ inline QByteArray write(const QByteArray &localPath, const QByteArray &arguments
     // flags, file attributes (archive), three FILETIMEs (unset), file size,
     // icon index, show command (SW_SHOWNORMAL), hot key, reserved.
     QByteArray out;
-    appendLe32(out, 0x4C);
+    append32(out, 0x4C);
     out += QByteArray::fromHex("0114020000000000c000000000000046");
-    appendLe32(out, flags);
-    appendLe32(out, 0x20);
+    append32(out, flags);
+    append32(out, 0x20);
     out.append(3 * 8, '\0');
-    appendLe32(out, 0);
-    appendLe32(out, 0);
-    appendLe32(out, 1);
+    append32(out, 0);
+    append32(out, 0);
+    append32(out, 1);
     out.append(2 + 2 + 4 + 4, '\0');
 
     // VolumeID: size, drive type (DRIVE_FIXED), serial number, offset of the
     // (empty, NUL-terminated) volume label.
     QByteArray volumeId;
-    appendLe32(volumeId, 0x11);
-    appendLe32(volumeId, 3);
-    appendLe32(volumeId, 0x1998C0DE);
-    appendLe32(volumeId, 0x10);
+    append32(volumeId, 0x11);
+    append32(volumeId, 3);
+    append32(volumeId, 0x1998C0DE);
+    append32(volumeId, 0x10);
     volumeId.append('\0');
 
     // LinkInfo: size, header size (0x1C: no Unicode paths), flags
@@ -78,23 +70,23 @@ inline QByteArray write(const QByteArray &localPath, const QByteArray &arguments
     constexpr quint32 linkInfoHeaderSize = 0x1C;
     const auto basePathOffset = quint32(linkInfoHeaderSize + volumeId.size());
     const auto suffixOffset = quint32(basePathOffset + localPath.size() + 1);
-    appendLe32(out, suffixOffset + 1);
-    appendLe32(out, linkInfoHeaderSize);
-    appendLe32(out, 0x01);
-    appendLe32(out, linkInfoHeaderSize);
-    appendLe32(out, basePathOffset);
-    appendLe32(out, 0);
-    appendLe32(out, suffixOffset);
+    append32(out, suffixOffset + 1);
+    append32(out, linkInfoHeaderSize);
+    append32(out, 0x01);
+    append32(out, linkInfoHeaderSize);
+    append32(out, basePathOffset);
+    append32(out, 0);
+    append32(out, suffixOffset);
     out.append(volumeId).append(localPath).append('\0').append('\0'); // path, empty suffix
 
-    // StringData, in the specification's order: working directory, then arguments.
+    // StringData, in the format's order: working directory, then arguments.
     if (flags & HasWorkingDir)
         appendCountedString(out, workingDirectory);
     if (flags & HasArguments)
         appendCountedString(out, arguments);
 
     // TerminalBlock: no ExtraData.
-    appendLe32(out, 0);
+    append32(out, 0);
     return out;
 }
 
