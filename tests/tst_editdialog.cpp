@@ -333,6 +333,16 @@ void EditDialogTest::theCheckResultIsAnnounced()
     whileModal([&](QDialog *d) { modal = QAccessible::queryAccessibleInterface(d)->state().modal; });
     w.dialog->exec();
     QVERIFY(modal); // and the dialog tells that it is modal
+    // Closed, it is no longer among the windows a screen reader lists.
+    QAccessibleInterface *application = QAccessible::queryAccessibleInterface(qApp);
+    const auto listed = [&] {
+        for (int i = 0; i < application->childCount(); ++i) {
+            if (application->child(i)->object() == w.dialog)
+                return true;
+        }
+        return false;
+    };
+    QTRY_VERIFY(!listed());
     for (const char *line : {"DEVICE=C:\\DOS\\NOPE.SYS", "DEVICE=C:\\WINDOWS\\HIMEM.SYS"}) {
         ShowCounter counter;
         QLabel *result = QByteArray(line).contains("NOPE") ? fins : ok;

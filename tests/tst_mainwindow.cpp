@@ -23,6 +23,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QStyleOptionButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTextLayout>
 #include <QTimer>
@@ -64,6 +65,8 @@ private slots:
     void enterOrSpaceRightAfterStartEndsIt();
     void saveButtonNeverReacts();
     void accessKeysSwitchPagesAndPressButtons();
+    void ctrlTabTurnsThePageFromAnywhere_data();
+    void ctrlTabTurnsThePageFromAnywhere();
     void tabOrderOnEachPage_data();
     void tabOrderOnEachPage();
     void reloadButtonReadsTheFilesAgain();
@@ -93,6 +96,7 @@ private slots:
     void markedLinesSpeakWithoutColour();
     void aLongLineByKeyboard();
     void theFocusedLineIsFramedClearly();
+    void theFocusedTabIsFramedClearly();
     void everyControlIsReachable();
     void designColoursReadOnAnyPalette_data();
     void designColoursReadOnAnyPalette();
@@ -283,6 +287,51 @@ void MainWindowTest::accessKeysSwitchPagesAndPressButtons()
     QTRY_COMPARE(w.list("ConfigMemo")->model()->rowCount(), 3);
     QTest::keyClick(w.form.get(), Qt::Key_A, Qt::AltModifier);
     QTRY_VERIFY(!w.form->isVisible());
+}
+
+// Ctrl+Tab and Ctrl+Shift+Tab turn the page from a page, from the tab strip
+// and from a button beside the pages. The focus goes straight into the new
+// page (it stays on the strip): no control outside the pages, which a
+// screen reader would announce, holds it on the way.
+void MainWindowTest::ctrlTabTurnsThePageFromAnywhere_data()
+{
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<bool>("back");
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<QString>("focused");
+    QTest::newRow("from a page") << "ConfigMemo" << false << "TabSheet5" << "AutoMemo";
+    QTest::newRow("back from a page") << "ConfigMemo" << true << "TabSheet3" << "msdosmemo";
+    QTest::newRow("from Avbryt") << "BitBtn2" << false << "TabSheet5" << "AutoMemo";
+    QTest::newRow("back from Hent verdier") << "HentKnapp" << true << "TabSheet3" << "msdosmemo";
+    QTest::newRow("from the tab strip") << "qt_tabwidget_tabbar" << false << "TabSheet5" << "qt_tabwidget_tabbar";
+}
+
+void MainWindowTest::ctrlTabTurnsThePageFromAnywhere()
+{
+    QFETCH(QString, from);
+    QFETCH(bool, back);
+    QFETCH(QString, page);
+    QFETCH(QString, focused);
+    Windows &w = start();
+    auto *pages = w.child<QTabWidget>("PageControl");
+    pages->setCurrentWidget(w.child("TabSheet4"));
+    QWidget *start = w.child(qPrintable(from));
+    start->setFocus(Qt::TabFocusReason);
+    QTRY_COMPARE(QApplication::focusWidget(), start);
+    QStringList passedThrough;
+    const QMetaObject::Connection watch =
+        connect(qApp, &QApplication::focusChanged, this, [&](QWidget *, QWidget *now) {
+            if (now)
+                passedThrough.append(now->objectName());
+        });
+    if (back)
+        QTest::keyClick(start, Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+    else
+        QTest::keyClick(start, Qt::Key_Tab, Qt::ControlModifier);
+    disconnect(watch);
+    QCOMPARE(pages->currentWidget(), w.child(qPrintable(page)));
+    QCOMPARE(QApplication::focusWidget()->objectName(), focused);
+    QCOMPARE(passedThrough, focused == from ? QStringList() : QStringList{focused});
 }
 
 void MainWindowTest::tabOrderOnEachPage_data()
@@ -1101,6 +1150,27 @@ void MainWindowTest::theFocusedLineIsFramedClearly()
     for (int x = 0; x < row.width(); ++x)
         strong += contrastRatio(row.pixelColor(x, 0), base) >= 3.0 ? 1 : 0;
     QVERIFY2(strong >= row.width() / 3, qPrintable(QStringLiteral("%1 of %2").arg(strong).arg(row.width())));
+}
+
+// The tab the keyboard is on has a frame that reads at 3 : 1 or more: a
+// row of it above the caption is mostly strong pixels.
+void MainWindowTest::theFocusedTabIsFramedClearly()
+{
+    Windows &w = start();
+    auto *tabs = static_cast<QTabBar *>(w.child("qt_tabwidget_tabbar"));
+    w.form->setAttribute(Qt::WA_KeyboardFocusChange);
+    tabs->setFocus(Qt::TabFocusReason);
+    QTRY_VERIFY(tabs->hasFocus());
+    const QImage tab = tabs->grab(tabs->tabRect(tabs->currentIndex())).toImage();
+    const QColor background = tabs->palette().color(QPalette::Window);
+    int strongest = 0;
+    for (int y = 0; y < 5 * tab.devicePixelRatio(); ++y) {
+        int strong = 0;
+        for (int x = 0; x < tab.width(); ++x)
+            strong += contrastRatio(tab.pixelColor(x, y), background) >= 3.0 ? 1 : 0;
+        strongest = std::max(strongest, strong);
+    }
+    QVERIFY2(strongest >= tab.width() / 3, qPrintable(QStringLiteral("%1 of %2").arg(strongest).arg(tab.width())));
 }
 
 // The marks' maroon and the check's maroon and navy are the design's on a

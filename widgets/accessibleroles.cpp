@@ -1,6 +1,8 @@
 #include "widgets/accessibleroles.h"
 
 #include <QAccessibleWidget>
+#include <QStackedWidget>
+#include <QTabWidget>
 #include <QWidget>
 
 namespace {
@@ -23,6 +25,11 @@ QAccessibleInterface *roleFor(const QString &className, QObject *object)
     if (!object || !object->isWidgetType())
         return nullptr;
     auto *widget = static_cast<QWidget *>(object);
+    // A tab widget's page is a panel named after its tab: a screen reader
+    // names it when the focus moves into it from another page.
+    if (className == QLatin1String("QWidget") && qobject_cast<QStackedWidget *>(widget->parentWidget())
+        && qobject_cast<QTabWidget *>(widget->parentWidget()->parentWidget()))
+        return new QAccessibleWidget(widget, QAccessible::Pane);
     if (className == QLatin1String("QFrame"))
         return new QAccessibleWidget(widget, QAccessible::Pane);
     if (className == QLatin1String("AlertLabel"))

@@ -16,7 +16,9 @@
 #include "widgets/editcycle.h"
 #include "widgets/failurereport.h"
 #include "widgets/machinechooser.h"
+#include "widgets/pageturning.h"
 #include "widgets/rediger.h"
+#include "widgets/tabfocusstyle.h"
 
 #include <QApplication>
 #include <QDragEnterEvent>
@@ -33,6 +35,7 @@
 #include <QShortcut>
 #include <QShowEvent>
 #include <QStyle>
+#include <QTabBar>
 #include <QUrl>
 
 #include <algorithm>
@@ -62,6 +65,8 @@ TMsDosForm::TMsDosForm(const DriveMap &drives, QWidget *parent)
     ui->PageControl->setAccessibleName(QStringLiteral("Sider"));
     ui->PageControl->setAccessibleDescription(
         QStringLiteral("Oppstartsinnstillingene og linjene i hver oppstartsfil, én side hver. Ctrl+Tab går til neste side."));
+    for (int i = 0; i < ui->PageControl->count(); ++i)
+        ui->PageControl->widget(i)->setAccessibleName(ui->PageControl->tabText(i).remove(QLatin1Char('&')));
     // The designed window is 556 x 356 outside at 200, 108; with the frame of
     // the PC it was made for (4 pixels at the sides and bottom, 23 at the top)
     // that is a client area of 548 x 329, which is what the layout holds.
@@ -156,6 +161,11 @@ void TMsDosForm::wire()
                 QStringLiteral("Seksjonsoverskriftene i %1. Velg en for å gå til den i linjene.").arg(where));
         }
     }
+
+    installPageTurning(*ui->PageControl);
+    auto *tabFocus = new TabFocusStyle;
+    tabFocus->setParent(ui->PageControl->tabBar());
+    ui->PageControl->tabBar()->setStyle(tabFocus);
 
     // Ctrl+O chooses another machine: a folder or a disk image.
     auto *open = new QShortcut(QKeySequence::Open, this);

@@ -101,8 +101,18 @@ void TEndreForm::showEvent(QShowEvent *event)
 void TEndreForm::setVisible(bool visible)
 {
     QDialog::setVisible(visible);
-    if (!visible)
+    if (!visible) {
+        // A hidden window stays in what a screen reader lists of the program,
+        // so the dialog lets its window go once the event that closed it is
+        // done; the next showing makes a new one.
+        QMetaObject::invokeMethod(
+            this, [this] {
+                if (isHidden())
+                    destroy();
+            },
+            Qt::QueuedConnection);
         return;
+    }
     // Showing sends the control that had the focus when the dialog closed a
     // focus-in; a push button takes the default role from it, and as FormShow
     // moves the focus on before the dialog is active, that button never gets
