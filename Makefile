@@ -26,6 +26,7 @@ test: build
 # Starts the real program under Xvfb and saves a picture of every page.
 screenshots: build
 	scripts/screenshots.sh $(BUILD)/vendral $(SAMPLE) docs/screenshots
+	scripts/screenshots.sh $(BUILD)/vendral $(SAMPLE) docs/screenshots en
 
 # Installs under PREFIX (default /usr/local; DESTDIR works as usual).
 PREFIX ?= /usr/local

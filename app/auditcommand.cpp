@@ -10,6 +10,8 @@
 #include "loading/configstate.h"
 #include "loading/failure.h"
 
+#include <QCoreApplication>
+
 #include <cstdio>
 
 namespace {
@@ -21,6 +23,9 @@ QString filePath(const StartupFile &file, const ConfigState &state)
 
 void writeText(const ConfigState &state, const QList<UnreadableFile> &unreadable, const AuditFindings &findings)
 {
+    // In the user's language, looked up once.
+    const QString unreadableLine = QCoreApplication::translate("auditcommand", "%1: kan ikke leses (%2)\n");
+    const QString missingLine = QCoreApplication::translate("auditcommand", "%1: %2 finnes ikke\n");
     QByteArray out;
     qsizetype next = 0; // the next finding to write
     for (const StartupFile *file : kLoadOrder) {
@@ -28,7 +33,7 @@ void writeText(const ConfigState &state, const QList<UnreadableFile> &unreadable
         for (const UnreadableFile &u : unreadable) {
             if (u.file == file) {
                 const QString where = u.source.isEmpty() ? path : visible(DosPath::parse(u.source).display());
-                out += QStringLiteral("%1: kan ikke leses (%2)\n").arg(where, visible(u.failure.reason)).toUtf8();
+                out += unreadableLine.arg(where, visible(u.failure.reason)).toUtf8();
             }
         }
         for (; next < findings.size() && findings.at(next).file == file; ++next) {
@@ -42,7 +47,7 @@ void writeText(const ConfigState &state, const QList<UnreadableFile> &unreadable
                     where += QStringLiteral(":%1").arg(f.sourceLine + 1);
                 if (!f.sourceKey.isEmpty())
                     where += QStringLiteral(": ") + visible(ansi::decode(f.sourceKey));
-                out += QStringLiteral("%1: %2 finnes ikke\n").arg(where, visible(ansi::decode(f.name))).toUtf8();
+                out += missingLine.arg(where, visible(ansi::decode(f.name))).toUtf8();
             }
             if (out.size() > 65536) {
                 std::fwrite(out.constData(), 1, size_t(out.size()), stdout);

@@ -2,6 +2,7 @@
 
 #include "drives/ansitext.h"
 
+#include <QCoreApplication>
 #include <QStringList>
 
 #include <algorithm>
@@ -21,17 +22,18 @@ struct ModeOption
 };
 
 const ModeOption kModes[] = {
-    {CommandLine::Mode::Report, "--report", nullptr, "les de fem oppstartsfilene og skriv dem ut som JSON", true},
-    {CommandLine::Mode::Check, "--check", "LINJE", "sjekk om filen linjen nevner finnes, som JSON", true},
+    {CommandLine::Mode::Report, "--report", nullptr, QT_TRANSLATE_NOOP("CommandLine", "les de fem oppstartsfilene og skriv dem ut som JSON"), true},
+    {CommandLine::Mode::Check, "--check", QT_TRANSLATE_NOOP("CommandLine", "LINJE"), QT_TRANSLATE_NOOP("CommandLine", "sjekk om filen linjen nevner finnes, som JSON"), true},
     {CommandLine::Mode::Audit, "--audit", nullptr,
-     "finn filene oppstarten laster som ikke finnes på stasjonen, én linje for hver", true},
-    {CommandLine::Mode::Help, "--help", nullptr, "vis denne hjelpen", false},
-    {CommandLine::Mode::Version, "--version", nullptr, "vis versjonen", false},
+     QT_TRANSLATE_NOOP("CommandLine", "finn filene oppstarten laster som ikke finnes på stasjonen, én linje for hver"),
+     true},
+    {CommandLine::Mode::Help, "--help", nullptr, QT_TRANSLATE_NOOP("CommandLine", "vis denne hjelpen"), false},
+    {CommandLine::Mode::Version, "--version", nullptr, QT_TRANSLATE_NOOP("CommandLine", "vis versjonen"), false},
 };
 
 QString optionWithValue(const char *option, const char *value)
 {
-    return value ? QStringLiteral("%1 %2").arg(QLatin1String(option), QLatin1String(value))
+    return value ? QStringLiteral("%1 %2").arg(QLatin1String(option), QCoreApplication::translate("CommandLine", value))
                  : QLatin1String(option);
 }
 
@@ -41,7 +43,7 @@ QString oneModeOnly()
     for (const ModeOption &m : kModes)
         options.append(QLatin1String(m.option));
     const QString last = options.takeLast();
-    return QStringLiteral("bare én av %1 og %2").arg(options.join(QStringLiteral(", ")), last);
+    return QCoreApplication::translate("CommandLine", "bare én av %1 og %2").arg(options.join(QStringLiteral(", ")), last);
 }
 
 QString shown(const QByteArray &argument) { return QString::fromUtf8(argument); }
@@ -114,15 +116,22 @@ Result<CommandLine> CommandLine::parse(const QList<QByteArray> &arguments)
         if (arg == "--drive" || arg.startsWith("--drive=")) {
             const std::optional<QByteArray> drive = value("--drive");
             if (!drive)
-                return Failed{QStringLiteral("--drive trenger X=MAPPE eller X=BILDE")};
+                return Failed{QCoreApplication::translate("CommandLine", "--drive trenger X=MAPPE eller X=BILDE")};
             const char letter = drive->isEmpty() ? 0 : ansi::upperByte((*drive)[0]);
             if (drive->size() < 3 || drive->at(1) != '=' || letter < 'A' || letter > 'Z')
-                return Failed{QStringLiteral("--drive %1: ventet X=MAPPE eller X=BILDE, for eksempel C=/mnt/win98").arg(shown(*drive))};
+                return Failed{QCoreApplication::translate("CommandLine", "--drive %1: ventet X=MAPPE eller X=BILDE, for eksempel C=/mnt/win98").arg(shown(*drive))};
             for (const DriveArgument &earlier : std::as_const(result.drives)) {
                 if (earlier.letter == QLatin1Char(letter))
-                    return Failed{QStringLiteral("--drive %1: er gitt mer enn én gang").arg(QLatin1Char(letter))};
+                    return Failed{QCoreApplication::translate("CommandLine", "--drive %1: er gitt mer enn én gang").arg(QLatin1Char(letter))};
             }
             result.drives.append({QLatin1Char(letter), drive->mid(2)});
+            continue;
+        }
+        if (arg == "--lang" || arg.startsWith("--lang=")) {
+            const std::optional<QByteArray> name = value("--lang");
+            result.language = name ? languageNamed(*name) : std::nullopt;
+            if (!result.language)
+                return Failed{QCoreApplication::translate("CommandLine", "--lang trenger nb (norsk) eller en (engelsk)")};
             continue;
         }
         const ModeOption *mode = nullptr;
@@ -139,12 +148,12 @@ Result<CommandLine> CommandLine::parse(const QList<QByteArray> &arguments)
                                 [](const ModeOption &m) { return m.mode == Mode::Help; });
         }
         if (!mode)
-            return Failed{QStringLiteral("ukjent argument: %1 (se --help)").arg(shown(arg))};
+            return Failed{QCoreApplication::translate("CommandLine", "ukjent argument: %1 (se --help)").arg(shown(arg))};
         std::optional<QByteArray> modeValue;
         if (mode->value) {
             modeValue = value(mode->option);
             if (!modeValue)
-                return Failed{QStringLiteral("%1 trenger en linje").arg(QLatin1String(mode->option))};
+                return Failed{QCoreApplication::translate("CommandLine", "%1 trenger en linje").arg(QLatin1String(mode->option))};
         }
         if (modeSet && !(mode->mode == Mode::Help || mode->mode == Mode::Version))
             return Failed{oneModeOnly()};
@@ -156,7 +165,7 @@ Result<CommandLine> CommandLine::parse(const QList<QByteArray> &arguments)
             result.checkLine = ansi::encode(QString::fromUtf8(*modeValue));
     }
     if (result.json && result.mode != Mode::Audit && result.mode != Mode::Help && result.mode != Mode::Version)
-        return Failed{QStringLiteral("--json gjelder bare --audit")};
+        return Failed{QCoreApplication::translate("CommandLine", "--json gjelder bare --audit")};
     return result;
 }
 
@@ -164,19 +173,21 @@ QString CommandLine::usage()
 {
     QStringList synopsis;
     QString options = QStringLiteral("  %1 %2\n                   %3\n")
-                          .arg(QStringLiteral("--drive X=STED").leftJustified(16),
-                               QStringLiteral("stasjon X: er denne mappen, eller diskbildet (BILDE eller BILDE#N"),
-                               QStringLiteral("for partisjon N), lest med mtools; kan gjentas"));
+                          .arg(QCoreApplication::translate("CommandLine", "--drive X=STED").leftJustified(16),
+                               QCoreApplication::translate("CommandLine", "stasjon X: er denne mappen, eller diskbildet (BILDE eller BILDE#N"),
+                               QCoreApplication::translate("CommandLine", "for partisjon N), lest med mtools; kan gjentas"));
     for (const ModeOption &m : kModes) {
         if (m.inSynopsis)
             synopsis.append(optionWithValue(m.option, m.value));
         options += QStringLiteral("  %1 %2\n").arg(optionWithValue(m.option, m.value).leftJustified(16),
-                                                   QString::fromUtf8(m.help));
+                                                   QCoreApplication::translate("CommandLine", m.help));
         if (m.mode == Mode::Audit)
             options += QStringLiteral("  %1 %2\n").arg(QStringLiteral("--json").leftJustified(16),
-                                                       QStringLiteral("med --audit: skriv funnene som JSON"));
+                                                       QCoreApplication::translate("CommandLine", "med --audit: skriv funnene som JSON"));
     }
-    return QStringLiteral("Bruk: vendral [--drive X=STED]... [%1] [STED]...\n"
+    options += QStringLiteral("  %1 %2\n").arg(QStringLiteral("--lang nb|en").leftJustified(16),
+                                               QCoreApplication::translate("CommandLine", "vis vinduet og teksten på norsk eller engelsk"));
+    return QCoreApplication::translate("CommandLine", "Bruk: vendral [--drive X=STED]... [--lang nb|en] [%1] [STED]...\n"
                           "Viser oppstartsoppsettet til en Windows 95/98-PC. Ingen fil blir skrevet.\n"
                           "\n"
                           "Hvert STED er en disk i PC-en, i rekkefølge: en mappe eller et diskbilde.\n"
@@ -186,4 +197,18 @@ QString CommandLine::usage()
                           "\n")
                .arg(synopsis.join(QStringLiteral(" | ")))
            + options;
+}
+
+std::optional<Language> CommandLine::languageAsked(const QList<QByteArray> &arguments)
+{
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QByteArray &arg = arguments[i];
+        if (arg == "--")
+            break;
+        if (arg.startsWith("--lang="))
+            return languageNamed(QByteArrayView(arg).sliced(7));
+        if (arg == "--lang" && i + 1 < arguments.size())
+            return languageNamed(arguments[i + 1]);
+    }
+    return std::nullopt;
 }

@@ -1,10 +1,13 @@
 #pragma once
 
 #include "drives/result.h"
+#include "translations/language.h"
 
 #include <QByteArray>
 #include <QList>
 #include <QString>
+
+#include <optional>
 
 // What the command line asks for. Without arguments the program is just its
 // window, on the host's own drives. Arguments arrive as the bytes the system
@@ -27,10 +30,22 @@ struct CommandLine
     QList<QByteArray> disks;
     QByteArray checkLine; // for --check, as Windows-1252 bytes
     bool json = false;    // --json: --audit writes JSON
+    std::optional<Language> language; // --lang nb|en, over the user's own
+
+    // Whether what the mode writes is for programs (JSON), which is always
+    // in Norwegian, whatever the language.
+    bool machineReadable() const
+    {
+        return mode == Mode::Report || mode == Mode::Check || (mode == Mode::Audit && json);
+    }
 
     // The arguments after the program's name, or why they are unknown or
     // malformed, in one line.
     static Result<CommandLine> parse(const QList<QByteArray> &arguments);
 
     static QString usage();
+
+    // The language the arguments ask for with a well-formed --lang, for the
+    // words on arguments that could not be read as a whole.
+    static std::optional<Language> languageAsked(const QList<QByteArray> &arguments);
 };

@@ -4,6 +4,7 @@
 #include "drives/imagedrive.h"
 #include "drives/machineletters.h"
 
+#include <QCoreApplication>
 #include <QFile>
 
 #include <algorithm>
@@ -52,14 +53,14 @@ Result<std::shared_ptr<Drive>> openDrive(const CommandLine::DriveArgument &argum
     if (hash > 0 && !isFile(path)) {
         const std::optional<int> number = partitionNumber(QByteArrayView(path).sliced(hash + 1));
         if (!number) {
-            return Failed{QStringLiteral("--drive %1=%2: partisjonsnummeret må være 1 til 4, eller 5 og høyere for logiske stasjoner")
+            return Failed{QCoreApplication::translate("CommandLine", "--drive %1=%2: partisjonsnummeret må være 1 til 4, eller 5 og høyere for logiske stasjoner")
                               .arg(argument.letter, QFile::decodeName(path))};
         }
         partition = *number;
         image = path.left(hash);
     }
     if (!isFile(image)) {
-        return Failed{QStringLiteral("--drive %1: %2 er verken en mappe eller et diskbilde")
+        return Failed{QCoreApplication::translate("CommandLine", "--drive %1: %2 er verken en mappe eller et diskbilde")
                           .arg(argument.letter, QFile::decodeName(path))};
     }
     Result<std::shared_ptr<ImageDrive>> drive = ImageDrive::open(image, partition);

@@ -12,6 +12,8 @@
 #include "loading/loadsequence.h"
 #include "loading/startupfiles.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 #include <functional>
 #include <new>
@@ -66,7 +68,7 @@ int report(const DriveMap &drives)
     } catch (const Failure &failure) {
         error = failure.message();
     } catch (const std::bad_alloc &) {
-        error = QStringLiteral("Ikke nok minne til å lese oppstartsfilene.");
+        error = QCoreApplication::translate("headless", "Ikke nok minne til å lese oppstartsfilene.");
     }
     JsonWriter json(stdout);
     writeReport(json, state, error);
@@ -168,7 +170,7 @@ int run(const CommandLine &options)
     try {
         return runMode(options);
     } catch (const std::bad_alloc &) {
-        return refuse(QStringLiteral("ikke nok minne til å gjøre ferdig; oppstartsfilene er større enn det vendral får "
+        return refuse(QCoreApplication::translate("headless", "ikke nok minne til å gjøre ferdig; oppstartsfilene er større enn det vendral får "
                                      "plass til"));
     }
 }

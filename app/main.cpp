@@ -2,6 +2,7 @@
 #include "app/driveoption.h"
 #include "app/headless.h"
 #include "app/vendralapplication.h"
+#include "translations/language.h"
 #include "widgets/failurereport.h"
 #include "widgets/msdosform.h"
 #include "widgets/programlauncher.h"
@@ -25,11 +26,21 @@ QList<QByteArray> argumentsOf(int argc, char **argv)
 
 int main(int argc, char *argv[])
 {
-    const Result<CommandLine> options = CommandLine::parse(argumentsOf(argc, argv));
-    if (!options)
-        return headless::refuse(options.reason());
+    const QList<QByteArray> arguments = argumentsOf(argc, argv);
+    const Result<CommandLine> options = CommandLine::parse(arguments);
+    if (!options) {
+        // Said again once the user's language is in place.
+        QCoreApplication app(argc, argv);
+        useLanguage(CommandLine::languageAsked(arguments).value_or(systemLanguage()));
+        return headless::refuse(CommandLine::parse(arguments).reason());
+    }
+    const Language language = options->language.value_or(systemLanguage());
     if (options->mode != CommandLine::Mode::Window) {
         QCoreApplication app(argc, argv);
+        // JSON keeps its Norwegian messages whatever the language, so scripts
+        // read the same words everywhere; the rest is the user's language.
+        if (!options->machineReadable())
+            useLanguage(language);
         return headless::run(*options);
     }
 
@@ -37,6 +48,7 @@ int main(int argc, char *argv[])
     // cannot be opened is shown where a user started from the desktop looks,
     // in a box, as well as on standard error.
     VendralApplication app(argc, argv);
+    useLanguage(language);
     Result<DriveMap> drives = openDrives(options->drives, options->disks);
     if (!drives) {
         const int status = headless::refuse(drives.reason());

@@ -1,5 +1,6 @@
 #include "drives/boundedprocess.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QStandardPaths>
@@ -35,31 +36,31 @@ QString programName(const BoundedCommand &c)
 QString seconds(int ms)
 {
     if (ms % 1000 == 0)
-        return QStringLiteral("%1 s").arg(ms / 1000);
-    return QStringLiteral("%1 ms").arg(ms);
+        return QCoreApplication::translate("drives", "%1 s").arg(ms / 1000);
+    return QCoreApplication::translate("drives", "%1 ms").arg(ms);
 }
 
 Failed notStarted(const BoundedCommand &c, const QString &why)
 {
-    QString line = QStringLiteral("%1 kan ikke startes: %2").arg(programName(c), why);
+    QString line = QCoreApplication::translate("drives", "%1 kan ikke startes: %2").arg(programName(c), why);
     if (!c.package.isEmpty())
-        line += QStringLiteral(" (er pakken %1 installert?)").arg(c.package);
+        line += QCoreApplication::translate("drives", " (er pakken %1 installert?)").arg(c.package);
     return Failed{line};
 }
 
 Failed timedOut(const BoundedCommand &c)
 {
-    return Failed{QStringLiteral("%1 ble ikke ferdig innen %2 og ble stoppet").arg(programName(c), seconds(c.timeLimitMs))};
+    return Failed{QCoreApplication::translate("drives", "%1 ble ikke ferdig innen %2 og ble stoppet").arg(programName(c), seconds(c.timeLimitMs))};
 }
 
 Failed tooMuchOutput(const BoundedCommand &c)
 {
-    return Failed{QStringLiteral("%1 skrev mer enn %2 MB og ble stoppet").arg(programName(c)).arg(c.outputCap >> 20)};
+    return Failed{QCoreApplication::translate("drives", "%1 skrev mer enn %2 MB og ble stoppet").arg(programName(c)).arg(c.outputCap >> 20)};
 }
 
 Failed killedBy(const BoundedCommand &c, int signal)
 {
-    return Failed{QStringLiteral("%1 stoppet uventet (signal %2)").arg(programName(c)).arg(signal)};
+    return Failed{QCoreApplication::translate("drives", "%1 stoppet uventet (signal %2)").arg(programName(c)).arg(signal)};
 }
 
 } // namespace
@@ -252,7 +253,7 @@ Result<ProcessOutput> runBounded(const BoundedCommand &command)
                                                      ? command.program
                                                      : QStandardPaths::findExecutable(command.program));
     if (program.isEmpty())
-        return notStarted(command, QStringLiteral("programmet finnes ikke"));
+        return notStarted(command, QCoreApplication::translate("drives", "programmet finnes ikke"));
     std::vector<QByteArray> arguments{QFile::encodeName(command.program)};
     for (const QString &a : command.arguments)
         arguments.push_back(QFile::encodeName(a));
@@ -289,7 +290,7 @@ Result<ProcessOutput> runBounded(const BoundedCommand &command)
         int status = 0;
         while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
         }
-        return notStarted(command, childErrno == ENOENT ? QStringLiteral("programmet finnes ikke")
+        return notStarted(command, childErrno == ENOENT ? QCoreApplication::translate("drives", "programmet finnes ikke")
                                                         : QString::fromLocal8Bit(std::strerror(childErrno)));
     }
     out.closeWrite();
@@ -348,12 +349,12 @@ Result<QByteArray> runIsolated(const std::function<QByteArray()> &work, const Is
     clock.start();
     Pipe out;
     if (!out.open())
-        return Failed{QStringLiteral("kunne ikke lese filen (%1)").arg(QString::fromLocal8Bit(std::strerror(errno)))};
+        return Failed{QCoreApplication::translate("drives", "kunne ikke lese filen (%1)").arg(QString::fromLocal8Bit(std::strerror(errno)))};
     installSignalHandlers();
     const pid_t parent = ::getpid();
     const pid_t pid = ::fork();
     if (pid < 0)
-        return Failed{QStringLiteral("kunne ikke lese filen (%1)").arg(QString::fromLocal8Bit(std::strerror(errno)))};
+        return Failed{QCoreApplication::translate("drives", "kunne ikke lese filen (%1)").arg(QString::fromLocal8Bit(std::strerror(errno)))};
     if (pid == 0) {
         // A fault ends the copy as the kernel ends it, without a core.
         detachChild(parent);
@@ -403,9 +404,9 @@ Result<QByteArray> runIsolated(const std::function<QByteArray()> &work, const Is
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
     if (expired)
-        return Failed{QStringLiteral("det tok for lang tid å lese filen"), FailureKind::DamagedImage};
+        return Failed{QCoreApplication::translate("drives", "det tok for lang tid å lese filen"), FailureKind::DamagedImage};
     if (overflow || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        return Failed{QStringLiteral("filen er skadet: leseren stoppet"), FailureKind::DamagedImage};
+        return Failed{QCoreApplication::translate("drives", "filen er skadet: leseren stoppet"), FailureKind::DamagedImage};
     return result;
 }
 

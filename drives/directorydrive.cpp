@@ -2,6 +2,7 @@
 
 #include "drives/ansitext.h"
 
+#include <QCoreApplication>
 #include <QFile>
 
 #include <cerrno>
@@ -20,7 +21,8 @@
 
 namespace {
 
-const QString kNoSuchFile = QStringLiteral("filen finnes ikke");
+// Made at each use, in the language of the moment.
+QString noSuchFile() { return QCoreApplication::translate("drives", "filen finnes ikke"); }
 
 // Files above this size are refused: no start-up file comes near it, and a
 // line list indexes its text with 32 bits.
@@ -55,26 +57,26 @@ Failed failureFor(int error, bool directory = false)
     switch (error) {
     case ENOENT:
     case ENOTDIR:
-        return {directory ? QStringLiteral("mappen finnes ikke") : kNoSuchFile, FailureKind::Missing};
+        return {directory ? QCoreApplication::translate("drives", "mappen finnes ikke") : noSuchFile(), FailureKind::Missing};
     case EXDEV:
-        return {QStringLiteral("peker ut av stasjonen"), FailureKind::OutsideDrive};
+        return {QCoreApplication::translate("drives", "peker ut av stasjonen"), FailureKind::OutsideDrive};
     case ELOOP:
-        return {QStringLiteral("symbolske lenker går i ring")};
+        return {QCoreApplication::translate("drives", "symbolske lenker går i ring")};
     case EACCES:
     case EPERM:
-        return {directory ? QStringLiteral("ingen tilgang til mappen") : QStringLiteral("ingen lesetilgang"),
+        return {directory ? QCoreApplication::translate("drives", "ingen tilgang til mappen") : QCoreApplication::translate("drives", "ingen lesetilgang"),
                 FailureKind::Denied};
     case ENAMETOOLONG:
-        return {QStringLiteral("navnet er for langt")};
+        return {QCoreApplication::translate("drives", "navnet er for langt")};
     case EIO:
-        return {QStringLiteral("lesefeil på disken")};
+        return {QCoreApplication::translate("drives", "lesefeil på disken")};
     case ENOMEM:
-        return {QStringLiteral("ikke nok minne")};
+        return {QCoreApplication::translate("drives", "ikke nok minne")};
     case EMFILE:
     case ENFILE:
-        return {QStringLiteral("for mange åpne filer")};
+        return {QCoreApplication::translate("drives", "for mange åpne filer")};
     default:
-        return {QStringLiteral("kan ikke leses (systemfeil %1)").arg(error)};
+        return {QCoreApplication::translate("drives", "kan ikke leses (systemfeil %1)").arg(error)};
     }
 }
 
@@ -86,9 +88,9 @@ Result<Fd> openFolder(const QByteArray &root)
         return folder;
     const QString name = QFile::decodeName(root);
     if (errno == ENOENT || errno == ENOTDIR)
-        return Failed{QStringLiteral("mappen for stasjonen (%1) finnes ikke").arg(name), FailureKind::Missing};
+        return Failed{QCoreApplication::translate("drives", "mappen for stasjonen (%1) finnes ikke").arg(name), FailureKind::Missing};
     const Failed why = failureFor(errno, true);
-    return Failed{QStringLiteral("mappen for stasjonen (%1): %2").arg(name, why.reason), why.kind};
+    return Failed{QCoreApplication::translate("drives", "mappen for stasjonen (%1): %2").arg(name, why.reason), why.kind};
 }
 
 bool isWholeHost(int rootFd)
@@ -242,7 +244,7 @@ Result<QByteArray> DirectoryDrive::resolve(int rootFd, const QStringList &compon
             }
         }
         if (!match)
-            return Failed{kNoSuchFile, FailureKind::Missing};
+            return Failed{noSuchFile(), FailureKind::Missing};
         relative = join(relative, match->bytes);
     }
     return relative;
@@ -264,25 +266,25 @@ Result<QByteArray> DirectoryDrive::readFile(const QStringList &components) const
         struct stat st;
         if (error == ENOENT && ::fstatat(root->get(), relative->constData(), &st, AT_SYMLINK_NOFOLLOW) == 0
             && S_ISLNK(st.st_mode))
-            return Failed{QStringLiteral("en symbolsk lenke som ikke fører til noen fil"), FailureKind::Missing};
+            return Failed{QCoreApplication::translate("drives", "en symbolsk lenke som ikke fører til noen fil"), FailureKind::Missing};
         return failureFor(error);
     }
     struct stat st;
     if (::fstat(file.get(), &st) != 0)
         return failureFor(errno);
     if (S_ISDIR(st.st_mode))
-        return Failed{QStringLiteral("det er en mappe, ikke en fil"), FailureKind::NotRegular};
+        return Failed{QCoreApplication::translate("drives", "det er en mappe, ikke en fil"), FailureKind::NotRegular};
     // A FIFO or a device would block or never end: only regular files are read.
     if (!S_ISREG(st.st_mode))
-        return Failed{QStringLiteral("det er ikke en vanlig fil"), FailureKind::NotRegular};
+        return Failed{QCoreApplication::translate("drives", "det er ikke en vanlig fil"), FailureKind::NotRegular};
     const qint64 size = st.st_size;
     if (size > kMaxFileSize)
-        return Failed{QStringLiteral("filen er for stor (%1 byte)").arg(size), FailureKind::TooLarge};
+        return Failed{QCoreApplication::translate("drives", "filen er for stor (%1 byte)").arg(size), FailureKind::TooLarge};
     QByteArray bytes;
     try {
         bytes.resize(size);
     } catch (const std::bad_alloc &) {
-        return Failed{QStringLiteral("filen er for stor til å holdes i minnet (%1 byte)").arg(size), FailureKind::TooLarge};
+        return Failed{QCoreApplication::translate("drives", "filen er for stor til å holdes i minnet (%1 byte)").arg(size), FailureKind::TooLarge};
     }
     // At most the size it had when opened: a file that grows meanwhile (or a
     // link swapped for an endless device) cannot make the read go on.
@@ -337,7 +339,7 @@ Result<QList<DirEntry>> DirectoryDrive::listDirectory(const QStringList &compone
     if (!entries) {
         Failed why = failureFor(error, true);
         if (error == ENOENT || error == ENOTDIR)
-            why.reason = QStringLiteral("det er ikke en mappe");
+            why.reason = QCoreApplication::translate("drives", "det er ikke en mappe");
         return why;
     }
     QList<DirEntry> result;

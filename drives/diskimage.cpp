@@ -1,5 +1,7 @@
 #include "drives/diskimage.h"
 
+#include <QCoreApplication>
+
 namespace diskimage {
 namespace {
 
@@ -111,17 +113,17 @@ LogicalDrives logicalPartitions(const QList<Partition> &primaries, const std::fu
             return result;
         }
         if (record < 0 || record + 512 > size) {
-            result.problem = QStringLiteral("den utvidede partisjonen i %1 peker ut av disken");
+            result.problem = QCoreApplication::translate("drives", "den utvidede partisjonen i %1 peker ut av disken");
             return result;
         }
         if (visited.contains(record)) {
-            result.problem = QStringLiteral("den utvidede partisjonen i %1 peker tilbake på seg selv");
+            result.problem = QCoreApplication::translate("drives", "den utvidede partisjonen i %1 peker tilbake på seg selv");
             return result;
         }
         visited.append(record);
         const QByteArray s = sectorAt(record);
         if (!hasBootSignature(s)) {
-            result.problem = QStringLiteral("den utvidede partisjonen i %1 er skadet");
+            result.problem = QCoreApplication::translate("drives", "den utvidede partisjonen i %1 er skadet");
             return result;
         }
         const unsigned type = static_cast<unsigned char>(s[446 + 4]);
@@ -129,7 +131,7 @@ LogicalDrives logicalPartitions(const QList<Partition> &primaries, const std::fu
         const qint64 bytes = qint64(le32(s, 446 + 12)) * 512;
         if (type != 0 && bytes > 0) {
             if (start + bytes > size) {
-                result.problem = QStringLiteral("en logisk stasjon i %1 går ut over disken");
+                result.problem = QCoreApplication::translate("drives", "en logisk stasjon i %1 går ut over disken");
                 return result;
             }
             result.partitions.append({5 + int(result.partitions.size()), false, type, start, bytes});

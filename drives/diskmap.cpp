@@ -1,5 +1,7 @@
 #include "drives/diskmap.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 
 QList<DiskMap::Extent> DiskMap::slice(qint64 from, qint64 to) const
@@ -42,7 +44,7 @@ VirtualDisk::Filler fillerFor(DiskMap map, const QString &name)
         for (const ByteRange &range : missing) {
             for (const DiskMap::Extent &e : map.slice(range.start, range.end())) {
                 if (!map.files[static_cast<size_t>(e.file)]->readExactly(e.offset, disk + e.start, e.length)) {
-                    return Failed{QStringLiteral("%1 er avkortet: %2 slutter før byte %3")
+                    return Failed{QCoreApplication::translate("drives", "%1 er avkortet: %2 slutter før byte %3")
                                       .arg(name, map.files[static_cast<size_t>(e.file)]->name())
                                       .arg(e.offset + e.length)};
                 }

@@ -3,6 +3,7 @@
 #include "drives/directorydrive.h"
 #include "drives/dospath.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 
@@ -48,7 +49,7 @@ Result<QByteArray> DriveMap::readFile(QByteArrayView dosPath) const
     const DosPath path = DosPath::parse(dosPath);
     const std::shared_ptr<Drive> d = drive(path.drive);
     if (!d)
-        return Failed{QStringLiteral("stasjon %1: er ikke tilordnet").arg(path.drive), FailureKind::NoDrive};
+        return Failed{QCoreApplication::translate("drives", "stasjon %1: er ikke tilordnet").arg(path.drive), FailureKind::NoDrive};
     return d->readFile(path.components);
 }
 
@@ -71,7 +72,7 @@ Result<QList<DirEntry>> DriveMap::listDirectory(QByteArrayView dosPath) const
     const DosPath path = DosPath::parse(dosPath);
     const std::shared_ptr<Drive> d = drive(path.drive);
     if (!d)
-        return Failed{QStringLiteral("stasjon %1: er ikke tilordnet").arg(path.drive), FailureKind::NoDrive};
+        return Failed{QCoreApplication::translate("drives", "stasjon %1: er ikke tilordnet").arg(path.drive), FailureKind::NoDrive};
     return d->listDirectory(path.components);
 }
 

@@ -4,6 +4,7 @@
 #include "drives/qemuimage.h"
 #include "drives/vhddifference.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 
 namespace {
@@ -20,7 +21,7 @@ constexpr qint64 kConvertedGranule = qint64(1) << 20;
 Result<DiskMap> vhdMap(std::shared_ptr<PinnedFile> file, int depth, int timeLimitMs, const QDeadlineTimer &deadline)
 {
     if (depth > kDeepestChain)
-        return Failed{QStringLiteral("%1 har en for lang kjede av foreldrebilder").arg(file->name())};
+        return Failed{QCoreApplication::translate("drives", "%1 har en for lang kjede av foreldrebilder").arg(file->name())};
     const QByteArray head = file->readAt(0, imageformat::kHeadBytes);
     const ImageFormat format = imageformat::recognise(head);
     switch (format.kind) {
@@ -50,13 +51,13 @@ Result<DiskMap> vhdMap(std::shared_ptr<PinnedFile> file, int depth, int timeLimi
         return map;
     }
     default:
-        return Failed{QStringLiteral("foreldrebildet %1 er ikke et VHD-bilde").arg(file->name())};
+        return Failed{QCoreApplication::translate("drives", "foreldrebildet %1 er ikke et VHD-bilde").arg(file->name())};
     }
 }
 
 Failed damaged(const QString &name, const ImageFormat &format)
 {
-    return Failed{QStringLiteral("%1 er et skadet eller avkortet %2-bilde").arg(name, format.name())};
+    return Failed{QCoreApplication::translate("drives", "%1 er et skadet eller avkortet %2-bilde").arg(name, format.name())};
 }
 
 // Whether every extent lies inside its file (a file cut short fails here,

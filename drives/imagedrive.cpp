@@ -2,6 +2,7 @@
 
 #include "drives/boundedprocess.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QRegularExpression>
 #include <QtEndian>
@@ -32,7 +33,7 @@ Failed helperFailed(const Result<ProcessOutput> &run)
 {
     if (!run)
         return Failed{run.reason()};
-    return Failed{QStringLiteral("mtools: %1").arg(run->firstErrorLine())};
+    return Failed{QCoreApplication::translate("drives", "mtools: %1").arg(run->firstErrorLine())};
 }
 
 } // namespace
@@ -77,11 +78,11 @@ Result<std::shared_ptr<ImageDrive>> ImageDrive::open(const QByteArray &image, in
     const Result<QByteArray> boot = disk->read(volume.offset, 512);
     const std::optional<diskimage::FatLayout> layout = boot ? diskimage::fatLayout(*boot) : std::nullopt;
     if (!layout)
-        return Failed{QStringLiteral("%1 inneholder ingen FAT-stasjon").arg(name)};
+        return Failed{QCoreApplication::translate("drives", "%1 inneholder ingen FAT-stasjon").arg(name)};
     // A file cut off while it was copied or downloaded: said once, here,
     // rather than as files that seem to be missing.
     if (volume.offset + qMax(layout->totalBytes, layout->systemBytes) > disk->size()) {
-        return Failed{QStringLiteral("%1 er avkortet: FAT-stasjonen trenger %2 byte, men bildet slutter etter %3")
+        return Failed{QCoreApplication::translate("drives", "%1 er avkortet: FAT-stasjonen trenger %2 byte, men bildet slutter etter %3")
                           .arg(name)
                           .arg(volume.offset + qMax(layout->totalBytes, layout->systemBytes))
                           .arg(disk->size())};
@@ -228,14 +229,14 @@ Result<QList<ByteRange>> ImageDrive::chainOf(const QStringList &components) cons
     // so a search path of a thousand absent folders costs no process each.
     const QString path = mtoolsPath(components);
     if ((!mayBeAlias(key) && !m_unlisted.contains(mtoolsPath(parent))) || m_missing.contains(path))
-        return Failed{QStringLiteral("filen finnes ikke"), FailureKind::Missing};
+        return Failed{QCoreApplication::translate("drives", "filen finnes ikke"), FailureKind::Missing};
     const Result<ProcessOutput> run = runBounded(mtools(QStringLiteral("mshowfat"), {path}));
     if (!run)
         return Failed{run.reason()};
     const QRegularExpressionMatch m = chainLine().match(QString::fromUtf8(run->out.trimmed()));
     if (run->exitCode != 0 || !m.hasMatch()) {
         m_missing.insert(path);
-        return Failed{QStringLiteral("filen finnes ikke"), FailureKind::Missing};
+        return Failed{QCoreApplication::translate("drives", "filen finnes ikke"), FailureKind::Missing};
     }
     return clusterRanges(m.capturedView(2));
 }
@@ -276,7 +277,7 @@ const ImageDrive::Entries &ImageDrive::entriesOf(const QStringList &directory) c
     const Result<bool> ready = knownAbsent(directory) ? Result<bool>(Failed{}) : unpackDirectories(directory, true);
     if (!ready) {
         // Absent, as its parent's listing or the FAT says; or not to be read.
-        entries.absent = ready.reason().isEmpty() || ready.reason() == QLatin1String("filen finnes ikke");
+        entries.absent = ready.reason().isEmpty() || ready.kind() == FailureKind::Missing;
         entries.failure = entries.absent ? QString() : ready.reason();
     } else {
         // "mdir -b" prints one path per entry, a directory's with a "/" at the end.
@@ -330,8 +331,8 @@ int ImageDrive::kindOf(const QStringList &components, Failed *why) const
             *why = failure;
         return kind;
     };
-    const Failed missing{QStringLiteral("filen finnes ikke"), FailureKind::Missing};
-    const Failed directory{QStringLiteral("det er en mappe, ikke en fil"), FailureKind::NotRegular};
+    const Failed missing{QCoreApplication::translate("drives", "filen finnes ikke"), FailureKind::Missing};
+    const Failed directory{QCoreApplication::translate("drives", "det er en mappe, ikke en fil"), FailureKind::NotRegular};
     if (components.isEmpty())
         return fail(directory, 0);
     // In a pass, a name its directory's listing lacks costs no helper: a
@@ -378,7 +379,7 @@ Result<QList<DirEntry>> ImageDrive::listDirectory(const QStringList &components)
 {
     const Entries &entries = entriesOf(components);
     if (entries.absent)
-        return Failed{QStringLiteral("mappen finnes ikke"), FailureKind::Missing};
+        return Failed{QCoreApplication::translate("drives", "mappen finnes ikke"), FailureKind::Missing};
     if (!entries.failure.isEmpty())
         return Failed{entries.failure};
     return entries.list;

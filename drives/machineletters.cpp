@@ -3,6 +3,7 @@
 #include "drives/diskimage.h"
 #include "drives/imagedisk.h"
 
+#include <QCoreApplication>
 #include <QFile>
 
 #include <sys/stat.h>
@@ -31,7 +32,7 @@ Result<DiskLayout> layoutOf(const QByteArray &disk, int qemuTimeLimitMs)
     }
     struct stat st;
     if (::stat(disk.constData(), &st) != 0 || !S_ISREG(st.st_mode))
-        return Failed{QStringLiteral("%1 er verken en mappe eller et diskbilde").arg(QFile::decodeName(disk)),
+        return Failed{QCoreApplication::translate("drives", "%1 er verken en mappe eller et diskbilde").arg(QFile::decodeName(disk)),
                       FailureKind::Missing};
     Result<std::unique_ptr<ImageDisk>> opened = ImageDisk::open(disk, qemuTimeLimitMs);
     if (!opened)
@@ -121,7 +122,7 @@ Result<QList<LetteredDrive>> letter(const QList<QByteArray> &disks, int qemuTime
         drives.append({letter, disks[disk], partition, isDirectory(disks[disk])});
     }
     if (!disks.isEmpty() && drives.isEmpty())
-        return Failed{QStringLiteral("%1 inneholder ingen FAT-stasjon").arg(nameOf(disks.first())), FailureKind::DamagedImage};
+        return Failed{QCoreApplication::translate("drives", "%1 inneholder ingen FAT-stasjon").arg(nameOf(disks.first())), FailureKind::DamagedImage};
     return drives;
 }
 

@@ -1,5 +1,6 @@
 #include "drives/pinnedfile.h"
 
+#include <QCoreApplication>
 #include <QFile>
 
 #include <cerrno>
@@ -35,14 +36,14 @@ Failed openFailure(const QString &path, int error)
     switch (error) {
     case ENOENT:
     case ENOTDIR:
-        return Failed{QStringLiteral("%1 finnes ikke").arg(path)};
+        return Failed{QCoreApplication::translate("drives", "%1 finnes ikke").arg(path)};
     case EACCES:
     case EPERM:
-        return Failed{QStringLiteral("ingen lesetilgang til %1").arg(path)};
+        return Failed{QCoreApplication::translate("drives", "ingen lesetilgang til %1").arg(path)};
     case ELOOP:
-        return Failed{QStringLiteral("%1 er en lenke som peker i ring").arg(path)};
+        return Failed{QCoreApplication::translate("drives", "%1 er en lenke som peker i ring").arg(path)};
     default:
-        return Failed{QStringLiteral("kan ikke åpne %1 (feil %2)").arg(path).arg(error)};
+        return Failed{QCoreApplication::translate("drives", "kan ikke åpne %1 (feil %2)").arg(path).arg(error)};
     }
 }
 
@@ -57,7 +58,7 @@ Result<std::shared_ptr<PinnedFile>> PinnedFile::open(const QByteArray &native, b
 {
     const QString path = QFile::decodeName(native);
     if (native.isEmpty() || native.contains('\0'))
-        return Failed{QStringLiteral("%1 finnes ikke").arg(path)};
+        return Failed{QCoreApplication::translate("drives", "%1 finnes ikke").arg(path)};
     // First the name alone: an O_PATH descriptor opens no device and waits
     // on no FIFO.
     int where = -1;
@@ -68,7 +69,7 @@ Result<std::shared_ptr<PinnedFile>> PinnedFile::open(const QByteArray &native, b
         how.resolve = RESOLVE_NO_MAGICLINKS;
         where = static_cast<int>(::syscall(SYS_openat2, AT_FDCWD, native.constData(), &how, sizeof how));
         if (where < 0 && errno == ELOOP)
-            return Failed{QStringLiteral("%1 er ingen fil vendral følger").arg(path)};
+            return Failed{QCoreApplication::translate("drives", "%1 er ingen fil vendral følger").arg(path)};
         if (where < 0 && errno != ENOSYS)
             return openFailure(path, errno);
     }
@@ -82,7 +83,7 @@ Result<std::shared_ptr<PinnedFile>> PinnedFile::open(const QByteArray &native, b
     struct stat seen;
     if (::fstat(where, &seen) != 0 || !S_ISREG(seen.st_mode)) {
         ::close(where);
-        return Failed{QStringLiteral("%1 er ikke en vanlig fil").arg(path)};
+        return Failed{QCoreApplication::translate("drives", "%1 er ikke en vanlig fil").arg(path)};
     }
     // Then that very file for reading, through its descriptor.
     const QByteArray pinned = "/proc/self/fd/" + QByteArray::number(where);
@@ -101,7 +102,7 @@ Result<std::shared_ptr<PinnedFile>> PinnedFile::open(const QByteArray &native, b
     struct stat st;
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_dev != seen.st_dev || st.st_ino != seen.st_ino) {
         ::close(fd);
-        return Failed{QStringLiteral("%1 er ikke en vanlig fil").arg(path)};
+        return Failed{QCoreApplication::translate("drives", "%1 er ikke en vanlig fil").arg(path)};
     }
     return std::shared_ptr<PinnedFile>(new PinnedFile(native, fd, st.st_size));
 }
@@ -153,7 +154,7 @@ Result<std::shared_ptr<MemoryFile>> MemoryFile::holding(const QByteArray &bytes)
 {
     const int fd = ::memfd_create("vendral", MFD_CLOEXEC);
     if (fd < 0)
-        return Failed{QStringLiteral("fikk ikke minne (memfd: feil %1)").arg(errno)};
+        return Failed{QCoreApplication::translate("drives", "fikk ikke minne (memfd: feil %1)").arg(errno)};
     std::shared_ptr<MemoryFile> file(new MemoryFile(fd));
     qint64 written = 0;
     while (written < bytes.size()) {
@@ -161,7 +162,7 @@ Result<std::shared_ptr<MemoryFile>> MemoryFile::holding(const QByteArray &bytes)
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
-            return Failed{QStringLiteral("fikk ikke minne (memfd: feil %1)").arg(errno)};
+            return Failed{QCoreApplication::translate("drives", "fikk ikke minne (memfd: feil %1)").arg(errno)};
         written += n;
     }
     return file;

@@ -1,5 +1,6 @@
 #include "drives/qcow2map.h"
 
+#include <QCoreApplication>
 #include <QtEndian>
 
 #include <algorithm>
@@ -58,10 +59,10 @@ private:
 
 Result<bool> check(QByteArrayView head, qint64 fileSize, const ReadAt &readAt, const QString &name)
 {
-    const Failed damaged{QStringLiteral("%1 er et skadet eller avkortet QCOW2-bilde").arg(name)};
+    const Failed damaged{QCoreApplication::translate("drives", "%1 er et skadet eller avkortet QCOW2-bilde").arg(name)};
     const quint32 version = be32(head, 4);
     if (version != 2 && version != 3)
-        return Failed{QStringLiteral("%1 er et QCOW2-bilde av en utgave eller type som QEMU ikke kan lese").arg(name)};
+        return Failed{QCoreApplication::translate("drives", "%1 er et QCOW2-bilde av en utgave eller type som QEMU ikke kan lese").arg(name)};
     const quint32 clusterBits = be32(head, 20);
     if (clusterBits < 9 || clusterBits > 21 || fileSize <= 0)
         return damaged;
@@ -74,7 +75,7 @@ Result<bool> check(QByteArrayView head, qint64 fileSize, const ReadAt &readAt, c
                               .arg(name)};
         }
         if (features & ~quint64(Dirty | Corrupt | CompressionType | ExtendedL2)) {
-            return Failed{QStringLiteral("%1 er et QCOW2-bilde med egenskaper vendral ikke kjenner (0x%2)")
+            return Failed{QCoreApplication::translate("drives", "%1 er et QCOW2-bilde med egenskaper vendral ikke kjenner (0x%2)")
                               .arg(name)
                               .arg(features, 0, 16)};
         }
@@ -110,7 +111,7 @@ Result<bool> check(QByteArrayView head, qint64 fileSize, const ReadAt &readAt, c
             return aliased;
         l2Read += cluster;
         if (l2Read > kMostL2Bytes)
-            return Failed{QStringLiteral("%1 er et QCOW2-bilde med flere tabeller enn vendral leser").arg(name)};
+            return Failed{QCoreApplication::translate("drives", "%1 er et QCOW2-bilde med flere tabeller enn vendral leser").arg(name)};
         const QByteArray l2 = readAt(static_cast<qint64>(l2Offset), static_cast<qint64>(cluster));
         if (quint64(l2.size()) != cluster)
             return damaged;

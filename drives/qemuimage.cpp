@@ -3,6 +3,7 @@
 #include "drives/boundedprocess.h"
 #include "drives/qcow2map.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QRegularExpression>
 
@@ -79,14 +80,14 @@ Result<vmdkdescriptor::Descriptor> QemuImage::descriptorOf(const PinnedFile &fil
     if (place.offset == 512)
         return vmdkdescriptor::parse(text, file.name());
     if (text.contains("parentFileNameHint"))
-        return Failed{QStringLiteral("%1 er et VMDK-bilde med et foreldrenavn vendral ikke forstår").arg(file.name())};
+        return Failed{QCoreApplication::translate("drives", "%1 er et VMDK-bilde med et foreldrenavn vendral ikke forstår").arg(file.name())};
     vmdkdescriptor::Descriptor none;
     if (place.length > 0) {
         const Result<vmdkdescriptor::Descriptor> own = vmdkdescriptor::parse(file.readAt(place.offset, place.length), file.name());
         if (!own)
             return own;
         if (!own->parentHint.isEmpty())
-            return Failed{QStringLiteral("%1 er et VMDK-bilde med et foreldrenavn vendral ikke forstår").arg(file.name())};
+            return Failed{QCoreApplication::translate("drives", "%1 er et VMDK-bilde med et foreldrenavn vendral ikke forstår").arg(file.name())};
         none.cid = own->cid;
     }
     return none;
@@ -106,7 +107,7 @@ Result<std::shared_ptr<PinnedFile>> QemuImage::openPart(const PinnedFile &from, 
         const QByteArray head = (*part)->readAt(0, imageformat::kHeadBytes);
         const ImageFormat format = imageformat::recognise(head);
         if (format.kind != ImageFormat::Kind::Vmdk || imageformat::virtualSize(format, head) <= 0)
-            return Failed{QStringLiteral("en del av %1 er ikke et VMDK-bilde: %2").arg(from.name(), (*part)->name())};
+            return Failed{QCoreApplication::translate("drives", "en del av %1 er ikke et VMDK-bilde: %2").arg(from.name(), (*part)->name())};
     }
     m_files.push_back(*part);
     return part;
@@ -117,7 +118,7 @@ Result<bool> QemuImage::addLayer(const QString &prefix, std::shared_ptr<PinnedFi
 {
     using Kind = ImageFormat::Kind;
     if (depth > kDeepestChain)
-        return Failed{QStringLiteral("%1 har en for lang kjede av foreldrebilder").arg(m_name)};
+        return Failed{QCoreApplication::translate("drives", "%1 har en for lang kjede av foreldrebilder").arg(m_name)};
     if (depth == 0) {
         m_files.push_back(file);
         m_home = relatedfile::Home::of(*file);
@@ -194,9 +195,9 @@ Result<bool> QemuImage::addLayer(const QString &prefix, std::shared_ptr<PinnedFi
         }
         break;
     case Kind::DifferencingVhd:
-        return Failed{QStringLiteral("%1 bygger på en differanse-VHD, som QEMU ikke kan følge").arg(m_name)};
+        return Failed{QCoreApplication::translate("drives", "%1 bygger på en differanse-VHD, som QEMU ikke kan følge").arg(m_name)};
     case Kind::Vhdx:
-        return Failed{QStringLiteral("%1 bygger på et VHDX-bilde, som vendral ikke leser").arg(m_name)};
+        return Failed{QCoreApplication::translate("drives", "%1 bygger på et VHDX-bilde, som vendral ikke leser").arg(m_name)};
     case Kind::Raw:
     case Kind::DynamicVhd:
         break;
@@ -226,7 +227,7 @@ Result<bool> QemuImage::addLayer(const QString &prefix, std::shared_ptr<PinnedFi
         const Result<vmdkdescriptor::Descriptor> pd =
             parentIsVmdk ? descriptorOf(**parent, parentFormat, parentHead) : Result<vmdkdescriptor::Descriptor>(Failed{});
         if (!parentIsVmdk || (pd && !sameIdentity(parentCid, pd->cid))) {
-            return Failed{QStringLiteral("foreldrebildet til %1 er ikke det bildet det ble laget fra: %2")
+            return Failed{QCoreApplication::translate("drives", "foreldrebildet til %1 er ikke det bildet det ble laget fra: %2")
                               .arg(file->name(), (*parent)->path())};
         }
     }
@@ -249,8 +250,8 @@ Failed QemuImage::failure(const QString &qemuError) const
                                      "med qemu-img convert først")
                           .arg(m_name)};
     if (qemuError.contains(QLatin1String("nsupported")) || qemuError.contains(QLatin1String("not supported")))
-        return Failed{QStringLiteral("%1 er et %2-bilde av en utgave eller type som QEMU ikke kan lese").arg(m_name, format)};
-    return Failed{QStringLiteral("%1 er et skadet eller avkortet %2-bilde").arg(m_name, format)};
+        return Failed{QCoreApplication::translate("drives", "%1 er et %2-bilde av en utgave eller type som QEMU ikke kan lese").arg(m_name, format)};
+    return Failed{QCoreApplication::translate("drives", "%1 er et skadet eller avkortet %2-bilde").arg(m_name, format)};
 }
 
 Result<std::optional<DiskMap>> QemuImage::map(int timeLimitMs) const
@@ -260,7 +261,7 @@ Result<std::optional<DiskMap>> QemuImage::map(int timeLimitMs) const
                  QStringLiteral("--image-opts"), options(QString())},
                 timeLimitMs, qint64(64) << 20));
     if (!run)
-        return Failed{QStringLiteral("kan ikke lese %1: %2").arg(m_name, run.reason())};
+        return Failed{QCoreApplication::translate("drives", "kan ikke lese %1: %2").arg(m_name, run.reason())};
     if (run->exitCode != 0) {
         if (run->err.contains("compressed clusters"))
             return std::optional<DiskMap>();
@@ -311,13 +312,13 @@ VirtualDisk::Filler QemuImage::converter(int timeLimitMs) const
             // copied to its place.
             Result<std::shared_ptr<MemoryFile>> target = MemoryFile::holding(QByteArray());
             if (!target || ::ftruncate((*target)->descriptor(), total) != 0)
-                return Failed{QStringLiteral("fikk ikke minne til å lese %1").arg(self.m_name)};
+                return Failed{QCoreApplication::translate("drives", "fikk ikke minne til å lese %1").arg(self.m_name)};
             arguments << QStringLiteral("--target-image-opts")
                       << QStringLiteral("driver=raw,file.driver=file,file.locking=off,file.filename=")
                              + (*target)->procPath();
             const Result<ProcessOutput> run = runBounded(qemuImg(arguments, timeLimitMs, 1 << 20));
             if (!run)
-                return Failed{QStringLiteral("kan ikke lese %1: %2").arg(self.m_name, run.reason())};
+                return Failed{QCoreApplication::translate("drives", "kan ikke lese %1: %2").arg(self.m_name, run.reason())};
             if (run->exitCode != 0)
                 return self.failure(run->firstErrorLine());
             qint64 at = 0;
@@ -327,7 +328,7 @@ VirtualDisk::Filler QemuImage::converter(int timeLimitMs) const
                     const ssize_t n = ::pread((*target)->descriptor(), disk + r.start + done,
                                               static_cast<size_t>(r.length - done), at + done);
                     if (n <= 0)
-                        return Failed{QStringLiteral("fikk ikke lest %1").arg(self.m_name)};
+                        return Failed{QCoreApplication::translate("drives", "fikk ikke lest %1").arg(self.m_name)};
                     done += n;
                 }
                 at += r.length;

@@ -1,5 +1,6 @@
 #include "drives/relatedfile.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 
@@ -41,7 +42,7 @@ bool isSystemPath(const QByteArray &path)
 
 QString what(Role role)
 {
-    return role == Role::Parent ? QStringLiteral("som foreldrebilde") : QStringLiteral("som en del av seg");
+    return role == Role::Parent ? QCoreApplication::translate("drives", "som foreldrebilde") : QCoreApplication::translate("drives", "som en del av seg");
 }
 
 } // namespace
@@ -67,23 +68,23 @@ Result<std::shared_ptr<PinnedFile>> open(const PinnedFile &from, const QByteArra
 {
     const QString shown = QFile::decodeName(name);
     if (name.isEmpty() || hasProtocol(name)) {
-        return Failed{QStringLiteral("%1 nevner «%2» %3, og det er ingen fil; vendral følger bare filer")
+        return Failed{QCoreApplication::translate("drives", "%1 nevner «%2» %3, og det er ingen fil; vendral følger bare filer")
                           .arg(from.name(), shown, what(role))};
     }
     const QByteArray path = name.startsWith('/') ? name : folderOf(from.nativePath()) + '/' + name;
     const QByteArray clean = QFile::encodeName(QDir::cleanPath(QFile::decodeName(path)));
     if (isSystemPath(path) || isSystemPath(clean)) {
-        return Failed{QStringLiteral("%1 nevner %2 %3, og i /dev, /proc og /sys leser vendral ingenting")
+        return Failed{QCoreApplication::translate("drives", "%1 nevner %2 %3, og i /dev, /proc og /sys leser vendral ingenting")
                           .arg(from.name(), shown, what(role))};
     }
     Result<std::shared_ptr<PinnedFile>> file = PinnedFile::open(path, true);
     if (!file) {
-        return Failed{(role == Role::Parent ? QStringLiteral("foreldrebildet til %1 kan ikke leses: %2")
-                                            : QStringLiteral("en del av %1 kan ikke leses: %2"))
+        return Failed{(role == Role::Parent ? QCoreApplication::translate("drives", "foreldrebildet til %1 kan ikke leses: %2")
+                                            : QCoreApplication::translate("drives", "en del av %1 kan ikke leses: %2"))
                           .arg(from.name(), file.reason())};
     }
     if (isSystemPath((*file)->realPath())) {
-        return Failed{QStringLiteral("%1 nevner %2 %3, og i /dev, /proc og /sys leser vendral ingenting")
+        return Failed{QCoreApplication::translate("drives", "%1 nevner %2 %3, og i /dev, /proc og /sys leser vendral ingenting")
                           .arg(from.name(), shown, what(role))};
     }
     return file;

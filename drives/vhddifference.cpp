@@ -2,6 +2,7 @@
 
 #include "drives/relatedfile.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QStringDecoder>
 #include <QUrl>
@@ -108,7 +109,7 @@ Result<DiskMap> map(std::shared_ptr<PinnedFile> child, qint64 size, const Parent
                     const QDeadlineTimer &deadline)
 {
     const QString name = child->name();
-    const Failed damaged{QStringLiteral("%1 er et skadet eller avkortet differanse-VHD-bilde").arg(name)};
+    const Failed damaged{QCoreApplication::translate("drives", "%1 er et skadet eller avkortet differanse-VHD-bilde").arg(name)};
     const QByteArray footer = child->readAt(0, 512);
     const QByteArray dyn = child->readAt(static_cast<qint64>(qMin<quint64>(be64(footer, 16), quint64(1) << 50)), 1024);
     if (dyn.size() < 1024 || !dyn.startsWith("cxsparse"))
@@ -137,10 +138,10 @@ Result<DiskMap> map(std::shared_ptr<PinnedFile> child, qint64 size, const Parent
         wrongParent = candidate;
     }
     if (!parent && !wrongParent.isEmpty())
-        return Failed{QStringLiteral("foreldrebildet til %1 er ikke det bildet det ble laget fra: %2").arg(name, wrongParent)};
+        return Failed{QCoreApplication::translate("drives", "foreldrebildet til %1 er ikke det bildet det ble laget fra: %2").arg(name, wrongParent)};
     if (!parent) {
-        return Failed{QStringLiteral("foreldrebildet til %1 kan ikke leses: %2 finnes ikke")
-                          .arg(name, candidates.isEmpty() ? QStringLiteral("(ikke oppgitt)") : candidates.first())};
+        return Failed{QCoreApplication::translate("drives", "foreldrebildet til %1 kan ikke leses: %2 finnes ikke")
+                          .arg(name, candidates.isEmpty() ? QCoreApplication::translate("drives", "(ikke oppgitt)") : candidates.first())};
     }
     Result<DiskMap> fromParent = parentMap(parent, depth + 1);
     if (!fromParent)
@@ -179,7 +180,7 @@ Result<DiskMap> map(std::shared_ptr<PinnedFile> child, qint64 size, const Parent
         if (map.extents.size() >= kMostMapExtents)
             return tooLarge;
         if (b % 256 == 0 && deadline.hasExpired())
-            return Failed{QStringLiteral("%1 ble ikke lest ferdig innen tidsgrensen og ble gitt opp").arg(name)};
+            return Failed{QCoreApplication::translate("drives", "%1 ble ikke lest ferdig innen tidsgrensen og ble gitt opp").arg(name)};
         const qint64 blockStart = qint64(b) * blockSize;
         const qint64 blockEnd = qMin(size, blockStart + blockSize);
         const quint32 sector = be32(table, qsizetype(b) * 4);
@@ -190,7 +191,7 @@ Result<DiskMap> map(std::shared_ptr<PinnedFile> child, qint64 size, const Parent
         const qint64 bitmapAt = qint64(sector) * 512;
         const QByteArray bitmap = child->readAt(bitmapAt, bitmapBytes);
         if (bitmap.size() != bitmapBytes)
-            return Failed{QStringLiteral("%1 er avkortet: blokk %2 mangler").arg(name).arg(b)};
+            return Failed{QCoreApplication::translate("drives", "%1 er avkortet: blokk %2 mangler").arg(name).arg(b)};
         // Runs of sectors with the same bit (the first sector is the
         // highest bit of the first byte).
         const auto own = [&bitmap](qint64 s) { return (static_cast<unsigned char>(bitmap[s / 8]) >> (7 - s % 8)) & 1; };

@@ -1,5 +1,7 @@
 #include "drives/virtualdisk.h"
 
+#include <QCoreApplication>
+
 #include "drives/pinnedfile.h"
 
 #include <algorithm>
@@ -31,15 +33,15 @@ Result<std::unique_ptr<VirtualDisk>> VirtualDisk::create(qint64 size, qint64 gra
 {
     const int fd = ::memfd_create("vendral-disk", MFD_CLOEXEC);
     if (fd < 0)
-        return Failed{QStringLiteral("fikk ikke minne til disken (memfd: feil %1)").arg(errno)};
+        return Failed{QCoreApplication::translate("drives", "fikk ikke minne til disken (memfd: feil %1)").arg(errno)};
     if (size <= 0 || ::ftruncate(fd, size) != 0) {
         ::close(fd);
-        return Failed{QStringLiteral("fikk ikke minne til en disk på %1 byte").arg(size)};
+        return Failed{QCoreApplication::translate("drives", "fikk ikke minne til en disk på %1 byte").arg(size)};
     }
     void *disk = ::mmap(nullptr, static_cast<size_t>(size), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_NORESERVE, fd, 0);
     if (disk == MAP_FAILED) {
         ::close(fd);
-        return Failed{QStringLiteral("fikk ikke minne til en disk på %1 byte").arg(size)};
+        return Failed{QCoreApplication::translate("drives", "fikk ikke minne til en disk på %1 byte").arg(size)};
     }
     return std::unique_ptr<VirtualDisk>(new VirtualDisk(fd, static_cast<char *>(disk), size, granule, std::move(filler), name));
 }

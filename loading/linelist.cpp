@@ -4,6 +4,7 @@
 #include "loading/failure.h"
 #include "loading/linereader.h"
 
+#include <QCoreApplication>
 #include <QScopedValueRollback>
 
 #include <limits>
@@ -23,7 +24,7 @@ LineList::LineList(QObject *parent)
 void LineList::replaceWithText(QByteArray text)
 {
     if (text.size() > kMaxBuffer)
-        throw Failure(QStringLiteral("Filen er for stor (%1 byte).").arg(text.size()));
+        throw Failure(QCoreApplication::translate("loading", "Filen er for stor (%1 byte).").arg(text.size()));
     std::vector<Span> spans;
     spans.reserve(static_cast<size_t>(text.size() / 24 + 1)); // a typical line and its break
     LineReader reader(text);
@@ -32,7 +33,7 @@ void LineList::replaceWithText(QByteArray text)
         spans.push_back({static_cast<std::uint32_t>(s.start), static_cast<std::uint32_t>(s.length)});
         // Line numbers are ints, as in every list of the window.
         if (spans.size() > size_t(kMaxLines))
-            throw Failure(QStringLiteral("Filen har for mange linjer (over %1).").arg(kMaxLines));
+            throw Failure(QCoreApplication::translate("loading", "Filen har for mange linjer (over %1).").arg(kMaxLines));
     }
     const QScopedValueRollback guard(m_programSelects, true);
     beginResetModel();
@@ -57,7 +58,7 @@ void LineList::clear()
 void LineList::append(QByteArrayView line)
 {
     if (count() >= kMaxLines)
-        throw Failure(QStringLiteral("Listen kan ikke holde flere linjer."));
+        throw Failure(QCoreApplication::translate("loading", "Listen kan ikke holde flere linjer."));
     const int row = count();
     beginInsertRows(QModelIndex(), row, row);
     m_spans.push_back(store(line));
@@ -165,7 +166,7 @@ LineList::Span LineList::store(QByteArrayView text)
         m_unusedBytes = 0;
     }
     if (m_text.size() + text.size() > kMaxBuffer)
-        throw Failure(QStringLiteral("Listen kan ikke holde mer tekst."));
+        throw Failure(QCoreApplication::translate("loading", "Listen kan ikke holde mer tekst."));
     const Span span{static_cast<std::uint32_t>(m_text.size()), static_cast<std::uint32_t>(text.size())};
     m_text.append(text.data(), text.size());
     return span;

@@ -1,5 +1,7 @@
 #include "loading/loadsequence.h"
 
+#include <QCoreApplication>
+
 #include "drives/ansitext.h"
 #include "drives/dospath.h"
 #include "drives/drivemap.h"
@@ -121,7 +123,7 @@ void LoadSequence::readLines(const StartupFile &file)
         // What cannot be held is refused, not left to end the program; the
         // load cannot go on sensibly without memory, whatever its mode.
         throw FileError(DosPath::parse(file.dosPath(m)).display(),
-                        QStringLiteral("filen er for stor til å holdes i minnet (%1 byte)").arg(size));
+                        QCoreApplication::translate("loading", "filen er for stor til å holdes i minnet (%1 byte)").arg(size));
     }
 }
 

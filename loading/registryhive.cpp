@@ -5,6 +5,7 @@
 #include "drives/boundedprocess.h"
 #include "drives/pinnedfile.h"
 
+#include <QCoreApplication>
 #include <QDataStream>
 #include <QFile>
 #include <QIODevice>
@@ -228,13 +229,13 @@ Result<RegistryHive> RegistryHive::readHere(const QByteArray &bytes, const QList
                                             const QList<QByteArray> &parents)
 {
     if (bytes.size() > kLargestHive)
-        return Failed{QStringLiteral("filen er for stor til å være et register (%1 byte)").arg(bytes.size()),
+        return Failed{QCoreApplication::translate("loading", "filen er for stor til å være et register (%1 byte)").arg(bytes.size()),
                       FailureKind::TooLarge};
     if (!blocksComplete(bytes) || !keyTreeSound(bytes))
-        return Failed{QStringLiteral("filen er ikke et lesbart Windows 95/98-register"), FailureKind::Other};
+        return Failed{QCoreApplication::translate("loading", "filen er ikke et lesbart Windows 95/98-register"), FailureKind::Other};
     const OpenHive hive(bytes);
     if (!hive.isOpen())
-        return Failed{QStringLiteral("filen er ikke et lesbart Windows 95/98-register"), FailureKind::Other};
+        return Failed{QCoreApplication::translate("loading", "filen er ikke et lesbart Windows 95/98-register"), FailureKind::Other};
     RegistryHive read;
     for (const QByteArray &path : keys) {
         if (const std::unique_ptr<Key> key = hive.key(path))
@@ -274,7 +275,7 @@ Result<RegistryHive> RegistryHive::read(QByteArray bytes, const QList<QByteArray
     if (answer->startsWith(kFailedMark))
         return Failed{QString::fromUtf8(answer->sliced(1)), FailureKind::Other};
     if (!answer->startsWith(kReadMark))
-        return Failed{QStringLiteral("filen er skadet: leseren stoppet"), FailureKind::Other};
+        return Failed{QCoreApplication::translate("loading", "filen er skadet: leseren stoppet"), FailureKind::Other};
     return fromSerialised(answer->sliced(1));
 }
 
@@ -313,7 +314,7 @@ Result<RegistryHive> RegistryHive::fromSerialised(const QByteArray &bytes)
     }
     in >> hive.m_subKeys;
     if (in.status() != QDataStream::Ok)
-        return Failed{QStringLiteral("filen er skadet: leseren stoppet"), FailureKind::Other};
+        return Failed{QCoreApplication::translate("loading", "filen er skadet: leseren stoppet"), FailureKind::Other};
     return hive;
 }
 

@@ -4,6 +4,7 @@
 #include "drives/boundedprocess.h"
 #include "drives/pinnedfile.h"
 
+#include <QCoreApplication>
 #include <QFile>
 
 #include <liblnk.h>
@@ -47,7 +48,7 @@ QByteArray linkString(Link &link, Size size, Get get)
 Result<StartupShortcut> StartupShortcut::readHere(const QByteArray &bytes)
 {
     if (bytes.size() > kLargest)
-        return Failed{QStringLiteral("filen er for stor til å være en snarvei (%1 byte)").arg(bytes.size()),
+        return Failed{QCoreApplication::translate("loading", "filen er for stor til å være en snarvei (%1 byte)").arg(bytes.size()),
                       FailureKind::TooLarge};
     // From a file in memory: the library's own reader of memory ranges
     // reads past the range's end on some damaged links, its reader of files
@@ -61,7 +62,7 @@ Result<StartupShortcut> StartupShortcut::readHere(const QByteArray &bytes)
                   && liblnk_file_set_ascii_codepage(link.file, LIBLNK_CODEPAGE_WINDOWS_1252, &link.error) == 1
                   && liblnk_file_open(link.file, path.constData(), LIBLNK_OPEN_READ, &link.error) == 1;
     if (!link.opened)
-        return Failed{QStringLiteral("filen er ikke en lesbar snarvei"), FailureKind::Other};
+        return Failed{QCoreApplication::translate("loading", "filen er ikke en lesbar snarvei"), FailureKind::Other};
     StartupShortcut shortcut;
     shortcut.target = linkString(link, liblnk_file_get_utf8_local_path_size, liblnk_file_get_utf8_local_path);
     if (shortcut.target.isEmpty()) // a link by relative path only
@@ -88,6 +89,6 @@ Result<StartupShortcut> StartupShortcut::read(const QByteArray &bytes)
         return Failed{QString::fromUtf8(answer->sliced(1)), FailureKind::Other};
     const qsizetype split = answer->indexOf('\0');
     if (!answer->startsWith('K') || split < 0)
-        return Failed{QStringLiteral("filen er skadet: leseren stoppet"), FailureKind::Other};
+        return Failed{QCoreApplication::translate("loading", "filen er skadet: leseren stoppet"), FailureKind::Other};
     return StartupShortcut{answer->sliced(1, split - 1), answer->sliced(split + 1)};
 }

@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Includes run one way, in the order of the libraries:
-#   drives <- loading <- audit <- editing <- widgets <- app
+#   translations <- drives <- loading <- audit <- editing <- widgets <- app
 # A folder includes from itself and the folders before it, never from one
 # after it. Prints each include that runs the wrong way and fails when there
 # is one; also fails when a source file lies in none of these folders' targets.
 set -u
 top=${1:-.}
 cd "$top" || exit 2
-order=(drives loading audit editing widgets app)
+order=(translations drives loading audit editing widgets app)
 bad=""
 for i in "${!order[@]}"; do
     folder=${order[$i]}
@@ -26,7 +26,7 @@ for folder in "${order[@]}"; do
         grep -q -E "(^|[[:space:]])$name([[:space:]]|\)|$)" "$folder/CMakeLists.txt" \
             || bad+="$file: not built by $folder/CMakeLists.txt"$'\n'
     done
-    others=$(grep -v '^[[:space:]]*#' "$folder/CMakeLists.txt" | grep -n -E '\.\./|(drives|loading|audit|editing|widgets|app)/[a-z]+\.(cpp|h|ui)')
+    others=$(grep -v '^[[:space:]]*#' "$folder/CMakeLists.txt" | grep -n -E '\.\./|(translations|drives|loading|audit|editing|widgets|app)/[a-z]+\.(cpp|h|ui)')
     [ -n "$others" ] && bad+="$folder/CMakeLists.txt builds another folder's file: $others"$'\n'
 done
 if [ -n "$bad" ]; then

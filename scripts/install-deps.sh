@@ -18,6 +18,7 @@ packages=(
     qemu-utils                      # qemu-img: reads QCOW2, VHD, VDI and VMDK images
     libcreg-dev liblnk-dev libbfio-dev # the Windows 9x registry and shell links, read from memory
     libcreg-utils liblnk-utils      # cregexport and lnkinfo check the tests' own hives and shortcuts
+    qt6-l10n-tools qt6-tools-dev    # lrelease builds the English catalogue; lupdate checks it is complete
 )
 packages+=("$@")
 

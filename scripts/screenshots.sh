@@ -1,18 +1,19 @@
 #!/usr/bin/env bash
 # Starts the real program under Xvfb on a drive, drives it with the keyboard
 # and the mouse through xdotool, and saves a PNG of each of the eight pages
-# and of the edit dialog with ImageMagick's import.
+# and of the edit dialog with ImageMagick's import. With a fourth argument,
+# "en", the window is in English and the pictures' names start with "en-".
 set -euo pipefail
-binary=$(realpath "$1") drive=$(realpath "$2") out=$3
+binary=$(realpath "$1") drive=$(realpath "$2") out=$3 lang=${4:-nb}
 mkdir -p "$out"
 out=$(realpath "$out")
 
 if [ -z "${VENDRAL_IN_XVFB:-}" ]; then
     scripts/install-deps.sh xdotool imagemagick x11-utils
-    VENDRAL_IN_XVFB=1 exec xvfb-run -a -s "-screen 0 800x600x24 -dpi 96" "$0" "$binary" "$drive" "$out"
+    VENDRAL_IN_XVFB=1 exec xvfb-run -a -s "-screen 0 800x600x24 -dpi 96" "$0" "$binary" "$drive" "$out" "$lang"
 fi
 
-"$binary" --drive "C=$drive" &
+"$binary" --lang "$lang" --drive "C=$drive" &
 pid=$!
 trap 'kill $pid 2>/dev/null || true' EXIT
 
@@ -31,7 +32,10 @@ wait_for_window() {
 win=$(wait_for_window DOS)
 sleep 1
 
-shoot() { sleep 0.4; import -window "$1" "$out/$2.png"; echo "saved $out/$2.png"; }
+prefix=""
+dialogTitle="Endre innstilling"
+if [ "$lang" = en ]; then prefix="en-" dialogTitle="Change setting"; fi
+shoot() { sleep 0.4; import -window "$1" "$out/$prefix$2.png"; echo "saved $out/$prefix$2.png"; }
 # Without a window manager, keys reach a window through XTEST once it has the
 # input focus (events sent to a window directly are ignored by Qt).
 keys() { local w=$1; shift; xdotool windowfocus --sync "$w" 2>/dev/null; xdotool key --delay 60 "$@"; }
@@ -49,7 +53,7 @@ done
 click "$win" 227 12
 sleep 0.3
 xdotool mousemove --window "$win" 60 88 click 1 sleep 0.3 click --repeat 2 --delay 80 1
-dialog=$(wait_for_window "Endre innstilling")
+dialog=$(wait_for_window "$dialogTitle")
 shoot "$dialog" 8-edit-dialog
 keys "$dialog" Tab Tab Tab Tab space # Tab to "Sjekk ..." and press it
 shoot "$dialog" 9-edit-dialog-checked

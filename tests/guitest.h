@@ -1,5 +1,6 @@
 #pragma once
 
+#include "translations/language.h"
 #include "scratchdrive.h"
 #include "widgets/failurereport.h"
 #include "widgets/linelistview.h"
@@ -74,11 +75,14 @@ protected:
     void tearDownFixture()
     {
         m_windows.reset();
+        useLanguage(Language::Norwegian);
         m_failures.reset();
         m_drive.reset();
     }
-    Windows &start()
+    // The windows, made in `language`.
+    Windows &start(Language language = Language::Norwegian)
     {
+        useLanguage(language);
         m_windows = std::make_unique<Windows>(m_drive->drives);
         if (!m_windows->show())
             qWarning("the window did not become active");

@@ -49,9 +49,17 @@ struct Run
     QByteArray err;
 };
 
-inline Run vendral(const QStringList &arguments)
+// The program run with `arguments`, and `environment` ("NAME=value") over
+// the test's own.
+inline Run vendral(const QStringList &arguments, const QStringList &environment = {})
 {
     QProcess process;
+    if (!environment.isEmpty()) {
+        QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+        for (const QString &setting : environment)
+            e.insert(setting.section(QLatin1Char('='), 0, 0), setting.section(QLatin1Char('='), 1));
+        process.setProcessEnvironment(e);
+    }
     process.start(qEnvironmentVariable("VENDRAL_BINARY"), arguments);
     Run run;
     if (!process.waitForFinished(60000)) {

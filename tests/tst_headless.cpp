@@ -73,6 +73,8 @@ private slots:
     void badArguments_data();
     void badArguments();
     void helpAndVersion();
+    void languageOfTheText_data();
+    void languageOfTheText();
     void drivePathsAreBytes_data();
     void drivePathsAreBytes();
     void outOfMemoryIsOneLine();
@@ -419,6 +421,54 @@ void HeadlessTest::helpAndVersion()
     QVERIFY(version.out.startsWith("vendral " VENDRAL_VERSION));
 }
 
+// Help, argument errors and the audit's lines are in the user's language:
+// Norwegian for Scandinavian readers and a C locale, English for others,
+// --lang over both. JSON stays Norwegian whatever the language.
+void HeadlessTest::languageOfTheText_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QStringList>("environment");
+    QTest::addColumn<QByteArray>("expected"); // on standard output, else standard error
+    const QStringList audit{QStringLiteral("--audit"), QStringLiteral("--drive=C=") + sample()};
+    const QStringList check{QStringLiteral("--check"), QStringLiteral("DEVICE=C:\\NOPE.SYS"),
+                            QStringLiteral("--drive=C=") + sample()};
+    const QStringList german{QStringLiteral("LC_ALL="), QStringLiteral("LANGUAGE="), QStringLiteral("LANG=de_DE.UTF-8")};
+    QTest::newRow("help, --lang nb") << QStringList{"--help", "--lang", "nb"} << german << QByteArray("Bruk: vendral");
+    QTest::newRow("help, --lang en") << QStringList{"--lang=en", "--help"} << QStringList() << QByteArray("Usage: vendral");
+    QTest::newRow("help, German") << QStringList{"--help"} << german << QByteArray("  --check LINE ");
+    QTest::newRow("help, Swedish")
+        << QStringList{"--help"} << QStringList{"LC_ALL=", "LANGUAGE=", "LANG=sv_SE.UTF-8"} << QByteArray("Bruk: vendral");
+    QTest::newRow("help, German then Danish")
+        << QStringList{"--help"} << QStringList{"LC_ALL=", "LANGUAGE=de:da", "LANG=de_DE.UTF-8"} << QByteArray("Bruk:");
+    QTest::newRow("help, C") << QStringList{"--help"} << QStringList{"LC_ALL=C", "LANGUAGE="} << QByteArray("Bruk:");
+    QTest::newRow("bad argument, German") << QStringList{"--bogus"} << german
+                                          << QByteArray("vendral: unknown argument: --bogus (see --help)\n");
+    QTest::newRow("bad --lang") << QStringList{"--lang", "de", "--help"} << QStringList{"LC_ALL=C"}
+                                << QByteArray("vendral: --lang trenger nb (norsk) eller en (engelsk)\n");
+    QTest::newRow("audit, --lang en") << QStringList{"--lang", "en"} + audit << QStringList()
+                                      << QByteArray("C:\\CONFIG.SYS:5: C:\\CDROM\\OAKCDROM.SYS does not exist\n");
+    QTest::newRow("audit JSON, German") << audit + QStringList{"--json"} << german << QByteArray("\"missing\"");
+    QTest::newRow("check JSON, --lang en") << QStringList{"--lang", "en"} + check << QStringList()
+                                           << QByteArray("C:\\\\NOPE.SYS finnes ikke !");
+}
+
+void HeadlessTest::languageOfTheText()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QStringList, environment);
+    QFETCH(QByteArray, expected);
+    const Run run = vendral(arguments, environment);
+    const QByteArray &text = run.out.isEmpty() ? run.err : run.out;
+    QVERIFY2(text.contains(expected), text.constData());
+    if (arguments.contains(QLatin1String("--json")) || arguments.contains(QLatin1String("--check"))) {
+        // The same bytes as a Norwegian run's.
+        QStringList norwegian = arguments;
+        const qsizetype lang = norwegian.indexOf(QLatin1String("--lang"));
+        if (lang >= 0)
+            norwegian.remove(lang, 2);
+        QCOMPARE(run.out, vendral(norwegian, {QStringLiteral("LC_ALL=C")}).out);
+    }
+}
 
 // A folder or Wine prefix whose name is not UTF-8 (Latin-1 "maskin\xe6")
 // is reached by the bytes the system gave.

@@ -7,6 +7,7 @@
 #include "widgets/readablecolour.h"
 #include "testhelpers.h"
 
+#include <QAbstractButton>
 #include <QAccessible>
 #include <QCheckBox>
 #include <QClipboard>
@@ -83,6 +84,10 @@ private slots:
     void windowKeepsItsDesignedPlaceWhereItFits();
     void captionsFitFromTheirDesignedLeftEdge_data();
     void captionsFitFromTheirDesignedLeftEdge();
+    void accessKeysAreUniqueInEachWindow_data();
+    void accessKeysAreUniqueInEachWindow();
+    void theWindowsSpeakTheChosenLanguage_data();
+    void theWindowsSpeakTheChosenLanguage();
     void screenReaderNamesWhatItReads();
     void copyTakesLinesToTheClipboard_data();
     void copyTakesLinesToTheClipboard();
@@ -606,6 +611,7 @@ void MainWindowTest::windowKeepsItsDesignedPlaceWhereItFits()
 
 void MainWindowTest::captionsFitFromTheirDesignedLeftEdge_data()
 {
+    QTest::addColumn<Language>("language");
     QTest::addColumn<bool>("inDialog");
     QTest::addColumn<QString>("name");
     QTest::addColumn<int>("left"); // as designed
@@ -617,8 +623,11 @@ void MainWindowTest::captionsFitFromTheirDesignedLeftEdge_data()
         {true, "Label2", 16}, {true, "Label1", 16}, {true, "FixKnapp", 16}, {true, "RunKnapp", 104},
         {true, "sjekkknapp", 184}, {true, "BitBtn1", 264}, {true, "BitBtn2", 344},
     };
-    for (const auto &[inDialog, name, left] : controls)
-        QTest::addRow("%s %s", inDialog ? "dialog" : "window", name) << inDialog << QString::fromLatin1(name) << left;
+    for (const auto language : {Language::Norwegian, Language::English}) {
+        for (const auto &[inDialog, name, left] : controls)
+            QTest::addRow("%s %s %s", language == Language::English ? "en" : "nb", inDialog ? "dialog" : "window", name)
+                << language << inDialog << QString::fromLatin1(name) << left;
+    }
 }
 
 // With whatever font stands in for MS Sans Serif, at any scale, a caption is
@@ -626,10 +635,11 @@ void MainWindowTest::captionsFitFromTheirDesignedLeftEdge_data()
 // the caption needs.
 void MainWindowTest::captionsFitFromTheirDesignedLeftEdge()
 {
+    QFETCH(Language, language);
     QFETCH(bool, inDialog);
     QFETCH(QString, name);
     QFETCH(int, left);
-    Windows &w = start();
+    Windows &w = start(language);
     QWidget *window = inDialog ? static_cast<QWidget *>(w.dialog) : w.form.get();
     auto *control = window->findChild<QWidget *>(name);
     QVERIFY(control);
@@ -1150,6 +1160,79 @@ void MainWindowTest::theFocusedLineIsFramedClearly()
     for (int x = 0; x < row.width(); ++x)
         strong += contrastRatio(row.pixelColor(x, 0), base) >= 3.0 ? 1 : 0;
     QVERIFY2(strong >= row.width() / 3, qPrintable(QStringLiteral("%1 of %2").arg(strong).arg(row.width())));
+}
+
+// Within each window no two controls share an access key, in either language.
+void MainWindowTest::accessKeysAreUniqueInEachWindow_data()
+{
+    QTest::addColumn<Language>("language");
+    QTest::newRow("nb") << Language::Norwegian;
+    QTest::newRow("en") << Language::English;
+}
+
+void MainWindowTest::accessKeysAreUniqueInEachWindow()
+{
+    QFETCH(Language, language);
+    Windows &w = start(language);
+    const auto keyOf = [](const QString &text) {
+        const qsizetype amp = text.indexOf(QLatin1Char('&'));
+        return amp >= 0 && amp + 1 < text.size() ? text.at(amp + 1).toUpper() : QChar();
+    };
+    for (QWidget *window : {static_cast<QWidget *>(w.form.get()), static_cast<QWidget *>(w.dialog)}) {
+        QStringList texts;
+        if (auto *tabs = window->findChild<QTabWidget *>()) {
+            for (int i = 0; i < tabs->count(); ++i)
+                texts.append(tabs->tabText(i));
+        }
+        for (QAbstractButton *b : window->findChildren<QAbstractButton *>()) {
+            if (b->window() == window) // not the dialog, a child of the window
+                texts.append(b->text());
+        }
+        for (QLabel *l : window->findChildren<QLabel *>()) {
+            if (l->window() == window)
+                texts.append(l->text());
+        }
+        QMap<QChar, QString> owners;
+        int keys = 0;
+        for (const QString &text : std::as_const(texts)) {
+            const QChar key = keyOf(text);
+            if (key.isNull())
+                continue;
+            ++keys;
+            QVERIFY2(!owners.contains(key), qPrintable(owners.value(key) + QStringLiteral(" and ") + text));
+            owners.insert(key, text);
+        }
+        QVERIFY(keys >= 2);
+    }
+}
+
+// The window and the dialog in the chosen language: captions, what a screen
+// reader is told and a marked line's tooltip.
+void MainWindowTest::theWindowsSpeakTheChosenLanguage_data()
+{
+    QTest::addColumn<Language>("language");
+    QTest::addColumn<QStringList>("expected"); // reload button, startup tab, list name, mark, dialog title
+    QTest::newRow("nb") << Language::Norwegian
+                        << QStringList{"&Hent verdier", "oppstart", "Linjer i config.sys",
+                                       "C:\\NOPE.SYS finnes ikke", "Endre innstilling"};
+    QTest::newRow("en") << Language::English
+                        << QStringList{"&Get values", "startup", "Lines in config.sys",
+                                       "C:\\NOPE.SYS does not exist", "Change setting"};
+}
+
+void MainWindowTest::theWindowsSpeakTheChosenLanguage()
+{
+    QFETCH(Language, language);
+    QFETCH(QStringList, expected);
+    m_drive->write(QStringLiteral("CONFIG.SYS"), "DEVICE=C:\\NOPE.SYS\r\n");
+    Windows &w = start(language);
+    auto *pages = w.child<QTabWidget>("PageControl");
+    LineListView *config = w.list("ConfigMemo");
+    QTRY_COMPARE(config->model()->data(config->model()->index(0, 0), Qt::ToolTipRole).toString(), expected[3]);
+    QCOMPARE(w.child<QPushButton>("HentKnapp")->text(), expected[0]);
+    QCOMPARE(pages->tabText(pages->indexOf(w.child("TabSheet8"))), expected[1]);
+    QCOMPARE(config->accessibleName(), expected[2]);
+    QCOMPARE(w.dialog->windowTitle(), expected[4]);
 }
 
 // The tab the keyboard is on has a frame that reads at 3 : 1 or more: a

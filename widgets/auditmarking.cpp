@@ -97,7 +97,7 @@ void AuditMarking::stopForLackOfMemory()
 {
     m_slices.stop();
     m_audit.reset();
-    failurereport::report(QStringLiteral("Ikke nok minne til å merke filene som mangler; merkingen er stoppet."));
+    failurereport::report(tr("Ikke nok minne til å merke filene som mangler; merkingen er stoppet."));
 }
 
 void AuditMarking::runSlice()
@@ -147,9 +147,9 @@ QString AuditMarking::missingText(std::size_t file, int row, bool firstOnly) con
             continue;
         if (!text.isEmpty())
             text += QLatin1Char('\n');
-        text += ansi::decode(f.name) + QStringLiteral(" finnes ikke");
+        text += tr("%1 finnes ikke").arg(ansi::decode(f.name));
         if (!f.source.isEmpty() && f.sourceLine >= 0 && f.file->audit == StartupFile::AuditRules::Batch)
-            text += QStringLiteral(" (%1, linje %2)").arg(ansi::decode(f.source)).arg(f.sourceLine + 1); // a called batch file
+            text += tr(" (%1, linje %2)").arg(ansi::decode(f.source)).arg(f.sourceLine + 1); // a called batch file
         if (firstOnly)
             break;
     }

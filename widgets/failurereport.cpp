@@ -3,6 +3,7 @@
 #include "loading/failure.h"
 #include "widgets/designfont.h"
 
+#include <QCoreApplication>
 #include <QApplication>
 #include <QMessageBox>
 
@@ -69,7 +70,7 @@ void report(const std::exception &failure)
     if (const auto *own = dynamic_cast<const Failure *>(&failure))
         report(own->message());
     else if (dynamic_cast<const std::bad_alloc *>(&failure))
-        report(QStringLiteral("Ikke nok minne til å gjøre ferdig."));
+        report(QCoreApplication::translate("failurereport", "Ikke nok minne til å gjøre ferdig."));
     else
         report(QString::fromLocal8Bit(failure.what()));
 }

@@ -127,14 +127,14 @@ LineListView::LineListView(QWidget *parent) : QListView(parent)
 
     // Vendral writes no file: a line tried out here is carried to the PC by
     // hand, through the clipboard.
-    m_copyLine = new QAction(QStringLiteral("Kopier linje"), this);
+    m_copyLine = new QAction(tr("Kopier linje"), this);
     // Shown in the menu; the key itself reaches keyPressEvent, as the item
     // view claims it before any shortcut.
     m_copyLine->setShortcut(QKeySequence::Copy);
     m_copyLine->setShortcutContext(Qt::WidgetShortcut);
     m_copyLine->setEnabled(false);
     connect(m_copyLine, &QAction::triggered, this, &LineListView::copySelectedLine);
-    auto *copyAll = new QAction(QStringLiteral("Kopier alle linjer"), this);
+    auto *copyAll = new QAction(tr("Kopier alle linjer"), this);
     connect(copyAll, &QAction::triggered, this, &LineListView::copyAllLines);
     addActions({m_copyLine, copyAll});
 }

@@ -16,14 +16,14 @@ MachineChooser::MachineChooser(Kind kind, QWidget *parent)
     ui->setupUi(this);
     setFont(designFont());
     if (kind == Kind::Folder) {
-        ui->forklaring->setText(QStringLiteral("&Mappe med PC-ens stasjon C:"));
-        setWindowTitle(QStringLiteral("Velg mappe"));
+        ui->forklaring->setText(tr("&Mappe med PC-ens stasjon C:"));
+        setWindowTitle(tr("Velg mappe"));
     } else if (kind == Kind::Image) {
-        ui->forklaring->setText(QStringLiteral("&Diskbilde med PC-ens stasjon C:"));
-        setWindowTitle(QStringLiteral("Velg diskbilde"));
+        ui->forklaring->setText(tr("&Diskbilde med PC-ens stasjon C:"));
+        setWindowTitle(tr("Velg diskbilde"));
     }
-    ui->knapper->button(QDialogButtonBox::Open)->setText(QStringLiteral("&Åpne"));
-    ui->knapper->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("&Avbryt"));
+    ui->knapper->button(QDialogButtonBox::Open)->setText(tr("&Åpne"));
+    ui->knapper->button(QDialogButtonBox::Cancel)->setText(tr("&Avbryt"));
     m_model->setReadOnly(true);
     m_model->setFilter(kind == Kind::Folder ? QDir::AllDirs | QDir::NoDotAndDotDot
                                             : QDir::AllDirs | QDir::Files | QDir::NoDotAndDotDot);

@@ -49,9 +49,13 @@ public:
     using Failure::Failure;
 };
 
-const QString kNoDriveC = QStringLiteral(
-    "Ingen stasjon C er oppgitt: start Vendral med --drive C=MAPPE, der MAPPE er en mappe eller et "
+QString noDriveC()
+{
+    return QCoreApplication::translate(
+        "TMsDosForm",
+        "Ingen stasjon C er oppgitt: start Vendral med --drive C=MAPPE, der MAPPE er en mappe eller et "
     "diskbilde med PC-ens stasjon C, eller lag et Wine-prefiks (~/.wine eller WINEPREFIX).");
+}
 
 } // namespace
 
@@ -62,9 +66,9 @@ TMsDosForm::TMsDosForm(const DriveMap &drives, QWidget *parent)
     if (auto *application = qobject_cast<QApplication *>(QCoreApplication::instance()))
         installAltChordGuard(*application);
     installAccessibleRoles();
-    ui->PageControl->setAccessibleName(QStringLiteral("Sider"));
+    ui->PageControl->setAccessibleName(tr("Sider"));
     ui->PageControl->setAccessibleDescription(
-        QStringLiteral("Oppstartsinnstillingene og linjene i hver oppstartsfil, én side hver. Ctrl+Tab går til neste side."));
+        tr("Oppstartsinnstillingene og linjene i hver oppstartsfil, én side hver. Ctrl+Tab går til neste side."));
     for (int i = 0; i < ui->PageControl->count(); ++i)
         ui->PageControl->widget(i)->setAccessibleName(ui->PageControl->tabText(i).remove(QLatin1Char('&')));
     // The designed window is 556 x 356 outside at 200, 108; with the frame of
@@ -134,11 +138,11 @@ void TMsDosForm::wire()
         };
         const StartupFile &row = *file;
         const bool startupPage = row.reader == StartupFile::Reader::StartupSources;
-        const QString key = startupPage ? QStringLiteral("oppstart") : QString::fromLatin1(row.key);
+        const QString key = startupPage ? tr("oppstart") : QString::fromLatin1(row.key);
         const QString where = row.fixedPath ? QString::fromLatin1(row.fixedPath)
                               : startupPage
-                                  ? QStringLiteral("registeret, Oppstart-mappene, WINSTART.BAT og DOSSTART.BAT")
-                                  : QString::fromLatin1(row.windowsName) + QStringLiteral(" i Windows-mappen");
+                                  ? tr("registeret, Oppstart-mappene, WINSTART.BAT og DOSSTART.BAT")
+                                  : QString::fromLatin1(row.windowsName) + tr(" i Windows-mappen");
         LineListView *lines = listView(row.linesName);
         lines->setLineList(&(m_state.*row.lines));
         connect(&(m_state.*row.lines), &LineList::dataChanged, this,
@@ -148,17 +152,17 @@ void TMsDosForm::wire()
                 });
         connect(lines, &LineListView::doubleClicked, this, guardedFor(&TMsDosForm::lineDoubleClicked));
         // What a screen reader says of the list.
-        lines->setAccessibleName(QStringLiteral("Linjer i %1").arg(key));
+        lines->setAccessibleName(tr("Linjer i %1").arg(key));
         lines->setAccessibleDescription(
-            QStringLiteral("Linjene i %1 slik de står nå. Dobbeltklikk en linje for å endre den.").arg(where));
+            tr("Linjene i %1 slik de står nå. Dobbeltklikk en linje for å endre den.").arg(where));
         if (row.sections) {
             LineList *sections = &(m_state.*row.sections);
             LineListView *view = listView(row.sectionsName);
             view->setLineList(sections);
             connect(sections, &LineList::selectionChangedByUser, this, guardedFor(&TMsDosForm::goToSection));
-            view->setAccessibleName(QStringLiteral("Seksjoner i %1").arg(key));
+            view->setAccessibleName(tr("Seksjoner i %1").arg(key));
             view->setAccessibleDescription(
-                QStringLiteral("Seksjonsoverskriftene i %1. Velg en for å gå til den i linjene.").arg(where));
+                tr("Seksjonsoverskriftene i %1. Velg en for å gå til den i linjene.").arg(where));
         }
     }
 
@@ -256,18 +260,18 @@ void TMsDosForm::load(Load &&loadState)
         // Without a drive C: every file fails alike; a new user started the
         // program without one, and is told how to give it.
         if (!m_drives.listDirectory(kBootRoot))
-            throw NoDriveC(kNoDriveC);
+            throw NoDriveC(noDriveC());
         throw;
     }
 }
 
 void TMsDosForm::askForAMachine()
 {
-    QMessageBox box(QMessageBox::Information, windowTitle(), kNoDriveC, QMessageBox::NoButton, this);
+    QMessageBox box(QMessageBox::Information, windowTitle(), noDriveC(), QMessageBox::NoButton, this);
     box.setFont(designFont());
-    QPushButton *folder = box.addButton(QStringLiteral("Velg &mappe ..."), QMessageBox::AcceptRole);
-    QPushButton *image = box.addButton(QStringLiteral("Velg &diskbilde ..."), QMessageBox::AcceptRole);
-    QPushButton *quit = box.addButton(QStringLiteral("Avs&lutt"), QMessageBox::RejectRole);
+    QPushButton *folder = box.addButton(tr("Velg &mappe ..."), QMessageBox::AcceptRole);
+    QPushButton *image = box.addButton(tr("Velg &diskbilde ..."), QMessageBox::AcceptRole);
+    QPushButton *quit = box.addButton(tr("Avs&lutt"), QMessageBox::RejectRole);
     box.setDefaultButton(folder);
     box.setEscapeButton(quit);
     box.exec();
@@ -298,7 +302,7 @@ void TMsDosForm::openMachine(const QList<QByteArray> &disks)
         return;
     if (m_edited
         && QMessageBox::question(this, windowTitle(),
-                                 QStringLiteral("Endringene i linjene går tapt. Vil du åpne den andre maskinen likevel?"))
+                                 tr("Endringene i linjene går tapt. Vil du åpne den andre maskinen likevel?"))
                != QMessageBox::Yes)
         return;
     // The drives change under the marking: it ends its pass first.

@@ -44,7 +44,7 @@ TEndreForm::TEndreForm(const DriveMap &drives, Launcher launcher, QWidget *paren
     });
     installAccessibleRoles(); // the check's result is spoken as it appears
     ui->FixKnapp->setAccessibleDescription(
-        QStringLiteral("Setter inn den norske linjen: landkode 047 og tegntabell 850 i en COUNTRY-linje, "
+        tr("Setter inn den norske linjen: landkode 047 og tegntabell 850 i en COUNTRY-linje, "
                        "eller den norske skjermdriveren i en DISPLAY.SYS-linje."));
     ui->BitBtn1->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
     ui->BitBtn2->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
@@ -158,7 +158,7 @@ void TEndreForm::accept()
     const qsizetype bad = ansi::firstUnencodable(text);
     if (bad >= 0) {
         const QString character = text.mid(bad, text[bad].isHighSurrogate() ? 2 : 1);
-        showMessage(ui->fins, QStringLiteral("«%1» kan ikke lagres: filen har bare tegn fra Windows-1252").arg(character));
+        showMessage(ui->fins, tr("«%1» kan ikke lagres: filen har bare tegn fra Windows-1252").arg(character));
         ui->ok->hide();
         ui->ny->setFocus();
         ui->ny->setSelection(int(bad), int(character.size()));
@@ -185,7 +185,10 @@ void TEndreForm::showMessage(QLabel *label, const QString &message)
 void TEndreForm::sjekkknappClick()
 {
     const CheckResult result = checkLine(nyText(), m_drives);
-    const QString message = ansi::decode(result.message);
+    // The design's words, "P finnes." and "P finnes ikke !", in the
+    // user's language (the check's own message stays Norwegian for --check).
+    const QString path = ansi::decode(result.path);
+    const QString message = result.found ? tr("%1 finnes.").arg(path) : tr("%1 finnes ikke !").arg(path);
     if (!result.found) {
         FormShow();
         showMessage(ui->fins, message);
