@@ -108,7 +108,7 @@ LogicalDrives logicalPartitions(const QList<Partition> &primaries, const std::fu
     qint64 record = extended->startByte;
     for (int step = 0; step <= kLongestChain; ++step) {
         if (step == kLongestChain) {
-            result.problem = QStringLiteral("den utvidede partisjonen i %1 har flere logiske stasjoner enn noen "
+            result.problem = QCoreApplication::translate("drives", "den utvidede partisjonen i %1 har flere logiske stasjoner enn noen "
                                             "FDISK lager");
             return result;
         }

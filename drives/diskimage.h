@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArrayView>
+#include <QCoreApplication>
 #include <QList>
 #include <QString>
 
@@ -80,12 +81,12 @@ FatVolume FatVolume::locate(QByteArrayView head, SectorAt sectorAt, qint64 size,
 {
     using namespace diskimage;
     if (head.size() < 512)
-        return {-1, QStringLiteral("%1 er for lite til å være et diskbilde").arg(name)};
+        return {-1, QCoreApplication::translate("drives", "%1 er for lite til å være et diskbilde").arg(name)};
     if (partition == 0 && isFatBootSector(head))
         return {0, QString()};
     const QList<Partition> partitions = primaryPartitions(head);
     if (partitions.isEmpty())
-        return {-1, QStringLiteral("%1 inneholder ingen FAT-stasjon").arg(name)};
+        return {-1, QCoreApplication::translate("drives", "%1 inneholder ingen FAT-stasjon").arg(name)};
     const Partition *chosen = nullptr;
     LogicalDrives logical;
     if (partition > 4) {
@@ -97,14 +98,14 @@ FatVolume FatVolume::locate(QByteArrayView head, SectorAt sectorAt, qint64 size,
                 chosen = &p;
         }
         if (!chosen)
-            return {-1, QStringLiteral("%1 har ingen partisjon %2").arg(name).arg(partition)};
+            return {-1, QCoreApplication::translate("drives", "%1 har ingen partisjon %2").arg(name).arg(partition)};
     } else if (partition != 0) {
         for (const Partition &p : partitions) {
             if (p.number == partition)
                 chosen = &p;
         }
         if (!chosen)
-            return {-1, QStringLiteral("%1 har ingen partisjon %2").arg(name).arg(partition)};
+            return {-1, QCoreApplication::translate("drives", "%1 har ingen partisjon %2").arg(name).arg(partition)};
     } else {
         for (const Partition &p : partitions) { // the active FAT partition...
             if (!chosen && p.active && isFatType(p.type))
@@ -118,6 +119,6 @@ FatVolume FatVolume::locate(QByteArrayView head, SectorAt sectorAt, qint64 size,
             chosen = &partitions.first();
     }
     if (chosen->startByte + 512 > size || !isFatBootSector(sectorAt(chosen->startByte)))
-        return {-1, QStringLiteral("partisjon %1 i %2 inneholder ingen FAT-stasjon").arg(chosen->number).arg(name)};
+        return {-1, QCoreApplication::translate("drives", "partisjon %1 i %2 inneholder ingen FAT-stasjon").arg(chosen->number).arg(name)};
     return {chosen->startByte, QString()};
 }

@@ -70,7 +70,7 @@ Result<bool> isSound(const DiskMap &map, const QString &name, const ImageFormat 
             return damaged(name, format);
     }
     if (map.aliases()) {
-        return Failed{QStringLiteral("%1 er et %2-bilde der to deler av disken peker på samme sted i filen; vendral "
+        return Failed{QCoreApplication::translate("drives", "%1 er et %2-bilde der to deler av disken peker på samme sted i filen; vendral "
                                      "leser det ikke")
                           .arg(name, format.name())};
     }
@@ -79,7 +79,7 @@ Result<bool> isSound(const DiskMap &map, const QString &name, const ImageFormat 
 
 QString convertHint(const QString &name, const ImageFormat &format)
 {
-    return QStringLiteral("%1 er et %2-bilde, som vendral ikke leser; gjør det om til et rått bilde, "
+    return QCoreApplication::translate("drives", "%1 er et %2-bilde, som vendral ikke leser; gjør det om til et rått bilde, "
                           "for eksempel med: qemu-img convert -f %3 -O raw %1 %1.img")
         .arg(name, format.name(), format.qemuDriver());
 }

@@ -70,7 +70,7 @@ Result<bool> check(QByteArrayView head, qint64 fileSize, const ReadAt &readAt, c
     if (version == 3) {
         features = be64(head, 72);
         if (features & ExternalDataFile) {
-            return Failed{QStringLiteral("%1 bruker en ekstern datafil, og den følger ikke vendral; lag en kopi uten med "
+            return Failed{QCoreApplication::translate("drives", "%1 bruker en ekstern datafil, og den følger ikke vendral; lag en kopi uten med "
                                          "qemu-img convert først")
                               .arg(name)};
         }
@@ -98,7 +98,7 @@ Result<bool> check(QByteArrayView head, qint64 fileSize, const ReadAt &readAt, c
     std::vector<quint64> compressed;
     quint64 l2Read = 0;
     const auto aliased = Failed{
-        QStringLiteral("%1 er et QCOW2-bilde der to deler av disken peker på samme sted i filen; vendral leser det "
+        QCoreApplication::translate("drives", "%1 er et QCOW2-bilde der to deler av disken peker på samme sted i filen; vendral leser det "
                        "ikke")
             .arg(name)};
     for (quint32 i = 0; i < l1Entries; ++i) {

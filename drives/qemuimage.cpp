@@ -169,7 +169,7 @@ Result<bool> QemuImage::addLayer(const QString &prefix, std::shared_ptr<PinnedFi
     case Kind::Qcow2: {
         const imageformat::Qcow2Header h = imageformat::qcow2Header(head);
         if (h.cryptMethod != 0) {
-            return Failed{QStringLiteral("%1 er kryptert, og vendral leser ikke krypterte bilder; lag en ukryptert "
+            return Failed{QCoreApplication::translate("drives", "%1 er kryptert, og vendral leser ikke krypterte bilder; lag en ukryptert "
                                          "kopi med qemu-img convert først")
                               .arg(m_name)};
         }
@@ -189,7 +189,7 @@ Result<bool> QemuImage::addLayer(const QString &prefix, std::shared_ptr<PinnedFi
     }
     case Kind::Vdi:
         if (imageformat::isDifferencingVdi(head)) {
-            return Failed{QStringLiteral("%1 er et differanse-VDI (et øyeblikksbilde i VirtualBox), som QEMU ikke kan "
+            return Failed{QCoreApplication::translate("drives", "%1 er et differanse-VDI (et øyeblikksbilde i VirtualBox), som QEMU ikke kan "
                                          "følge; slå øyeblikksbildene sammen i VirtualBox først")
                               .arg(m_name)};
         }
@@ -246,7 +246,7 @@ Failed QemuImage::failure(const QString &qemuError) const
 {
     const QString format = m_format.name();
     if (qemuError.contains(QLatin1String("ncrypt")))
-        return Failed{QStringLiteral("%1 er kryptert, og vendral leser ikke krypterte bilder; lag en ukryptert kopi "
+        return Failed{QCoreApplication::translate("drives", "%1 er kryptert, og vendral leser ikke krypterte bilder; lag en ukryptert kopi "
                                      "med qemu-img convert først")
                           .arg(m_name)};
     if (qemuError.contains(QLatin1String("nsupported")) || qemuError.contains(QLatin1String("not supported")))

@@ -94,7 +94,7 @@ Result<bool> mayReadRaw(const PinnedFile &from, const PinnedFile &file, const Ho
 {
     if (home.holds(file))
         return true;
-    return Failed{QStringLiteral("%1 nevner %2 %3 utenfor bildets mappe, og en rå fil der leser vendral ikke; "
+    return Failed{QCoreApplication::translate("drives", "%1 nevner %2 %3 utenfor bildets mappe, og en rå fil der leser vendral ikke; "
                                  "legg den i samme mappe som bildet")
                       .arg(from.name(), QFile::decodeName(file.nativePath()), what(role))};
 }

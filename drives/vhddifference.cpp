@@ -173,7 +173,7 @@ Result<DiskMap> map(std::shared_ptr<PinnedFile> child, qint64 size, const Parent
     const QByteArray table = child->readAt(static_cast<qint64>(tableOffset), qint64(entries) * 4);
     if (table.size() != qint64(entries) * 4)
         return damaged;
-    const Failed tooLarge{QStringLiteral("%1 er et differanse-VHD-bilde som er for oppstykket til at vendral leser "
+    const Failed tooLarge{QCoreApplication::translate("drives", "%1 er et differanse-VHD-bilde som er for oppstykket til at vendral leser "
                                          "det")
                               .arg(name)};
     for (quint32 b = 0; b < entries && qint64(b) * blockSize < size; ++b) {

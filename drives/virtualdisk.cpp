@@ -104,7 +104,7 @@ Result<bool> VirtualDisk::ensure(QList<ByteRange> ranges)
     for (const ByteRange &r : missing)
         more += r.length;
     if (filledBytes() + more > kMostUnpacked) {
-        return Failed{QStringLiteral("%1 ber om mer enn %2 MiB av disken, mer enn noen oppstart trenger; vendral leser "
+        return Failed{QCoreApplication::translate("drives", "%1 ber om mer enn %2 MiB av disken, mer enn noen oppstart trenger; vendral leser "
                                      "ikke videre")
                           .arg(m_name)
                           .arg(kMostUnpacked >> 20)};

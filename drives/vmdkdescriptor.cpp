@@ -1,5 +1,6 @@
 #include "drives/vmdkdescriptor.h"
 
+#include <QCoreApplication>
 #include <QRegularExpression>
 
 namespace vmdkdescriptor {
@@ -46,7 +47,7 @@ Result<Descriptor> parse(QByteArrayView text, const QString &imageName)
     Descriptor d;
     int lineNumber = 0;
     const auto unknown = [&imageName, &lineNumber]() {
-        return Failed{QStringLiteral("linje %1 i VMDK-beskrivelsen til %2 er ukjent for vendral, som derfor ikke leser "
+        return Failed{QCoreApplication::translate("drives", "linje %1 i VMDK-beskrivelsen til %2 er ukjent for vendral, som derfor ikke leser "
                                      "bildet")
                           .arg(lineNumber)
                           .arg(imageName)};

@@ -656,6 +656,62 @@ drives disk by disk, then the rest of the primary ones. --drive wins over this.
         <source>fikk ikke minne til en disk på %1 byte</source>
         <translation>could not get memory for a disk of %1 bytes</translation>
     </message>
+    <message>
+        <source>den utvidede partisjonen i %1 har flere logiske stasjoner enn noen FDISK lager</source>
+        <translation>the extended partition in %1 has more logical drives than any FDISK makes</translation>
+    </message>
+    <message>
+        <source>%1 er for lite til å være et diskbilde</source>
+        <translation>%1 is too small to be a disk image</translation>
+    </message>
+    <message>
+        <source>%1 har ingen partisjon %2</source>
+        <translation>%1 has no partition %2</translation>
+    </message>
+    <message>
+        <source>partisjon %1 i %2 inneholder ingen FAT-stasjon</source>
+        <translation>partition %1 in %2 holds no FAT drive</translation>
+    </message>
+    <message>
+        <source>%1 er et %2-bilde der to deler av disken peker på samme sted i filen; vendral leser det ikke</source>
+        <translation>%1 is a %2 image where two parts of the disk point to the same place in the file; vendral does not read it</translation>
+    </message>
+    <message>
+        <source>%1 er et %2-bilde, som vendral ikke leser; gjør det om til et rått bilde, for eksempel med: qemu-img convert -f %3 -O raw %1 %1.img</source>
+        <translation>%1 is a %2 image, which vendral does not read; turn it into a raw image, for example with: qemu-img convert -f %3 -O raw %1 %1.img</translation>
+    </message>
+    <message>
+        <source>%1 bruker en ekstern datafil, og den følger ikke vendral; lag en kopi uten med qemu-img convert først</source>
+        <translation>%1 uses an external data file, which vendral does not follow; make a copy without one with qemu-img convert first</translation>
+    </message>
+    <message>
+        <source>%1 er et QCOW2-bilde der to deler av disken peker på samme sted i filen; vendral leser det ikke</source>
+        <translation>%1 is a QCOW2 image where two parts of the disk point to the same place in the file; vendral does not read it</translation>
+    </message>
+    <message>
+        <source>%1 er kryptert, og vendral leser ikke krypterte bilder; lag en ukryptert kopi med qemu-img convert først</source>
+        <translation>%1 is encrypted, and vendral does not read encrypted images; make an unencrypted copy with qemu-img convert first</translation>
+    </message>
+    <message>
+        <source>%1 er et differanse-VDI (et øyeblikksbilde i VirtualBox), som QEMU ikke kan følge; slå øyeblikksbildene sammen i VirtualBox først</source>
+        <translation>%1 is a differencing VDI (a VirtualBox snapshot), which QEMU cannot follow; merge the snapshots in VirtualBox first</translation>
+    </message>
+    <message>
+        <source>%1 nevner %2 %3 utenfor bildets mappe, og en rå fil der leser vendral ikke; legg den i samme mappe som bildet</source>
+        <translation>%1 names %2 %3 outside the image&apos;s folder, and vendral reads no raw file there; put it in the same folder as the image</translation>
+    </message>
+    <message>
+        <source>%1 er et differanse-VHD-bilde som er for oppstykket til at vendral leser det</source>
+        <translation>%1 is a differencing VHD image too fragmented for vendral to read</translation>
+    </message>
+    <message>
+        <source>%1 ber om mer enn %2 MiB av disken, mer enn noen oppstart trenger; vendral leser ikke videre</source>
+        <translation>%1 asks for more than %2 MiB of the disk, more than any start-up needs; vendral reads no further</translation>
+    </message>
+    <message>
+        <source>linje %1 i VMDK-beskrivelsen til %2 er ukjent for vendral, som derfor ikke leser bildet</source>
+        <translation>line %1 in the VMDK descriptor of %2 is unknown to vendral, which therefore does not read the image</translation>
+    </message>
 </context>
 <context>
     <name>failurereport</name>
