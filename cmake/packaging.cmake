@@ -25,6 +25,9 @@ endfunction()
 
 configure_file(${PROJECT_SOURCE_DIR}/data/vendral.1 ${CMAKE_CURRENT_BINARY_DIR}/vendral.1 @ONLY)
 vendral_gzip(${CMAKE_CURRENT_BINARY_DIR}/vendral.1 vendral_manpage)
+# The same page in Norwegian, where man finds it for a Norwegian reader.
+configure_file(${PROJECT_SOURCE_DIR}/data/vendral.nb.1 ${CMAKE_CURRENT_BINARY_DIR}/nb/vendral.1 @ONLY)
+vendral_gzip(${CMAKE_CURRENT_BINARY_DIR}/nb/vendral.1 vendral_manpage_nb)
 vendral_gzip(${PROJECT_SOURCE_DIR}/packaging/changelog vendral_changelog)
 
 install(TARGETS vendral RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
@@ -36,6 +39,7 @@ install(FILES ${PROJECT_SOURCE_DIR}/data/vendral-32.png DESTINATION ${CMAKE_INST
         RENAME vendral.png)
 install(FILES ${PROJECT_SOURCE_DIR}/data/vendral.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/gz/vendral_manpage/vendral.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/gz/vendral_manpage_nb/vendral.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/nb/man1)
 # The package is its own upstream (a native package), so its changelog is
 # changelog.gz; the copyright file states the licence in Debian's
 # machine-readable form.

@@ -26,7 +26,7 @@ dpkg -x "$deb" "$root"
 app_id=io.github.vendral.Vendral
 for f in usr/bin/vendral usr/share/applications/$app_id.desktop usr/share/metainfo/$app_id.metainfo.xml \
          usr/share/icons/hicolor/32x32/apps/vendral.png usr/share/icons/hicolor/scalable/apps/vendral.svg \
-         usr/share/man/man1/vendral.1.gz usr/share/doc/vendral/copyright usr/share/doc/vendral/changelog.gz; do
+         usr/share/man/man1/vendral.1.gz usr/share/man/nb/man1/vendral.1.gz usr/share/doc/vendral/copyright usr/share/doc/vendral/changelog.gz; do
     [ -e "$root/$f" ] || fail "$f is missing from the package"
 done
 
