@@ -2,6 +2,7 @@
 
 #include <QString>
 
-// The image case: `--report` on a drive kept in a 2 GiB dynamic VHD against
-// the same drive as a raw image, time and peak memory of all processes.
+// The image cases: `--report` and `--audit` on a drive kept in a 2 GiB disk
+// image of each format against the same files as a folder, and the peak
+// memory of all processes on the raw image and a dynamic VHD.
 void benchImages(const QString &sampleDrive);
