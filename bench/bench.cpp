@@ -156,20 +156,26 @@ void writeHugeDrive(const QString &root)
 }
 
 // Reading the start-up files, splitting them into lines and writing each
-// line as a JSON string (Windows-1252 to UTF-8 by a table) to a stream.
+// line as a JSON string to a stream: runs of plain ASCII copied as they are,
+// every other byte through one table (Windows-1252 to UTF-8, or an escape).
 void floorReport(const QString &root, std::FILE *out)
 {
-    static const auto utf8 = [] {
+    static const auto forms = [] {
         std::vector<QByteArray> table(256);
         for (int b = 0; b < 256; ++b) {
-            const char c = char(b);
-            table[b] = b < 0x20 || b == '"' || b == '\\' ? QByteArray("\\u00") + QByteArray::number(b, 16).rightJustified(2, '0')
-                       : b < 0x80 ? QByteArray(1, c)
-                                  : QString(QChar(b)).toUtf8();
+            if (b < 0x20 || b == 0x7F || (b >= 0x80 && b < 0xA0))
+                table[b] = QByteArray("\\u00") + QByteArray::number(b, 16).rightJustified(2, '0');
+            else if (b == '"' || b == '\\')
+                table[b] = QByteArray("\\") + char(b);
+            else if (b < 0x80)
+                table[b] = QByteArray(1, char(b));
+            else
+                table[b] = QString(QChar(b)).toUtf8();
         }
         return table;
     }();
     QByteArray buffer;
+    buffer.reserve(1 << 17);
     for (const StartupFile *f : startupfiles::all) {
         if (!f->isOneFile())
             continue;
@@ -177,13 +183,23 @@ void floorReport(const QString &root, std::FILE *out)
         if (!file.open(QIODevice::ReadOnly))
             continue;
         const QByteArray bytes = file.readAll();
+        const char *data = bytes.constData();
         qsizetype start = 0;
         for (qsizetype i = 0; i <= bytes.size(); ++i) {
-            if (i < bytes.size() && bytes[i] != '\n')
+            if (i < bytes.size() && data[i] != '\n')
                 continue;
+            const qsizetype end = i > start && data[i - 1] == '\r' ? i - 1 : i;
             buffer += "        \"";
-            for (qsizetype j = start; j < i && bytes[j] != '\r'; ++j)
-                buffer += utf8[uchar(bytes[j])];
+            qsizetype plain = start;
+            for (qsizetype j = start; j < end; ++j) {
+                const auto b = uchar(data[j]);
+                if (b >= 0x20 && b < 0x7F && b != '"' && b != '\\')
+                    continue;
+                buffer.append(data + plain, j - plain);
+                buffer += forms[b];
+                plain = j + 1;
+            }
+            buffer.append(data + plain, end - plain);
             buffer += "\",\n";
             start = i + 1;
             if (buffer.size() > (1 << 16)) {
