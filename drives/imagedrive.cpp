@@ -308,20 +308,23 @@ const ImageDrive::Entries &ImageDrive::entriesOf(const QStringList &directory) c
     return *m_entries.insert(path, entries);
 }
 
-bool ImageDrive::knownAbsent(const QStringList &components) const
+std::optional<int> ImageDrive::listedKind(const QStringList &components) const
 {
     if (!inPass() || components.isEmpty())
-        return false;
+        return std::nullopt;
     const QString key = nameKey(components.last());
     if (mayBeAlias(key))
-        return false;
+        return std::nullopt;
     const Entries &siblings = entriesOf(components.mid(0, components.size() - 1));
     if (siblings.absent)
-        return true;
+        return -1;
     if (!siblings.failure.isEmpty())
-        return false;
-    return std::none_of(siblings.list.cbegin(), siblings.list.cend(),
-                        [&key](const DirEntry &e) { return nameKey(e.name) == key; });
+        return std::nullopt;
+    const auto entry = std::find_if(siblings.list.cbegin(), siblings.list.cend(),
+                                    [&key](const DirEntry &e) { return nameKey(e.name) == key; });
+    if (entry == siblings.list.cend())
+        return -1;
+    return entry->isDirectory ? 0 : 1;
 }
 
 int ImageDrive::kindOf(const QStringList &components, Failed *why) const
@@ -335,12 +338,18 @@ int ImageDrive::kindOf(const QStringList &components, Failed *why) const
     const Failed directory{QCoreApplication::translate("drives", "det er en mappe, ikke en fil"), FailureKind::NotRegular};
     if (components.isEmpty())
         return fail(directory, 0);
-    // In a pass, a name its directory's listing lacks costs no helper: a
-    // search path of a thousand absent folders is looked through at once.
-    if (!isPlainPath(components) || knownAbsent(components))
+    // In a pass, a name its directory's listing has or lacks costs no
+    // helper: a search path of a thousand absent folders is looked through
+    // at once, and each start-up file is read without a probe first.
+    const std::optional<int> listed = isPlainPath(components) ? listedKind(components) : -1;
+    if (listed == -1)
         return fail(missing, -1);
+    if (listed == 0)
+        return fail(directory, 0);
     if (const Result<bool> ready = unpackDirectories(components, false); !ready)
         return fail(ready.failure(), -1);
+    if (listed == 1)
+        return 1;
     // "mdir -b" names a file by the path asked for, and lists a directory's
     // entries below it instead.
     const QString path = mtoolsPath(components);

@@ -63,10 +63,12 @@ private:
         QString failure;     // why it could not be listed otherwise
     };
     const Entries &entriesOf(const QStringList &directory) const;
-    // Whether the path's directory, listed in this pass, shows that the
-    // path is not there. A name that may be another spelling of an entry
-    // (a short name, letters beyond ASCII) is never taken as absent.
-    bool knownAbsent(const QStringList &components) const;
+    // What the path's directory, listed in this pass, shows of it: a file
+    // (1), a directory (0) or nothing (-1). Unknown outside a pass, when the
+    // directory could not be listed, and for a name that may be another
+    // spelling of an entry (a short name, letters beyond ASCII).
+    std::optional<int> listedKind(const QStringList &components) const;
+    bool knownAbsent(const QStringList &components) const { return listedKind(components) == -1; }
     static bool mayBeAlias(const QString &key);
     // Whether the path names a file (1), a directory (0) or nothing (-1).
     int kindOf(const QStringList &components, Failed *why) const;
