@@ -27,7 +27,7 @@ void writeLines(JsonWriter &json, const LineList &list)
 {
     json.beginArray();
     for (int i = 0; i < list.count(); ++i)
-        json.value(ansi::decode(list.lineView(i)));
+        json.value1252(list.lineView(i));
     json.endArray();
 }
 
@@ -87,7 +87,7 @@ int check(const QByteArray &line, const DriveMap &drives)
 
 void writeReport(JsonWriter &json, const ConfigState &s, const QString &error)
 {
-    const auto text = [&json](const QByteArray &value) { return [&json, &value] { json.value(ansi::decode(value)); }; };
+    const auto text = [&json](const QByteArray &value) { return [&json, &value] { json.value1252(value); }; };
     const auto flag = [&json](bool value) { return [&json, value] { json.value(value); }; };
     Members members{
         {QStringLiteral("WinDir"), text(s.WD)},

@@ -1,6 +1,9 @@
 #include "app/jsonwriter.h"
 
 #include "app/escaping.h"
+#include "drives/ansitext.h"
+
+#include <array>
 
 namespace {
 constexpr qsizetype kSpillAt = 1 << 16;
@@ -79,14 +82,52 @@ void JsonWriter::null()
     m_buffer += "null";
 }
 
+void JsonWriter::value1252(QByteArrayView bytes)
+{
+    // Each byte's JSON form, made once by the same rules as a text's.
+    static const std::array<QByteArray, 256> forms = [] {
+        std::array<QByteArray, 256> table;
+        for (int b = 0; b < 256; ++b)
+            appendEscaped(table[std::size_t(b)], ansi::decode(QByteArray(1, char(b))));
+        return table;
+    }();
+    static const std::array<bool, 256> asIs = [] {
+        std::array<bool, 256> table{};
+        for (int b = 0; b < 256; ++b)
+            table[std::size_t(b)] = forms[std::size_t(b)].size() == 1 && forms[std::size_t(b)][0] == char(b);
+        return table;
+    }();
+    beforeValue();
+    m_buffer += '"';
+    const char *data = bytes.data();
+    qsizetype plain = 0; // start of the run not yet written
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const auto b = static_cast<unsigned char>(data[i]);
+        if (asIs[b])
+            continue;
+        m_buffer.append(data + plain, i - plain);
+        m_buffer += forms[b];
+        plain = i + 1;
+    }
+    m_buffer.append(data + plain, bytes.size() - plain);
+    m_buffer += '"';
+    spill();
+}
+
 void JsonWriter::string(QStringView text)
 {
-    static const char hex[] = "0123456789abcdef";
     m_buffer += '"';
+    appendEscaped(m_buffer, text);
+    m_buffer += '"';
+}
+
+void JsonWriter::appendEscaped(QByteArray &out, QStringView text)
+{
+    static const char hex[] = "0123456789abcdef";
     qsizetype plain = 0; // start of the run not yet written
     const auto writePlain = [&](qsizetype end) {
         if (end > plain)
-            m_buffer += text.sliced(plain, end - plain).toUtf8();
+            out += text.sliced(plain, end - plain).toUtf8();
     };
     for (qsizetype i = 0; i < text.size(); ++i) {
         const char16_t u = text[i].unicode();
@@ -107,14 +148,13 @@ void JsonWriter::string(QStringView text)
         writePlain(i);
         plain = i + 1;
         if (escape) {
-            m_buffer += escape;
+            out += escape;
         } else {
             const char code[] = {'\\', 'u', '0', '0', hex[(u >> 4) & 0xF], hex[u & 0xF]};
-            m_buffer.append(code, sizeof code);
+            out.append(code, sizeof code);
         }
     }
     writePlain(text.size());
-    m_buffer += '"';
 }
 
 void JsonWriter::spill()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <QStringView>
 
@@ -28,6 +29,9 @@ public:
     void value(bool b);
     void value(qint64 n);
     void value(QStringView text);
+    // Windows-1252 bytes, written as value(ansi::decode(bytes)) writes them
+    // but straight from the bytes, through one table.
+    void value1252(QByteArrayView bytes);
     void null();
 
     void flush();
@@ -38,6 +42,8 @@ private:
     void beforeValue();
     void indent(std::size_t level);
     void string(QStringView text);
+    // The JSON form of `text` inside its quotes, as UTF-8.
+    static void appendEscaped(QByteArray &out, QStringView text);
     void spill();
 
     std::FILE *m_out;
