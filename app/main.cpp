@@ -67,9 +67,10 @@ int main(int argc, char *argv[])
         drives.value() = std::move(next).value();
         return true;
     });
-    TEndreForm EndreForm(
-        *drives, [&drives](const QByteArray &runPath) { openProgram(runPath, *drives); }, &MsDosForm);
-    MsDosForm.setEditDialog(&EndreForm);
+    MsDosForm.setEditDialogMaker([&drives, &MsDosForm] {
+        return new TEndreForm(
+            *drives, [&drives](const QByteArray &runPath) { openProgram(runPath, *drives); }, &MsDosForm);
+    });
     MsDosForm.show();
     return app.exec();
 }

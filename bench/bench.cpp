@@ -312,9 +312,9 @@ int child(const QString &mode, const QString &drive, int argc, char **argv)
         std::printf("%ld\n", statusKb("VmHWM:") - before);
         return 0;
     }
+    // As the program starts: the edit dialog is made at the first edit.
     TMsDosForm form(drives);
-    TEndreForm dialog(drives, {}, &form);
-    form.setEditDialog(&dialog);
+    form.setEditDialogMaker([&drives, &form] { return new TEndreForm(drives, {}, &form); });
     form.show();
     return QTest::qWaitForWindowExposed(&form) ? 0 : 1;
 }

@@ -432,6 +432,8 @@ void TMsDosForm::systeminimemoDblClick() { lineDoubleClicked(startupfiles::syste
 
 void TMsDosForm::editLine(LineList &list)
 {
+    if (!EndreForm && m_makeEditDialog)
+        EndreForm = m_makeEditDialog();
     if (EndreForm)
         runEditCycle(list, *EndreForm);
 }

@@ -32,8 +32,10 @@ public:
     explicit TMsDosForm(const DriveMap &drives, QWidget *parent = nullptr);
     ~TMsDosForm() override;
 
-    // The edit dialog, created once after this window and reused for every edit.
+    // The edit dialog, reused for every edit: given, or made by `make` at the
+    // first edit (so a start that edits nothing never builds it).
     void setEditDialog(TEndreForm *dialog) { EndreForm = dialog; }
+    void setEditDialogMaker(std::function<TEndreForm *()> make) { m_makeEditDialog = std::move(make); }
 
     // Puts another machine in the drives this window reads (its disks as on
     // the command line: folders or images), or says in one line why not.
@@ -87,6 +89,7 @@ private:
     ConfigState m_state;
     const DriveMap &m_drives;
     TEndreForm *EndreForm = nullptr;
+    std::function<TEndreForm *()> m_makeEditDialog;
     AuditMarking *m_marking = nullptr; // a child of the window
     MachineOpener m_openMachine;
     bool m_edited = false; // a line was changed since the last load
