@@ -44,6 +44,8 @@ const DirectoryCache::Listing &DirectoryCache::list(const QByteArray &dosDirecto
         const Result<QList<DirEntry>> entries = m_drives.listDirectory(path);
         if (entries) {
             listing->listed = true;
+            listing->files.reserve(static_cast<std::size_t>(entries->size()));
+            listing->stems.reserve(static_cast<std::size_t>(entries->size()));
             for (const DirEntry &entry : *entries) {
                 if (entry.isDirectory)
                     continue;
@@ -51,9 +53,11 @@ const DirectoryCache::Listing &DirectoryCache::list(const QByteArray &dosDirecto
                 std::string file(name.constData(), static_cast<size_t>(name.size()));
                 const size_t dot = file.rfind('.');
                 if (dot != std::string::npos && dot > 0)
-                    listing->stems.insert(file.substr(0, dot));
-                listing->files.insert(std::move(file));
+                    listing->stems.add(file.substr(0, dot));
+                listing->files.add(std::move(file));
             }
+            listing->files.seal();
+            listing->stems.seal();
         }
     }
     m_byWritten.insert(dosDirectory, listing.get());

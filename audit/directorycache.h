@@ -3,9 +3,10 @@
 #include <QByteArray>
 #include <QHash>
 
+#include <algorithm>
 #include <memory>
 #include <string>
-#include <unordered_set>
+#include <vector>
 
 class DriveMap;
 
@@ -16,12 +17,30 @@ class DriveMap;
 class DirectoryCache
 {
 public:
+    // Names gathered once and then only looked up: a sorted array, which a
+    // directory of 100,000 files fills far faster than a hash set.
+    class NameSet
+    {
+    public:
+        void reserve(std::size_t count) { m_names.reserve(count); }
+        void add(std::string name) { m_names.push_back(std::move(name)); }
+        void seal()
+        {
+            std::sort(m_names.begin(), m_names.end());
+            m_names.erase(std::unique(m_names.begin(), m_names.end()), m_names.end());
+        }
+        bool contains(const std::string &name) const { return std::binary_search(m_names.begin(), m_names.end(), name); }
+
+    private:
+        std::vector<std::string> m_names;
+    };
+
     struct Listing
     {
         QByteArray path;            // "C:\WINDOWS\SYSTEM", upper-cased
         bool listed = false;        // false when the directory cannot be listed
-        std::unordered_set<std::string> files;
-        std::unordered_set<std::string> stems; // the files' names without their extension
+        NameSet files;
+        NameSet stems; // the files' names without their extension
 
         // The DOS path of a name in this directory, written into out.
         void writePath(QByteArrayView upperName, std::string &out) const;

@@ -213,7 +213,7 @@ const std::vector<DirectoryDrive::HostEntry> *DirectoryDrive::listing(int rootFd
         // Outside a pass nothing is kept: the one entry serves this call only.
         m_listings.clear();
     }
-    return &*m_listings.insert(relative, std::move(entries));
+    return &*m_listings.emplace(relative, std::move(entries)); // moved in, not copied
 }
 
 Result<QByteArray> DirectoryDrive::resolve(int rootFd, const QStringList &components) const
