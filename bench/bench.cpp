@@ -101,24 +101,26 @@ QByteArray lines(int count, const std::function<QByteArray(int)> &line)
 }
 
 // MSDOS.SYS of 1 MB, WIN.INI and SYSTEM.INI of 200,000 lines each,
-// CONFIG.SYS and AUTOEXEC.BAT of 50,000 lines each.
-void writeLargeDrive(const QString &root)
+// CONFIG.SYS and AUTOEXEC.BAT of 50,000 lines each; or as many lines as
+// given, the INI files' values naming files whose names start with `stem`.
+void writeLargeDrive(const QString &root, int iniLines = 200000, int dosLines = 50000,
+                     const QByteArray &stem = "FILE")
 {
     QByteArray msdos = "[Paths]\r\nWinDir=C:\\WINDOWS\r\nWinBootDir=C:\\WINDOWS\r\nHostWinBootDrv=C\r\n\r\n"
                        "[Options]\r\nBootMulti=1\r\nBootGUI=1\r\nWinVer=4.10.2222\r\n";
     while (msdos.size() < 1024 * 1024)
         msdos += ";" + QByteArray(69, 'x') + "\r\n";
     writeFile(root + QStringLiteral("/MSDOS.SYS"), msdos);
-    const auto ini = [](int i) -> QByteArray {
+    const auto ini = [&stem](int i) -> QByteArray {
         if (i % 20 == 0)
             return "[section" + QByteArray::number(i / 20) + "]";
-        return "key" + QByteArray::number(i) + "=C:\\WINDOWS\\SYSTEM\\FILE" + QByteArray::number(i) + ".DLL";
+        return "key" + QByteArray::number(i) + "=C:\\WINDOWS\\SYSTEM\\" + stem + QByteArray::number(i) + ".DLL";
     };
-    writeFile(root + QStringLiteral("/WINDOWS/WIN.INI"), lines(200000, ini));
-    writeFile(root + QStringLiteral("/WINDOWS/SYSTEM.INI"), lines(200000, ini));
+    writeFile(root + QStringLiteral("/WINDOWS/WIN.INI"), lines(iniLines, ini));
+    writeFile(root + QStringLiteral("/WINDOWS/SYSTEM.INI"), lines(iniLines, ini));
     const auto dos = [](int i) -> QByteArray { return "DEVICE=C:\\WINDOWS\\DRIVER" + QByteArray::number(i) + ".SYS /X"; };
-    writeFile(root + QStringLiteral("/CONFIG.SYS"), lines(50000, dos));
-    writeFile(root + QStringLiteral("/AUTOEXEC.BAT"), lines(50000, dos));
+    writeFile(root + QStringLiteral("/CONFIG.SYS"), lines(dosLines, dos));
+    writeFile(root + QStringLiteral("/AUTOEXEC.BAT"), lines(dosLines, dos));
 }
 
 // The sample drive with a WINDOWS\SYSTEM of 100,000 more files.
@@ -135,24 +137,6 @@ void writeCrowdedDrive(const QString &root, const QString &sample)
     const QString system = root + QStringLiteral("/WINDOWS/SYSTEM/");
     for (int i = 0; i < 100000; ++i)
         writeFile(system + QStringLiteral("F%1.DLL").arg(i, 6, 10, QLatin1Char('0')), QByteArray());
-}
-
-// About 100 MB of start-up files: WIN.INI and SYSTEM.INI of 1,000,000 lines
-// each, CONFIG.SYS and AUTOEXEC.BAT of 200,000.
-void writeHugeDrive(const QString &root)
-{
-    writeFile(root + QStringLiteral("/MSDOS.SYS"),
-              "[Paths]\r\nWinDir=C:\\WINDOWS\r\n\r\n[Options]\r\nBootGUI=1\r\n");
-    const auto ini = [](int i) -> QByteArray {
-        if (i % 20 == 0)
-            return "[section" + QByteArray::number(i / 20) + "]";
-        return "key" + QByteArray::number(i) + "=C:\\WINDOWS\\SYSTEM\\F\xf8L" + QByteArray::number(i) + ".DLL";
-    };
-    writeFile(root + QStringLiteral("/WINDOWS/WIN.INI"), lines(1000000, ini));
-    writeFile(root + QStringLiteral("/WINDOWS/SYSTEM.INI"), lines(1000000, ini));
-    const auto dos = [](int i) -> QByteArray { return "DEVICE=C:\\WINDOWS\\DRIVER" + QByteArray::number(i) + ".SYS /X"; };
-    writeFile(root + QStringLiteral("/CONFIG.SYS"), lines(200000, dos));
-    writeFile(root + QStringLiteral("/AUTOEXEC.BAT"), lines(200000, dos));
 }
 
 // Reading the start-up files, splitting them into lines and writing each
@@ -479,7 +463,9 @@ int main(int argc, char **argv)
     // The report of about 100 MB of start-up files, written as JSON.
     {
         QTemporaryDir huge;
-        writeHugeDrive(huge.path());
+        // About 100 MB: INI files of 1,000,000 lines naming files with a
+        // letter beyond ASCII, CONFIG.SYS and AUTOEXEC.BAT of 200,000.
+        writeLargeDrive(huge.path(), 1000000, 200000, "F\xf8L");
         DriveMap drives;
         drives.setDrive(QLatin1Char('C'), std::make_shared<DirectoryDrive>(huge.path()));
         std::FILE *null = std::fopen("/dev/null", "w");
