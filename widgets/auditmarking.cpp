@@ -20,6 +20,9 @@ namespace {
 // taking keys.
 constexpr int kLinesPerSlice = 8192;
 constexpr int kLinesPerStep = 512;
+// The first slice after a load or an edit is short: it runs in the same turn
+// of the event loop that shows the new lines, which should not wait for it.
+constexpr int kLinesInFirstSlice = kLinesPerStep;
 constexpr qint64 kSliceBudgetMs = 16;
 
 // The most characters of a tooltip's line: about a screen's width.
@@ -90,6 +93,7 @@ void AuditMarking::restartFrom(std::size_t file)
         return;
     m_audit = std::make_unique<StartupAudit>(m_state, m_drives);
     m_audit->startAt(*kLoadOrder[file]);
+    m_firstSlice = true;
     m_slices.start();
 }
 
@@ -108,10 +112,12 @@ void AuditMarking::runSlice()
         QElapsedTimer clock;
         clock.start();
         int lines = 0;
+        const int most = m_firstSlice ? kLinesInFirstSlice : kLinesPerSlice;
+        m_firstSlice = false;
         do {
             more = m_audit->runSome(kLinesPerStep, found);
             lines += kLinesPerStep;
-        } while (more && lines < kLinesPerSlice && clock.elapsed() < kSliceBudgetMs);
+        } while (more && lines < most && clock.elapsed() < kSliceBudgetMs);
     } catch (const std::bad_alloc &) {
         stopForLackOfMemory();
         return;

@@ -61,4 +61,5 @@ private:
     std::array<AuditFindings, startupfiles::kCount> m_marks; // by place in kLoadOrder, in line order
     QTimer m_slices;
     bool m_enabled = true;
+    bool m_firstSlice = false; // the next slice is the first of a run
 };
