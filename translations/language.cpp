@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QLocale>
+#include <QPointer>
 #include <QTranslator>
 
 std::optional<Language> languageNamed(QByteArrayView name)
@@ -33,11 +34,11 @@ Language systemLanguage() { return languageFor(QLocale::system().uiLanguages());
 
 void useLanguage(Language language)
 {
-    static QTranslator *installed = nullptr;
+    // Owned by the application, so it goes with it.
+    static QPointer<QTranslator> installed;
     if (installed) {
         QCoreApplication::removeTranslator(installed);
         delete installed;
-        installed = nullptr;
     }
     if (language == Language::Norwegian)
         return; // the texts as written

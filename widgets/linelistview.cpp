@@ -2,6 +2,7 @@
 
 #include "drives/ansitext.h"
 #include "loading/linelist.h"
+#include "widgets/keyboardfocus.h"
 #include "widgets/readablecolour.h"
 
 #include <QAction>
@@ -96,14 +97,11 @@ public:
                 x += metrics.advance(part[i]);
             run = i + 1;
         }
-        // The style's focus frame on the current row is faint (under 2 : 1
-        // on white); a frame in the text's colour reads at well over 3 : 1.
+        // The style's focus frame on the current row is faint.
         if ((opt.state & QStyle::State_HasFocus) && m_view->hasFocus()) {
             painter->setClipping(false);
-            painter->setPen(QPen(opt.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text), 1,
-                                 Qt::DotLine));
-            const QRect visible = opt.rect.intersected(m_view->viewport()->rect());
-            painter->drawRect(visible.adjusted(0, 0, -1, -1));
+            drawFocusFrame(*painter, opt.rect.intersected(m_view->viewport()->rect()),
+                           opt.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
         }
         painter->restore();
     }

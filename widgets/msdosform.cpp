@@ -15,6 +15,7 @@
 #include "widgets/designfont.h"
 #include "widgets/editcycle.h"
 #include "widgets/failurereport.h"
+#include "widgets/keyboardfocus.h"
 #include "widgets/machinechooser.h"
 #include "widgets/pageturning.h"
 #include "widgets/rediger.h"
@@ -80,21 +81,7 @@ TMsDosForm::TMsDosForm(const DriveMap &drives, QWidget *parent)
     // 300) the window takes the screen and its content scrolls, so every
     // control, "Avbryt" among them, can still be reached.
     ui->formContent->setMinimumSize(548, 329);
-    ui->formScroll->setFocusPolicy(Qt::NoFocus); // it follows the focus, it does not take it
-    if (auto *application = qobject_cast<QApplication *>(QCoreApplication::instance())) {
-        // After the event that moved the focus, so a window being shown is
-        // painted where it is scrolled to.
-        connect(application, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
-            if (now && ui->formContent->isAncestorOf(now)) {
-                QMetaObject::invokeMethod(
-                    this, [this, focused = QPointer<QWidget>(now)] {
-                        if (focused)
-                            ui->formScroll->ensureWidgetVisible(focused);
-                    },
-                    Qt::QueuedConnection);
-            }
-        });
-    }
+    followFocus(*ui->formScroll);
     for (QWidget *w : {static_cast<QWidget *>(ui->formContent), ui->formScroll->viewport()}) {
         w->setAutoFillBackground(true);
         w->setBackgroundRole(QPalette::Button);
@@ -225,13 +212,8 @@ void TMsDosForm::focusFirstTabStop()
     // is a cycle of the panel's buttons, the page tabs and the page's own
     // controls; it is written from the page controls on, because Qt's tab
     // order cannot be given a QTabWidget without breaking the cycle in two.
-    QWidget *w = ui->BitBtn1;
-    for (int guard = 0; guard < 256; ++guard, w = w->nextInFocusChain()) {
-        if (w->isEnabled() && (w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(this)) {
-            w->setFocus(Qt::TabFocusReason);
-            return;
-        }
-    }
+    if (QWidget *first = firstTabStop(ui->BitBtn1, this))
+        first->setFocus(Qt::TabFocusReason);
 }
 
 LineListView *TMsDosForm::listView(const char *name) const

@@ -1,5 +1,7 @@
 #include "widgets/pageturning.h"
 
+#include "widgets/keyboardfocus.h"
+
 #include <QApplication>
 #include <QEvent>
 #include <QKeySequence>
@@ -37,15 +39,8 @@ QWidget *focusTargetIn(const QTabWidget &pages, QWidget *page)
 {
     if (QWidget *remembered = page->focusWidget())
         return remembered;
-    QWidget *w = pages.tabBar();
-    for (int guard = 0; guard < 256; ++guard) {
-        w = w->nextInFocusChain();
-        if (w == pages.tabBar())
-            break;
-        if (page->isAncestorOf(w) && (w->focusPolicy() & Qt::TabFocus) && w->isEnabled() && w->isVisibleTo(page))
-            return w;
-    }
-    return page;
+    QWidget *first = firstTabStop(pages.tabBar()->nextInFocusChain(), page);
+    return first ? first : page;
 }
 
 void turn(QTabWidget &pages, int step)

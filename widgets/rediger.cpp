@@ -7,9 +7,9 @@
 #include "widgets/accessibleroles.h"
 #include "widgets/designfont.h"
 #include "widgets/failurereport.h"
+#include "widgets/keyboardfocus.h"
 #include "widgets/readablecolour.h"
 
-#include <QApplication>
 #include <QScreen>
 #include <QScrollArea>
 #include <QStyle>
@@ -36,12 +36,8 @@ TEndreForm::TEndreForm(const DriveMap &drives, Launcher launcher, QWidget *paren
     // nothing of it shows; on a screen smaller than that (800 x 600 at a
     // scale of 2) the dialog takes the screen and follows the focus.
     ui->dialogContent->setMinimumSize(kDesigned);
-    ui->dialogScroll->setFocusPolicy(Qt::NoFocus);
     setFixedSize(kDesigned);
-    connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
-        if (now && ui->dialogContent->isAncestorOf(now))
-            ui->dialogScroll->ensureWidgetVisible(now);
-    });
+    followFocus(*ui->dialogScroll);
     installAccessibleRoles(); // the check's result is spoken as it appears
     ui->FixKnapp->setAccessibleDescription(
         tr("Setter inn den norske linjen: landkode 047 og tegntabell 850 i en COUNTRY-linje, "

@@ -1,5 +1,7 @@
 #include "widgets/tabfocusstyle.h"
 
+#include "widgets/keyboardfocus.h"
+
 #include <QPainter>
 #include <QStyleOption>
 
@@ -13,12 +15,5 @@ void TabFocusStyle::drawControl(ControlElement element, const QStyleOption *opti
         || !(option->state & State_KeyboardFocusChange))
         return;
     const QPalette::ColorGroup group = option->state & State_Enabled ? QPalette::Active : QPalette::Disabled;
-    painter->save();
-    painter->setRenderHint(QPainter::Antialiasing, false);
-    painter->setBrush(Qt::NoBrush);
-    QPen dots(option->palette.color(group, QPalette::WindowText), 1);
-    dots.setDashPattern({1, 1}); // every other pixel
-    painter->setPen(dots);
-    painter->drawRect(option->rect.adjusted(3, 3, -4, -3));
-    painter->restore();
+    drawFocusFrame(*painter, option->rect.adjusted(3, 3, -3, -2), option->palette.color(group, QPalette::WindowText));
 }
