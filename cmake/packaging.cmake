@@ -65,10 +65,9 @@ same data as JSON. The user interface is in Norwegian.")
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${VENDRAL_HOMEPAGE})
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Disk images are read through mtools; qemu-img converts the image formats
-# it cannot read. Liberation Sans has the widths of MS Sans Serif, which the
+# The virtual-disk formats are read through qemu-img. Liberation Sans has the widths of MS Sans Serif, which the
 # window's layout was drawn for.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "mtools, qemu-utils, fonts-liberation2")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qemu-utils, fonts-liberation2")
 # On a Wayland desktop Qt uses its Wayland plugin when it is installed, and
 # XWayland otherwise; a found .EXE file is started through Wine, other files through
 # the desktop's default action (xdg-open).

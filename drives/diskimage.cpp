@@ -54,8 +54,19 @@ std::optional<FatLayout> fatLayout(QByteArrayView s)
     layout.clusterBytes = sectorsPerCluster * bytesPerSector;
     layout.fatStart = reserved * bytesPerSector;
     layout.totalBytes = (le16(s, 19) != 0 ? qint64(le16(s, 19)) : qint64(le32(s, 32))) * bytesPerSector;
-    if (le16(s, 22) == 0)
+    layout.fatBytes = fatSectors * bytesPerSector;
+    layout.rootStart = layout.fatStart + fats * layout.fatBytes;
+    layout.rootBytes = rootSectors * bytesPerSector;
+    if (layout.totalBytes > layout.systemBytes)
+        layout.clusterCount = quint32(qMin<qint64>((layout.totalBytes - layout.systemBytes) / layout.clusterBytes, 0x0FFFFFF0));
+    // FAT32 says so by a zero in the FAT12/16 size field; the others are
+    // told apart by their number of clusters.
+    if (le16(s, 22) == 0) {
+        layout.fatBits = 32;
         layout.rootCluster = le32(s, 44);
+    } else {
+        layout.fatBits = layout.clusterCount < 4085 ? 12 : 16;
+    }
     return layout;
 }
 

@@ -39,6 +39,11 @@ struct FatLayout
     qint64 fatStart = 0;      // the first FAT
     quint32 rootCluster = 0;  // FAT32: where the root directory starts; 0 when it is in the system area
     qint64 totalBytes = 0;    // of the whole volume, as its boot sector gives it
+    qint64 fatBytes = 0;      // of one FAT
+    int fatBits = 0;          // 12, 16 or 32: the size of a FAT entry
+    quint32 clusterCount = 0; // clusters of the data area, numbered from 2
+    qint64 rootStart = 0;     // FAT12/16: the root directory in the system area
+    qint64 rootBytes = 0;
     // Where a cluster of the data area starts.
     qint64 clusterStart(quint32 cluster) const { return systemBytes + qint64(cluster - 2) * clusterBytes; }
 };

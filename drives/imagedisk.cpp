@@ -145,11 +145,6 @@ qint64 ImageDisk::size() const
     return m_disk ? m_disk->size() : m_file->size();
 }
 
-QString ImageDisk::procPath() const
-{
-    return m_disk ? m_disk->procPath() : m_file->procPath();
-}
-
 Result<QByteArray> ImageDisk::read(qint64 offset, qint64 length)
 {
     if (m_disk)

@@ -11,8 +11,7 @@
 
 #include <memory>
 
-// The disk inside an image file, as mtools wants it: the bytes of a raw
-// disk in one file. A raw image is that already and is read where it lies;
+// The disk inside an image file as the bytes a raw disk would hold. A raw image is that already and is read where it lies;
 // any other format is unpacked, on demand, into memory of this process (see
 // VirtualDisk). The image itself is opened once, read only, and never
 // written.
@@ -25,13 +24,11 @@ public:
     const ImageFormat &format() const { return m_format; }
     QString name() const { return m_file->name(); }
     qint64 size() const;
-    // The file mtools reads.
-    QString procPath() const;
     bool isVirtual() const { return m_disk != nullptr; }
 
     Result<QByteArray> read(qint64 offset, qint64 length);
-    // Makes sure the ranges hold the image's bytes before a helper reads
-    // them; nothing to do for a raw image.
+    // Makes sure the ranges hold the image's bytes, all in one go, before
+    // they are read; nothing to do for a raw image.
     Result<bool> ensure(const QList<ByteRange> &ranges);
     // Bytes of the disk unpacked into memory so far.
     qint64 filledBytes() const { return m_disk ? m_disk->filledBytes() : 0; }

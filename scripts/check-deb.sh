@@ -31,14 +31,13 @@ for f in usr/bin/vendral usr/share/applications/$app_id.desktop usr/share/metain
 done
 
 # The window needs Qt's widgets and the X11 platform plugin (in libqt6gui6),
-# the start-up page libcreg and liblnk; disk images need mtools,
-# other image formats qemu-img.
+# the start-up page libcreg and liblnk; the virtual-disk formats qemu-img.
 depends=$(dpkg-deb --field "$deb" Depends)
 for p in libqt6widgets6 libqt6gui6 libcreg1 liblnk1; do
     grep -qw "$p" <<<"$depends" || fail "Depends lacks $p"
 done
 recommends=$(dpkg-deb --field "$deb" Recommends)
-for p in mtools qemu-utils; do
+for p in qemu-utils; do
     grep -qw "$p" <<<"$recommends" || fail "Recommends lacks $p"
 done
 changelog_version=$(dpkg-parsechangelog -l packaging/changelog -S Version)

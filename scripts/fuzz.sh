@@ -34,6 +34,12 @@ printf '\x80\0\0\0\x06\0\0\0\x00\x08\0\0\x00\x08\0\0' | dd of="$build/seeds/disk
 printf '\x55\xaa' | dd of="$build/seeds/disk.img" bs=1 seek=510 conv=notrunc status=none
 mformat -i "$build/seeds/disk.img@@1048576" -T 2048 -h 16 -s 32 :: > /dev/null
 { printf '\1'; head -c 8192 "$build/seeds/disk.img"; } > "$build/corpus/partition/harddisk"
+# A whole small volume with files, a folder and a long name, to read through.
+mformat -i "$build/seeds/small.img" -C -T 120 -h 2 -s 15 :: > /dev/null
+mmd -i "$build/seeds/small.img" ::/WINDOWS
+mcopy -i "$build/seeds/small.img" examples/drive-c/CONFIG.SYS examples/drive-c/AUTOEXEC.BAT ::/
+mcopy -i "$build/seeds/small.img" examples/drive-c/WINDOWS/WIN.INI "::/WINDOWS/Long Name.ini"
+{ printf '\0'; cat "$build/seeds/small.img"; } > "$build/corpus/partition/volume"
 for format in qcow2 vpc vdi vmdk; do
     qemu-img convert -f raw -O "$format" "$build/seeds/floppy.img" "$build/seeds/floppy.$format"
     { printf '\0'; head -c 8192 "$build/seeds/floppy.$format"; } > "$build/corpus/partition/$format"

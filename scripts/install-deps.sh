@@ -14,7 +14,7 @@ packages=(
     dpkg-dev                        # dpkg-shlibdeps, for the Debian package
     lintian appstream               # check the Debian package and its AppStream metadata
     strace                          # proves in a test that nothing is written
-    mtools                          # reads drives kept as disk images
+    mtools                          # builds the tests' and the benchmark's disk images
     qemu-utils                      # qemu-img: reads QCOW2, VHD, VDI and VMDK images
     libcreg-dev liblnk-dev libbfio-dev # the Windows 9x registry and shell links, read from memory
     libcreg-utils liblnk-utils      # cregexport and lnkinfo check the tests' own hives and shortcuts

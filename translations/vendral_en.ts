@@ -509,10 +509,6 @@ drives disk by disk, then the rest of the primary ones. --drive wins over this.
         <translation>%1 is a damaged or truncated %2 image</translation>
     </message>
     <message>
-        <source>mtools: %1</source>
-        <translation>mtools: %1</translation>
-    </message>
-    <message>
         <source>%1 inneholder ingen FAT-stasjon</source>
         <translation>%1 holds no FAT drive</translation>
     </message>
@@ -711,6 +707,30 @@ drives disk by disk, then the rest of the primary ones. --drive wins over this.
     <message>
         <source>linje %1 i VMDK-beskrivelsen til %2 er ukjent for vendral, som derfor ikke leser bildet</source>
         <translation>line %1 in the VMDK descriptor of %2 is unknown to vendral, which therefore does not read the image</translation>
+    </message>
+    <message>
+        <source>FAT-stasjonen er skadet: %1</source>
+        <translation>the FAT drive is damaged: %1</translation>
+    </message>
+    <message>
+        <source>klyngekjeden brytes ved klynge %1</source>
+        <translation>the cluster chain breaks at cluster %1</translation>
+    </message>
+    <message>
+        <source>klyngekjeden går i ring</source>
+        <translation>the cluster chain loops</translation>
+    </message>
+    <message>
+        <source>filen er kortere enn størrelsen den oppgir</source>
+        <translation>the file is shorter than the size it states</translation>
+    </message>
+    <message>
+        <source>en mappe har flere oppføringer enn FAT tillater</source>
+        <translation>a folder has more entries than FAT allows</translation>
+    </message>
+    <message>
+        <source>%1 er avkortet: bildet slutter før byte %2</source>
+        <translation>%1 is cut off: the image ends before byte %2</translation>
     </message>
 </context>
 <context>

@@ -1,8 +1,10 @@
-// libFuzzer target: what reads the start of a disk image an attacker may have
-// made: the partition finder and the FAT boot sector, the image-format
-// headers, a differencing VHD's parent locators, and the record of which
-// ranges of a virtual disk are unpacked. The fuzzer's bytes are the disk.
+// libFuzzer target: what reads a disk image an attacker may have made: the
+// partition finder and the FAT boot sector, the FAT volume's directories and
+// files, the image-format headers, a differencing VHD's parent locators, and
+// the record of which ranges of a virtual disk are unpacked. The fuzzer's
+// bytes are the disk.
 #include "drives/diskimage.h"
+#include "drives/fatreader.h"
 #include "drives/imageformat.h"
 #include "drives/vhddifference.h"
 #include "drives/virtualdisk.h"
@@ -38,6 +40,45 @@ Result<bool> checkedFill(const QList<ByteRange> &missing, char *disk)
     return true;
 }
 
+// Reads every directory and file of the volume two levels deep, as the drive
+// would: each read is one failure with a reason or the bytes the entry says.
+void readVolume(const QByteArray &image, qint64 offset, const diskimage::FatLayout &layout)
+{
+    // The drive opens no volume the image cuts off.
+    if (offset + qMax(layout.totalBytes, layout.systemBytes) > image.size())
+        return;
+    FatReader fat(
+        [&image](const QList<ByteRange> &ranges) -> Result<QByteArray> {
+            QByteArray bytes;
+            for (const ByteRange &r : ranges) {
+                if (r.start < 0 || r.length <= 0 || r.end() > image.size())
+                    std::abort(); // a chain inside the volume stays inside the image
+                bytes.append(image.mid(r.start, r.length));
+            }
+            return bytes;
+        },
+        offset, layout);
+    const auto walk = [&fat](const Result<QList<FatEntry>> &entries, int depth, const auto &self) -> void {
+        if (!entries) {
+            if (entries.reason().isEmpty())
+                std::abort();
+            return;
+        }
+        for (const FatEntry &e : *entries) {
+            if (e.name.isEmpty() || e.shortName.isEmpty() || !e.isNamed(e.shortName))
+                std::abort();
+            if (e.isDirectory && depth < 2) {
+                self(fat.directory(e), depth + 1, self);
+            } else if (!e.isDirectory) {
+                const Result<QByteArray> content = fat.file(e);
+                if (content ? content->size() != qsizetype(e.size) : content.reason().isEmpty())
+                    std::abort();
+            }
+        }
+    };
+    walk(fat.rootDirectory(), 0, walk);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -58,6 +99,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const std::optional<diskimage::FatLayout> layout = diskimage::fatLayout(boot);
         if (!layout || layout->clusterBytes < 512 || layout->systemBytes < 512 || layout->fatStart < 512)
             std::abort();
+        readVolume(image, volume.offset, *layout);
     }
 
     const ImageFormat format = imageformat::recognise(image);
