@@ -86,7 +86,7 @@ Result<DriveMap> openDrives(const QList<CommandLine::DriveArgument> &arguments, 
             drives.setDrive(d.letter, std::make_shared<DirectoryDrive>(d.disk));
             continue;
         }
-        Result<std::shared_ptr<ImageDrive>> drive = ImageDrive::open(d.disk, d.partition);
+        Result<std::shared_ptr<ImageDrive>> drive = ImageDrive::open(d.image, d.partition);
         if (!drive)
             return drive.failure();
         drives.setDrive(d.letter, std::move(drive).value());

@@ -23,7 +23,8 @@ QString nameOf(const QByteArray &path)
     return decoded.mid(decoded.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
-Result<DiskLayout> layoutOf(const QByteArray &disk, int qemuTimeLimitMs)
+// `opened` gets the disk image, when the disk is one.
+Result<DiskLayout> layoutOf(const QByteArray &disk, int qemuTimeLimitMs, std::shared_ptr<ImageDisk> *opened)
 {
     DiskLayout layout;
     if (isDirectory(disk)) {
@@ -34,9 +35,10 @@ Result<DiskLayout> layoutOf(const QByteArray &disk, int qemuTimeLimitMs)
     if (::stat(disk.constData(), &st) != 0 || !S_ISREG(st.st_mode))
         return Failed{QCoreApplication::translate("drives", "%1 er verken en mappe eller et diskbilde").arg(QFile::decodeName(disk)),
                       FailureKind::Missing};
-    Result<std::unique_ptr<ImageDisk>> opened = ImageDisk::open(disk, qemuTimeLimitMs);
-    if (!opened)
-        return opened.failure();
+    Result<std::unique_ptr<ImageDisk>> read = ImageDisk::open(disk, qemuTimeLimitMs);
+    if (!read)
+        return read.failure();
+    *opened = std::move(read).value();
     ImageDisk &image = **opened;
     const Result<QByteArray> head = image.read(0, 512);
     if (!head)
@@ -110,16 +112,19 @@ QList<std::pair<QChar, std::pair<int, int>>> letters(const QList<DiskLayout> &di
 Result<QList<LetteredDrive>> letter(const QList<QByteArray> &disks, int qemuTimeLimitMs)
 {
     QList<DiskLayout> layouts;
+    QList<std::shared_ptr<ImageDisk>> images;
     for (const QByteArray &disk : disks) {
-        Result<DiskLayout> layout = layoutOf(disk, qemuTimeLimitMs);
+        std::shared_ptr<ImageDisk> image;
+        Result<DiskLayout> layout = layoutOf(disk, qemuTimeLimitMs, &image);
         if (!layout)
             return layout.failure();
         layouts.append(*layout);
+        images.append(std::move(image));
     }
     QList<LetteredDrive> drives;
     for (const auto &[letter, drive] : letters(layouts)) {
         const auto [disk, partition] = drive;
-        drives.append({letter, disks[disk], partition, isDirectory(disks[disk])});
+        drives.append({letter, disks[disk], partition, images[disk] == nullptr, images[disk]});
     }
     if (!disks.isEmpty() && drives.isEmpty())
         return Failed{QCoreApplication::translate("drives", "%1 inneholder ingen FAT-stasjon").arg(nameOf(disks.first())), FailureKind::DamagedImage};

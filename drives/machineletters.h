@@ -6,6 +6,10 @@
 #include <QChar>
 #include <QList>
 
+#include <memory>
+
+class ImageDisk;
+
 // The drives of a machine given as its disks in order (disk 1, disk 2, ...),
 // each a folder or a disk image, lettered as DOS letters them: C: is the
 // active primary FAT partition of disk 1 (else its first primary FAT
@@ -21,6 +25,9 @@ struct LetteredDrive
     QByteArray disk;   // the path as given
     int partition = 0; // 0: the folder or bare volume itself; 1-4 primary, 5+ logical
     bool isFolder = false;
+    // The disk image as it was opened to letter it, to open the drive from
+    // without reading the image's format again; null for a folder.
+    std::shared_ptr<ImageDisk> image;
 };
 
 // Fails with one line when a disk cannot be read, its extended partition's
