@@ -81,6 +81,16 @@ QString ProcessOutput::firstErrorLine() const
 
 namespace {
 
+// The address space this process has mapped now, in bytes (0 when unknown):
+// a copy of it starts with all of it, a disk image's mapping included.
+qint64 addressSpaceInUse()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    return statm.readLine().split(' ').value(0).toLongLong() * ::sysconf(_SC_PAGESIZE);
+}
+
 // The environment the program gets: ours with the command's changes.
 std::vector<QByteArray> environmentOf(const BoundedCommand &c)
 {
@@ -351,6 +361,8 @@ Result<QByteArray> runIsolated(const std::function<QByteArray()> &work, const Is
     if (!out.open())
         return Failed{QCoreApplication::translate("drives", "kunne ikke lese filen (%1)").arg(QString::fromLocal8Bit(std::strerror(errno)))};
     installSignalHandlers();
+    // The limit bounds what the copy maps beyond what it starts with.
+    [[maybe_unused]] const rlim_t space = rlim_t(addressSpaceInUse() + limits.addressSpace);
     const pid_t parent = ::getpid();
     const pid_t pid = ::fork();
     if (pid < 0)
@@ -361,8 +373,8 @@ Result<QByteArray> runIsolated(const std::function<QByteArray()> &work, const Is
         const rlimit noCore{0, 0};
         ::setrlimit(RLIMIT_CORE, &noCore);
 #if !defined(__SANITIZE_ADDRESS__)
-        const rlimit space{rlim_t(limits.addressSpace), rlim_t(limits.addressSpace)};
-        ::setrlimit(RLIMIT_AS, &space);
+        const rlimit bound{space, space};
+        ::setrlimit(RLIMIT_AS, &bound);
 #endif
         ::close(out.read);
         QByteArray result;

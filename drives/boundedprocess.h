@@ -53,7 +53,7 @@ Result<ProcessOutput> runBounded(const BoundedCommand &command);
 struct IsolatedLimits
 {
     int timeLimitMs = 10000;
-    qint64 addressSpace = qint64(1) << 30; // bytes; not applied in sanitizer builds
+    qint64 addressSpace = qint64(1) << 30; // bytes beyond the program's own; not applied in sanitizer builds
     qint64 outputCap = qint64(16) << 20;
 };
 Result<QByteArray> runIsolated(const std::function<QByteArray()> &work, const IsolatedLimits &limits = {});

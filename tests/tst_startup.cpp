@@ -19,10 +19,13 @@
 #include <QTest>
 
 #include <csignal>
+#include <functional>
 #include <memory>
+#include <new>
 #include <stdexcept>
 #include <vector>
 
+#include <sys/mman.h>
 #include <unistd.h>
 
 namespace {
@@ -329,7 +332,9 @@ void StartupTest::writersAgreeWithTheLibrariesOwnTools()
 }
 
 // The libraries read in a copy of the program: whatever they do there, the
-// program goes on and the file is one line.
+// program goes on and the file is one line. The program has two gigabytes
+// mapped, as it has for a large virtual disk: the copy's memory limit is on
+// top of what it starts with.
 void StartupTest::aReaderThatFailsEndsOnlyItsCopy_data()
 {
     QTest::addColumn<int>("fault");
@@ -351,6 +356,11 @@ void StartupTest::aReaderThatFailsEndsOnlyItsCopy()
     limits.timeLimitMs = 1000;
     limits.outputCap = 1 << 20;
     limits.addressSpace = qint64(256) << 20;
+    const size_t diskBytes = size_t(2) << 30;
+    const std::unique_ptr<void, std::function<void(void *)>> disk(
+        ::mmap(nullptr, diskBytes, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0),
+        [diskBytes](void *at) { ::munmap(at, diskBytes); });
+    QVERIFY(disk.get() != MAP_FAILED);
     const Result<QByteArray> answer = runIsolated(
         [fault]() -> QByteArray {
             switch (fault) {
@@ -372,6 +382,11 @@ void StartupTest::aReaderThatFailsEndsOnlyItsCopy()
                 }
             }
             }
+            // What a reader maps while it reads: new address space, which
+            // no memory left free in the copy's heap can stand in for.
+            void *held = ::mmap(nullptr, 16 << 20, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+            if (held == MAP_FAILED)
+                throw std::bad_alloc();
             return "read";
         },
         limits);
