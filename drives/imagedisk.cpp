@@ -12,9 +12,11 @@ namespace {
 // A chain of parents longer than this is a loop or a hostile image.
 constexpr int kDeepestChain = 16;
 // How much is unpacked at a time: a page where the bytes are copied as they
-// lie, more where QEMU has to be run for them.
+// lie, more where QEMU has to be run for them: two megabytes hold the
+// partition table and the boot sector of a partition aligned to the first
+// megabyte, so one run serves both.
 constexpr qint64 kMappedGranule = 4096;
-constexpr qint64 kConvertedGranule = qint64(1) << 20;
+constexpr qint64 kConvertedGranule = qint64(2) << 20;
 
 // The map of any kind of VHD: the parent of a differencing one. The whole
 // chain is read within one time limit.

@@ -80,11 +80,15 @@ Result<std::shared_ptr<ImageDrive>> ImageDrive::open(std::shared_ptr<ImageDisk> 
                           .arg(volume.offset + qMax(layout->totalBytes, layout->systemBytes))
                           .arg(disk->size())};
     }
-    // The boot sector, the FATs and a FAT12/16 root directory: every path
-    // is looked up through them.
-    const Result<bool> system = disk->ensure({{volume.offset, layout->systemBytes}});
-    if (!system)
-        return Failed{system.reason()};
+    // The boot sector, the FATs and the root directory (a FAT32 one's first
+    // cluster): every path is looked up through them, and a virtual disk
+    // unpacks them in one go.
+    QList<ByteRange> system{{volume.offset, layout->systemBytes}};
+    if (layout->rootCluster >= 2 && layout->rootCluster - 2 < layout->clusterCount)
+        system.append({volume.offset + layout->clusterStart(layout->rootCluster), layout->clusterBytes});
+    const Result<bool> unpacked = disk->ensure(system);
+    if (!unpacked)
+        return Failed{unpacked.reason()};
     return std::shared_ptr<ImageDrive>(new ImageDrive(std::move(disk), volume.offset, *layout));
 }
 

@@ -57,7 +57,7 @@ private:
 
 } // namespace
 
-Result<bool> check(QByteArrayView head, qint64 fileSize, const ReadAt &readAt, const QString &name)
+Result<Facts> check(QByteArrayView head, qint64 fileSize, const ReadAt &readAt, const QString &name)
 {
     const Failed damaged{QCoreApplication::translate("drives", "%1 er et skadet eller avkortet QCOW2-bilde").arg(name)};
     const quint32 version = be32(head, 4);
@@ -136,7 +136,7 @@ Result<bool> check(QByteArrayView head, qint64 fileSize, const ReadAt &readAt, c
     std::sort(compressed.begin(), compressed.end());
     if (std::adjacent_find(compressed.begin(), compressed.end()) != compressed.end())
         return aliased;
-    return true;
+    return Facts{!compressed.empty()};
 }
 
 } // namespace qcow2map

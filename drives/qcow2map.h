@@ -18,8 +18,14 @@ namespace qcow2map {
 // Reads `length` bytes at `offset` of the file; fewer at its end.
 using ReadAt = std::function<QByteArray(qint64 offset, qint64 length)>;
 
+// What the check learns of a sound file.
+struct Facts
+{
+    bool compressed = false; // some clusters are kept compressed, which only QEMU reads
+};
+
 // `head` is the file's first 512 bytes, `fileSize` its size, `name` names it
 // in the one line that says why it is refused.
-Result<bool> check(QByteArrayView head, qint64 fileSize, const ReadAt &readAt, const QString &name);
+Result<Facts> check(QByteArrayView head, qint64 fileSize, const ReadAt &readAt, const QString &name);
 
 } // namespace qcow2map

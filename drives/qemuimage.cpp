@@ -174,10 +174,11 @@ Result<bool> QemuImage::addLayer(const QString &prefix, std::shared_ptr<PinnedFi
                               .arg(m_name)};
         }
         const PinnedFile &f = *file;
-        if (const Result<bool> sound = qcow2map::check(head, f.size(), [&f](qint64 o, qint64 l) { return f.readAt(o, l); },
-                                                       depth == 0 ? m_name : f.name());
-            !sound)
-            return sound;
+        const Result<qcow2map::Facts> sound = qcow2map::check(head, f.size(), [&f](qint64 o, qint64 l) { return f.readAt(o, l); },
+                                                              depth == 0 ? m_name : f.name());
+        if (!sound)
+            return sound.failure();
+        m_compressed = m_compressed || sound->compressed;
         if (h.backingOffset != 0) {
             if (h.backingLength == 0 || h.backingLength > 1023)
                 return failure(QString());
@@ -256,6 +257,8 @@ Failed QemuImage::failure(const QString &qemuError) const
 
 Result<std::optional<DiskMap>> QemuImage::map(int timeLimitMs) const
 {
+    if (m_compressed)
+        return std::optional<DiskMap>();
     const Result<ProcessOutput> run = runBounded(
         qemuImg({QStringLiteral("map"), QStringLiteral("-U"), QStringLiteral("--output=human"),
                  QStringLiteral("--image-opts"), options(QString())},

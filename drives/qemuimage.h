@@ -32,7 +32,8 @@ public:
     qint64 size() const { return m_size; }
 
     // Where the disk's bytes lie in the image's files, as qemu-img map tells
-    // it; nothing when some are kept compressed, which only QEMU can read.
+    // it; nothing when some are kept compressed, which only QEMU can read
+    // (a QCOW2 that says so is not asked).
     Result<std::optional<DiskMap>> map(int timeLimitMs) const;
     // Fills a virtual disk by having qemu-img convert the missing ranges.
     VirtualDisk::Filler converter(int timeLimitMs) const;
@@ -55,6 +56,7 @@ private:
     ImageFormat m_format;
     relatedfile::Home m_home; // where raw parts and parents may lie
     qint64 m_size = 0;
+    bool m_compressed = false; // a QCOW2 layer keeps clusters compressed
     Options m_options;   // QEMU's --image-opts, without a prefix
     std::vector<std::shared_ptr<PinnedFile>> m_files;
     std::vector<std::shared_ptr<MemoryFile>> m_descriptors;

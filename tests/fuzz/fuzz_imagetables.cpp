@@ -49,7 +49,7 @@ void qcow2(const QByteArray &file)
             return QByteArray();
         return file.mid(offset, length);
     };
-    const Result<bool> checked = qcow2map::check(file.left(512), file.size(), readAt, QStringLiteral("x.qcow2"));
+    const Result<qcow2map::Facts> checked = qcow2map::check(file.left(512), file.size(), readAt, QStringLiteral("x.qcow2"));
     if (!checked && checked.reason().isEmpty())
         std::abort();
 }
