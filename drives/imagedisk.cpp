@@ -12,11 +12,12 @@ namespace {
 // A chain of parents longer than this is a loop or a hostile image.
 constexpr int kDeepestChain = 16;
 // How much is unpacked at a time: a page where the bytes are copied as they
-// lie, more where QEMU has to be run for them: two megabytes hold the
-// partition table and the boot sector of a partition aligned to the first
-// megabyte, so one run serves both.
+// lie, more where QEMU has to be run for them (each run costs some twenty
+// milliseconds, a megabyte more about one): eight megabytes hold the
+// partition table, the boot sector, the FATs and the root directory of a
+// 2 GB FAT32 partition aligned to the first megabyte, so one run serves all.
 constexpr qint64 kMappedGranule = 4096;
-constexpr qint64 kConvertedGranule = qint64(2) << 20;
+constexpr qint64 kConvertedGranule = qint64(8) << 20;
 
 // The map of any kind of VHD: the parent of a differencing one. The whole
 // chain is read within one time limit.

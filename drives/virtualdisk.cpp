@@ -109,6 +109,11 @@ Result<bool> VirtualDisk::ensure(QList<ByteRange> ranges)
                           .arg(m_name)
                           .arg(kMostUnpacked >> 20)};
     }
+    // The pages are made in one go, not one fault at a time as they are
+    // written (a fault per page is slow in a virtual machine); a kernel
+    // older than 5.14 does without.
+    for (const ByteRange &r : missing)
+        ::madvise(m_disk + r.start, static_cast<size_t>(r.length), MADV_POPULATE_WRITE);
     const Result<bool> done = m_filler(missing, m_disk);
     if (!done)
         return done;
