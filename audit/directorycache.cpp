@@ -46,15 +46,16 @@ const DirectoryCache::Listing &DirectoryCache::list(const QByteArray &dosDirecto
             listing->listed = true;
             listing->files.reserve(static_cast<std::size_t>(entries->size()));
             listing->stems.reserve(static_cast<std::size_t>(entries->size()));
+            std::string file;
             for (const DirEntry &entry : *entries) {
                 if (entry.isDirectory)
                     continue;
-                const QByteArray name = ansi::upper(ansi::encode(entry.name));
-                std::string file(name.constData(), static_cast<size_t>(name.size()));
+                file.clear();
+                ansi::appendUpper(entry.name, file);
                 const size_t dot = file.rfind('.');
                 if (dot != std::string::npos && dot > 0)
-                    listing->stems.add(file.substr(0, dot));
-                listing->files.add(std::move(file));
+                    listing->stems.add(std::string_view(file).substr(0, dot));
+                listing->files.add(file);
             }
             listing->files.seal();
             listing->stems.seal();

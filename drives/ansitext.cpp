@@ -94,6 +94,12 @@ char upperByte(char byte)
     return static_cast<char>(kUpper[static_cast<unsigned char>(byte)]);
 }
 
+void appendUpper(QStringView text, std::string &out)
+{
+    for (const QChar ch : text)
+        out.push_back(static_cast<char>(kUpper[static_cast<unsigned char>(byteOf(ch.unicode()).value_or('?'))]));
+}
+
 QByteArray upper(QByteArray text)
 {
     for (char &c : text)

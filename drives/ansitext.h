@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringView>
 
+#include <string>
+
 // The start-up files are Windows-1252 bytes. These helpers convert them for
 // display one byte to one character and back, and upper-case them the way the
 // PC's own code page does, without ever changing a string's length.
@@ -19,5 +21,7 @@ qsizetype firstUnencodable(QStringView text);
 
 char upperByte(char byte);
 QByteArray upper(QByteArray text);
+// upper(encode(text)) appended to `out`, with nothing made on the way.
+void appendUpper(QStringView text, std::string &out);
 
 } // namespace ansi
