@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -159,12 +160,16 @@ QByteArray join(const QByteArray &relative, const QByteArray &name)
 
 // A host name as the DOS side sees it: UTF-8 where it is, else the bytes of
 // a copy made on the PC itself, Windows-1252.
-QString dosName(const QByteArray &bytes)
+// A host name as DOS sees it, appended to `names`: UTF-8, or else
+// Windows-1252 (a folder copied from a FAT disk as it was).
+void appendDosName(QByteArrayView bytes, QString &names)
 {
-    QString name = QString::fromUtf8(bytes);
-    if (name.contains(QChar::ReplacementCharacter))
-        name = ansi::decode(bytes);
-    return name;
+    if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+        names.append(QLatin1StringView(bytes.data(), bytes.size()));
+        return;
+    }
+    const QString name = QString::fromUtf8(bytes);
+    names.append(name.contains(QChar::ReplacementCharacter) ? ansi::decode(bytes) : name);
 }
 
 } // namespace
@@ -177,8 +182,7 @@ DirectoryDrive::DirectoryDrive(QByteArray root) : m_root(std::move(root))
 
 DirectoryDrive::DirectoryDrive(const QString &root) : DirectoryDrive(QFile::encodeName(root)) {}
 
-const std::vector<DirectoryDrive::HostEntry> *DirectoryDrive::listing(int rootFd, const QByteArray &relative,
-                                                                      int *error) const
+const DirectoryDrive::HostListing *DirectoryDrive::listing(int rootFd, const QByteArray &relative, int *error) const
 {
     const auto known = m_listings.constFind(relative);
     if (known != m_listings.cend())
@@ -196,15 +200,19 @@ const std::vector<DirectoryDrive::HostEntry> *DirectoryDrive::listing(int rootFd
         return nullptr;
     }
     ++m_listingsRead;
-    std::vector<HostEntry> entries;
+    HostListing listed;
     // Room for about as many entries as the directory's size holds (a
     // directory entry takes some 20 to 40 bytes on the host's disk), so a
     // folder of 100,000 files is not moved again and again as it is read.
     struct stat folder;
-    if (::fstat(dirFd, &folder) == 0 && folder.st_size > 0)
-        entries.reserve(static_cast<std::size_t>(std::min<off_t>(folder.st_size / 32, 1 << 20)));
+    if (::fstat(dirFd, &folder) == 0 && folder.st_size > 0) {
+        const off_t size = std::min<off_t>(folder.st_size, off_t(32) << 20);
+        listed.entries.reserve(static_cast<std::size_t>(size / 32));
+        listed.hostNames.reserve(static_cast<qsizetype>(size / 2));
+        listed.dosNames.reserve(static_cast<qsizetype>(size / 2));
+    }
     while (const dirent *entry = ::readdir(stream)) {
-        const QByteArray bytes(entry->d_name);
+        const QByteArrayView bytes(entry->d_name);
         if (bytes == "." || bytes == "..")
             continue;
         bool isDirectory = entry->d_type == DT_DIR;
@@ -212,14 +220,17 @@ const std::vector<DirectoryDrive::HostEntry> *DirectoryDrive::listing(int rootFd
             struct stat st;
             isDirectory = ::fstatat(dirFd, entry->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
         }
-        entries.push_back({dosName(bytes), bytes, isDirectory});
+        const qsizetype host = listed.hostNames.size(), dos = listed.dosNames.size();
+        listed.hostNames.append(bytes);
+        appendDosName(bytes, listed.dosNames);
+        listed.entries.push_back({host, bytes.size(), dos, listed.dosNames.size() - dos, isDirectory});
     }
     ::closedir(stream);
     if (!inPass()) {
         // Outside a pass nothing is kept: the one entry serves this call only.
         m_listings.clear();
     }
-    return &*m_listings.emplace(relative, std::move(entries)); // moved in, not copied
+    return &*m_listings.emplace(relative, std::move(listed)); // moved in, not copied
 }
 
 Result<QByteArray> DirectoryDrive::resolve(int rootFd, const QStringList &components) const
@@ -239,19 +250,15 @@ Result<QByteArray> DirectoryDrive::resolve(int rootFd, const QStringList &compon
             return failureFor(errno, errno == EACCES || errno == EPERM);
         }
         int error = 0;
-        const std::vector<HostEntry> *entries = listing(rootFd, relative, &error);
+        const HostListing *entries = listing(rootFd, relative, &error);
         if (!entries)
             return error == ENOENT || error == ENOTDIR ? failureFor(error) : failureFor(error, true);
-        const HostEntry *match = nullptr;
-        for (const HostEntry &entry : *entries) {
-            if (entry.name.compare(component, Qt::CaseInsensitive) == 0) {
-                match = &entry;
-                break;
-            }
-        }
-        if (!match)
+        const auto match = std::find_if(entries->entries.cbegin(), entries->entries.cend(), [&](const HostListing::Entry &e) {
+            return entries->dosName(e).compare(component, Qt::CaseInsensitive) == 0;
+        });
+        if (match == entries->entries.cend())
             return Failed{noSuchFile(), FailureKind::Missing};
-        relative = join(relative, match->bytes);
+        relative = join(relative, entries->hostName(*match).toByteArray());
     }
     return relative;
 }
@@ -332,7 +339,7 @@ bool DirectoryDrive::fileExists(const QStringList &components) const
     return regularFile(components).has_value();
 }
 
-Result<QList<DirEntry>> DirectoryDrive::listDirectory(const QStringList &components) const
+Result<const DirectoryDrive::HostListing *> DirectoryDrive::listingOf(const QStringList &components) const
 {
     const Result<Fd> root = openFolder(m_root);
     if (!root)
@@ -341,18 +348,36 @@ Result<QList<DirEntry>> DirectoryDrive::listDirectory(const QStringList &compone
     if (!relative)
         return relative.failure();
     int error = 0;
-    const std::vector<HostEntry> *entries = listing(root->get(), *relative, &error);
+    const HostListing *entries = listing(root->get(), *relative, &error);
     if (!entries) {
         Failed why = failureFor(error, true);
         if (error == ENOENT || error == ENOTDIR)
             why.reason = QCoreApplication::translate("drives", "det er ikke en mappe");
         return why;
     }
+    return entries;
+}
+
+Result<QList<DirEntry>> DirectoryDrive::listDirectory(const QStringList &components) const
+{
+    const Result<const HostListing *> entries = listingOf(components);
+    if (!entries)
+        return entries.failure();
     QList<DirEntry> result;
-    result.reserve(static_cast<qsizetype>(entries->size()));
-    for (const HostEntry &entry : *entries)
-        result.append({entry.name, entry.isDirectory});
+    result.reserve(static_cast<qsizetype>((*entries)->entries.size()));
+    for (const HostListing::Entry &e : (*entries)->entries)
+        result.append({(*entries)->dosName(e).toString(), e.isDirectory});
     return result;
+}
+
+Result<bool> DirectoryDrive::visitDirectory(const QStringList &components, const Visitor &visit) const
+{
+    const Result<const HostListing *> entries = listingOf(components);
+    if (!entries)
+        return entries.failure();
+    for (const HostListing::Entry &e : (*entries)->entries)
+        visit((*entries)->dosName(e), e.isDirectory);
+    return true;
 }
 
 std::optional<QString> DirectoryDrive::hostFile(const QStringList &components) const

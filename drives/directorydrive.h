@@ -3,7 +3,10 @@
 #include "drives/drive.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QHash>
+#include <QString>
+#include <QStringView>
 
 #include <vector>
 
@@ -26,6 +29,7 @@ public:
     Result<QByteArray> readFile(const QStringList &components) const override;
     bool fileExists(const QStringList &components) const override;
     Result<QList<DirEntry>> listDirectory(const QStringList &components) const override;
+    Result<bool> visitDirectory(const QStringList &components, const Visitor &visit) const override;
     std::optional<QString> hostFile(const QStringList &components) const override;
 
     // How many directories were read from the host so far.
@@ -35,23 +39,36 @@ protected:
     void forgetListings() const override { m_listings.clear(); }
 
 private:
-    struct HostEntry
+    // A directory's entries as read from the host, their names one after
+    // another in two buffers: as the host spells them and as DOS sees them.
+    struct HostListing
     {
-        QString name;     // as the DOS side sees it
-        QByteArray bytes; // as the host spells it
-        bool isDirectory;
+        struct Entry
+        {
+            qsizetype host, hostLength;
+            qsizetype dos, dosLength;
+            bool isDirectory;
+        };
+        QByteArray hostNames;
+        QString dosNames;
+        std::vector<Entry> entries;
+
+        QStringView dosName(const Entry &e) const { return QStringView(dosNames).sliced(e.dos, e.dosLength); }
+        QByteArrayView hostName(const Entry &e) const { return QByteArrayView(hostNames).sliced(e.host, e.hostLength); }
     };
     // The path below the folder (opened as rootFd), in the host's bytes,
     // that the components name, or why there is none.
     Result<QByteArray> resolve(int rootFd, const QStringList &components) const;
     // The entries of a directory below the folder; nothing, and *error
     // holds the errno, when it cannot be read.
-    const std::vector<HostEntry> *listing(int rootFd, const QByteArray &relative, int *error) const;
+    const HostListing *listing(int rootFd, const QByteArray &relative, int *error) const;
+    // The listing of the directory the components name, or why there is none.
+    Result<const HostListing *> listingOf(const QStringList &components) const;
     // The path below the folder of a regular file the components name;
     // `realPath` gets where it really lies, links resolved.
     std::optional<QByteArray> regularFile(const QStringList &components, QByteArray *realPath = nullptr) const;
 
     QByteArray m_root;
-    mutable QHash<QByteArray, std::vector<HostEntry>> m_listings;
+    mutable QHash<QByteArray, HostListing> m_listings;
     mutable int m_listingsRead = 0;
 };

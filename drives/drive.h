@@ -6,6 +6,9 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QStringView>
+
+#include <functional>
 
 #include <optional>
 
@@ -41,6 +44,20 @@ public:
     // The entries of a directory (names as the drive spells them), without
     // "." and "..".
     virtual Result<QList<DirEntry>> listDirectory(const QStringList &components) const = 0;
+    // The same entries, each handed to `visit` in turn with a name that
+    // lasts only for the call: a drive that keeps its names together need
+    // make no string each for a directory of 100,000 files. `visit` must
+    // not ask the drive anything.
+    using Visitor = std::function<void(QStringView name, bool isDirectory)>;
+    virtual Result<bool> visitDirectory(const QStringList &components, const Visitor &visit) const
+    {
+        const Result<QList<DirEntry>> entries = listDirectory(components);
+        if (!entries)
+            return entries.failure();
+        for (const DirEntry &e : *entries)
+            visit(e.name, e.isDirectory);
+        return true;
+    }
 
     // The file on this host that a program can be started from, if any.
     virtual std::optional<QString> hostFile(const QStringList &components) const = 0;

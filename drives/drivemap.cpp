@@ -76,6 +76,15 @@ Result<QList<DirEntry>> DriveMap::listDirectory(QByteArrayView dosPath) const
     return d->listDirectory(path.components);
 }
 
+Result<bool> DriveMap::visitDirectory(QByteArrayView dosPath, const Drive::Visitor &visit) const
+{
+    const DosPath path = DosPath::parse(dosPath);
+    const std::shared_ptr<Drive> d = drive(path.drive);
+    if (!d)
+        return Failed{QCoreApplication::translate("drives", "stasjon %1: er ikke tilordnet").arg(path.drive), FailureKind::NoDrive};
+    return d->visitDirectory(path.components, visit);
+}
+
 std::shared_ptr<Drive> DriveMap::drive(QChar letter) const
 {
     const auto it = m_drives.constFind(letter);

@@ -41,6 +41,11 @@ public:
         ++listings[components.join(QLatin1Char('\\'))];
         return DirectoryDrive::listDirectory(components);
     }
+    Result<bool> visitDirectory(const QStringList &components, const Visitor &visit) const override
+    {
+        ++listings[components.join(QLatin1Char('\\'))];
+        return DirectoryDrive::visitDirectory(components, visit);
+    }
     mutable QHash<QString, int> listings;
 };
 
