@@ -12,6 +12,39 @@ void DirectoryCache::Listing::writePath(QByteArrayView upperName, std::string &o
     out.append(upperName.data(), static_cast<size_t>(upperName.size()));
 }
 
+void DirectoryCache::NameSet::seal()
+{
+    // At most half full, so a search ends after a few slots.
+    std::size_t capacity = 16;
+    while (capacity < 2 * m_spans.size())
+        capacity *= 2;
+    m_slots.assign(capacity, 0);
+    const std::size_t mask = capacity - 1;
+    for (std::uint32_t span = 0; span < m_spans.size(); ++span) {
+        const std::string_view name = nameAt(span);
+        for (std::size_t at = std::hash<std::string_view>()(name) & mask;; at = (at + 1) & mask) {
+            if (m_slots[at] == 0) {
+                m_slots[at] = span + 1;
+                break;
+            }
+            if (nameAt(m_slots[at] - 1) == name)
+                break; // there already
+        }
+    }
+}
+
+bool DirectoryCache::NameSet::contains(std::string_view name) const
+{
+    if (m_slots.empty())
+        return false;
+    const std::size_t mask = m_slots.size() - 1;
+    for (std::size_t at = std::hash<std::string_view>()(name) & mask; m_slots[at] != 0; at = (at + 1) & mask) {
+        if (nameAt(m_slots[at] - 1) == name)
+            return true;
+    }
+    return false;
+}
+
 DirectoryCache::DirectoryCache(const DriveMap &drives) : m_drives(drives) {}
 
 DirectoryCache::~DirectoryCache() = default;
@@ -41,25 +74,20 @@ const DirectoryCache::Listing &DirectoryCache::list(const QByteArray &dosDirecto
         listing = std::make_shared<Listing>();
         listing->path = path;
         ++m_listingsMade;
-        const Result<QList<DirEntry>> entries = m_drives.listDirectory(path);
-        if (entries) {
-            listing->listed = true;
-            listing->files.reserve(static_cast<std::size_t>(entries->size()));
-            listing->stems.reserve(static_cast<std::size_t>(entries->size()));
-            std::string file;
-            for (const DirEntry &entry : *entries) {
-                if (entry.isDirectory)
-                    continue;
-                file.clear();
-                ansi::appendUpper(entry.name, file);
-                const size_t dot = file.rfind('.');
-                if (dot != std::string::npos && dot > 0)
-                    listing->stems.add(std::string_view(file).substr(0, dot));
-                listing->files.add(file);
-            }
-            listing->files.seal();
-            listing->stems.seal();
-        }
+        std::string file;
+        const Result<bool> visited = m_drives.visitDirectory(path, [&file, &listing](QStringView name, bool isDirectory) {
+            if (isDirectory)
+                return;
+            file.clear();
+            ansi::appendUpper(name, file);
+            const size_t dot = file.rfind('.');
+            if (dot != std::string::npos && dot > 0)
+                listing->stems.add(std::string_view(file).substr(0, dot));
+            listing->files.add(file);
+        });
+        listing->listed = visited.ok();
+        listing->files.seal();
+        listing->stems.seal();
     }
     m_byWritten.insert(dosDirectory, listing.get());
     return *listing;
