@@ -99,7 +99,11 @@ ImageDrive::ImageDrive(std::shared_ptr<ImageDisk> disk, qint64 offset, diskimage
               // A virtual disk unpacks every range in one go before they are read.
               if (const Result<bool> ready = m_disk->ensure(ranges); !ready)
                   return ready.failure();
+              qint64 total = 0;
+              for (const ByteRange &r : ranges)
+                  total += r.length;
               QByteArray bytes;
+              bytes.reserve(total);
               for (const ByteRange &r : ranges) {
                   const Result<QByteArray> part = m_disk->read(r.start, r.length);
                   if (!part)
