@@ -82,7 +82,7 @@ Result<DriveMap> openDrives(const QList<CommandLine::DriveArgument> &arguments, 
         if (std::any_of(arguments.cbegin(), arguments.cend(),
                         [&d](const CommandLine::DriveArgument &a) { return a.letter == d.letter; }))
             continue;
-        if (d.isFolder) {
+        if (d.isFolder()) {
             drives.setDrive(d.letter, std::make_shared<DirectoryDrive>(d.disk));
             continue;
         }

@@ -216,10 +216,10 @@ Result<quint32> FatReader::next(quint32 cluster)
 Result<QList<ByteRange>> FatReader::chain(quint32 first, qint64 clusters)
 {
     const quint32 end = m_layout.fatBits == 12 ? 0xFF8 : m_layout.fatBits == 16 ? 0xFFF8 : 0x0FFFFFF8;
+    const Failed loops = damaged(QCoreApplication::translate("drives", "klyngekjeden går i ring"));
     // No chain is longer than the volume has clusters; one that is loops.
     if (clusters > qint64(m_layout.clusterCount))
-        return damaged(QCoreApplication::translate("drives", "klyngekjeden går i ring"));
-    const Failed loops = damaged(QCoreApplication::translate("drives", "klyngekjeden går i ring"));
+        return loops;
     QList<ByteRange> ranges;
     quint32 cluster = first;
     // Brent's cycle finding sees most loops within a few turns of them.
@@ -228,7 +228,7 @@ Result<QList<ByteRange>> FatReader::chain(quint32 first, qint64 clusters)
     for (qint64 step = 0; clusters < 0 || step < clusters; ++step) {
         if (cluster < 2 || cluster - 2 >= m_layout.clusterCount)
             return brokenAt(cluster);
-        if (step >= qint64(m_layout.clusterCount) || (step > 0 && cluster == marked))
+        if (step > 0 && cluster == marked)
             return loops;
         if (++sinceMarked == markEvery) {
             marked = cluster;

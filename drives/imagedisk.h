@@ -24,7 +24,6 @@ public:
     const ImageFormat &format() const { return m_format; }
     QString name() const { return m_file->name(); }
     qint64 size() const;
-    bool isVirtual() const { return m_disk != nullptr; }
 
     Result<QByteArray> read(qint64 offset, qint64 length);
     // Makes sure the ranges hold the image's bytes, all in one go, before

@@ -20,6 +20,12 @@ QString foldedPath(const QStringList &components)
     return path;
 }
 
+// The entry a path component names, or the end.
+QList<FatEntry>::const_iterator named(const QList<FatEntry> &entries, const QString &component)
+{
+    return std::find_if(entries.cbegin(), entries.cend(), [&component](const FatEntry &e) { return e.isNamed(component); });
+}
+
 Failed missingFile()
 {
     return Failed{QCoreApplication::translate("drives", "filen finnes ikke"), FailureKind::Missing};
@@ -93,34 +99,32 @@ Result<std::shared_ptr<ImageDrive>> ImageDrive::open(std::shared_ptr<ImageDisk> 
 }
 
 ImageDrive::ImageDrive(std::shared_ptr<ImageDisk> disk, qint64 offset, diskimage::FatLayout layout)
-    : m_disk(std::move(disk)),
-      m_fat(
-          [this](const QList<ByteRange> &ranges) -> Result<QByteArray> {
-              // A virtual disk unpacks every range in one go before they are read.
-              if (const Result<bool> ready = m_disk->ensure(ranges); !ready)
-                  return ready.failure();
-              qint64 total = 0;
-              for (const ByteRange &r : ranges)
-                  total += r.length;
-              QByteArray bytes;
-              bytes.reserve(total);
-              for (const ByteRange &r : ranges) {
-                  const Result<QByteArray> part = m_disk->read(r.start, r.length);
-                  if (!part)
-                      return part.failure();
-                  // The volume fitted in the image when it was opened: a short
-                  // read means the file was cut since.
-                  if (part->size() != r.length)
-                      return Failed{QCoreApplication::translate("drives", "%1 er avkortet: bildet slutter før byte %2")
-                                        .arg(m_disk->name())
-                                        .arg(r.end()),
-                                    FailureKind::DamagedImage};
-                  bytes.append(*part);
-              }
-              return bytes;
-          },
-          offset, layout)
+    : m_disk(std::move(disk)), m_fat([this](const QList<ByteRange> &ranges) { return readRanges(ranges); }, offset, layout)
 {
+}
+
+Result<QByteArray> ImageDrive::readRanges(const QList<ByteRange> &ranges) const
+{
+    // A virtual disk unpacks every range in one go before they are read.
+    if (const Result<bool> ready = m_disk->ensure(ranges); !ready)
+        return ready.failure();
+    qint64 total = 0;
+    for (const ByteRange &r : ranges)
+        total += r.length;
+    QByteArray bytes;
+    bytes.reserve(total);
+    for (const ByteRange &r : ranges) {
+        const Result<QByteArray> part = m_disk->read(r.start, r.length);
+        if (!part)
+            return part.failure();
+        // The volume fitted in the image when it was opened: a short read
+        // means the file was cut since.
+        if (part->size() != r.length)
+            return Failed{QCoreApplication::translate("drives", "%1 er avkortet: bildet slutter før byte %2").arg(m_disk->name()).arg(r.end()),
+                          FailureKind::DamagedImage};
+        bytes.append(*part);
+    }
+    return bytes;
 }
 
 void ImageDrive::forgetListings() const
@@ -158,9 +162,7 @@ ImageDrive::Listing ImageDrive::directoryAt(const QStringList &components) const
     // From the root down, each directory on the way listed once in a pass.
     Listing current = listed(QString(), [this] { return m_fat.rootDirectory(); });
     for (qsizetype depth = 0; depth < components.size() && !current.failure; ++depth) {
-        const QString &name = components.at(depth);
-        const auto found = std::find_if(current.entries.cbegin(), current.entries.cend(),
-                                        [&name](const FatEntry &e) { return e.isNamed(name); });
+        const auto found = named(current.entries, components.at(depth));
         if (found == current.entries.cend()) {
             current.failure = Failed{QCoreApplication::translate("drives", "mappen finnes ikke"), FailureKind::Missing};
         } else if (!found->isDirectory) {
@@ -182,9 +184,7 @@ Result<FatEntry> ImageDrive::entryAt(const QStringList &components) const
         const bool absent = parent.failure->kind == FailureKind::Missing || parent.failure->kind == FailureKind::NotRegular;
         return absent ? missingFile() : *parent.failure;
     }
-    const QString &name = components.last();
-    const auto found =
-        std::find_if(parent.entries.cbegin(), parent.entries.cend(), [&name](const FatEntry &e) { return e.isNamed(name); });
+    const auto found = named(parent.entries, components.last());
     if (found == parent.entries.cend())
         return missingFile();
     return *found;

@@ -51,6 +51,8 @@ private:
     ImageDrive(std::shared_ptr<ImageDisk> disk, qint64 offset, diskimage::FatLayout layout);
 
     void forgetListings() const override;
+    // The bytes of the disk's ranges, one after the other.
+    Result<QByteArray> readRanges(const QList<ByteRange> &ranges) const;
     // Outside a pass nothing read is kept: the next question sees the image
     // as it then is.
     void forgetOutsidePass() const;

@@ -124,7 +124,7 @@ Result<QList<LetteredDrive>> letter(const QList<QByteArray> &disks, int qemuTime
     QList<LetteredDrive> drives;
     for (const auto &[letter, drive] : letters(layouts)) {
         const auto [disk, partition] = drive;
-        drives.append({letter, disks[disk], partition, images[disk] == nullptr, images[disk]});
+        drives.append({letter, disks[disk], partition, images[disk]});
     }
     if (!disks.isEmpty() && drives.isEmpty())
         return Failed{QCoreApplication::translate("drives", "%1 inneholder ingen FAT-stasjon").arg(nameOf(disks.first())), FailureKind::DamagedImage};

@@ -24,10 +24,11 @@ struct LetteredDrive
     QChar letter;
     QByteArray disk;   // the path as given
     int partition = 0; // 0: the folder or bare volume itself; 1-4 primary, 5+ logical
-    bool isFolder = false;
     // The disk image as it was opened to letter it, to open the drive from
     // without reading the image's format again; null for a folder.
     std::shared_ptr<ImageDisk> image;
+
+    bool isFolder() const { return image == nullptr; }
 };
 
 // Fails with one line when a disk cannot be read, its extended partition's
