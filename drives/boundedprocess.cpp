@@ -28,6 +28,8 @@ namespace {
 
 constexpr qint64 kErrorCap = 64 * 1024;
 
+bool isolatedCopy = false; // set in the copy runIsolated forks
+
 QString programName(const BoundedCommand &c)
 {
     return c.program.mid(c.program.lastIndexOf(QLatin1Char('/')) + 1);
@@ -75,6 +77,11 @@ QString ProcessOutput::firstErrorLine() const
             return QString::fromUtf8(line.trimmed());
     }
     return QString::fromUtf8(lines.first().trimmed());
+}
+
+bool inIsolatedCopy()
+{
+    return isolatedCopy;
 }
 
 #ifdef Q_OS_LINUX
@@ -368,6 +375,7 @@ Result<QByteArray> runIsolated(const std::function<QByteArray()> &work, const Is
     if (pid < 0)
         return Failed{QCoreApplication::translate("drives", "kunne ikke lese filen (%1)").arg(QString::fromLocal8Bit(std::strerror(errno)))};
     if (pid == 0) {
+        isolatedCopy = true;
         // A fault ends the copy as the kernel ends it, without a core.
         detachChild(parent);
         const rlimit noCore{0, 0};

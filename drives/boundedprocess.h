@@ -57,3 +57,8 @@ struct IsolatedLimits
     qint64 outputCap = qint64(16) << 20;
 };
 Result<QByteArray> runIsolated(const std::function<QByteArray()> &work, const IsolatedLimits &limits = {});
+
+// True inside the copy `runIsolated` runs its work in. All of the copy's
+// memory goes when it ends, so a library's teardown there is time spent for
+// nothing: libcreg's, for one, walks a cache table of pages it never touched.
+bool inIsolatedCopy();

@@ -116,6 +116,8 @@ public:
     }
     ~OpenHive()
     {
+        if (inIsolatedCopy())
+            return; // the copy ends next, and its memory with it
         if (m_open)
             libcreg_file_close(m_hive, nullptr);
         if (m_hive)

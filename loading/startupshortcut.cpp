@@ -15,6 +15,8 @@ struct Link
 {
     ~Link()
     {
+        if (inIsolatedCopy())
+            return; // the copy ends next, and its memory with it
         if (opened)
             liblnk_file_close(file, nullptr);
         if (file)
