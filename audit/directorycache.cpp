@@ -4,6 +4,9 @@
 #include "drives/dospath.h"
 #include "drives/drivemap.h"
 
+#include <algorithm>
+#include <cstring>
+
 void DirectoryCache::Listing::writePath(QByteArrayView upperName, std::string &out) const
 {
     out.assign(path.constData(), static_cast<size_t>(path.size()));
@@ -12,22 +15,38 @@ void DirectoryCache::Listing::writePath(QByteArrayView upperName, std::string &o
     out.append(upperName.data(), static_cast<size_t>(upperName.size()));
 }
 
-void DirectoryCache::NameSet::seal()
+std::string_view DirectoryCache::NameSet::at(std::uint32_t start) const
 {
-    // At most half full, so a search ends after a few slots.
-    std::size_t capacity = 16;
-    while (capacity < 2 * m_spans.size())
-        capacity *= 2;
-    m_slots.assign(capacity, 0);
-    const std::size_t mask = capacity - 1;
-    for (std::uint32_t span = 0; span < m_spans.size(); ++span) {
-        const std::string_view name = nameAt(span);
-        for (std::size_t at = std::hash<std::string_view>()(name) & mask;; at = (at + 1) & mask) {
-            if (m_slots[at] == 0) {
-                m_slots[at] = span + 1;
+    const std::string_view name(m_names.data() + start); // up to its NUL
+    if (m_part == Part::Whole)
+        return name;
+    const std::size_t dot = name.rfind('.');
+    return dot != std::string_view::npos && dot > 0 ? name.substr(0, dot) : std::string_view();
+}
+
+std::size_t DirectoryCache::NameSet::slotOf(std::string_view name) const
+{
+    // The hash scaled onto the table: its size need not be a power of two.
+    const auto hash = static_cast<std::uint64_t>(std::hash<std::string_view>()(name));
+    const std::uint64_t folded = (hash ^ (hash >> 32)) & 0xFFFFFFFFu;
+    return static_cast<std::size_t>((folded * m_slots.size()) >> 32);
+}
+
+void DirectoryCache::NameSet::seal(std::size_t count)
+{
+    // At most two thirds full, so a search ends after a few slots.
+    m_slots.assign(std::max<std::size_t>(16, count + count / 2), 0);
+    const std::size_t size = m_slots.size();
+    for (std::size_t start = 0; start < m_names.size(); start += std::strlen(m_names.data() + start) + 1) {
+        const std::string_view name = at(static_cast<std::uint32_t>(start));
+        if (name.empty())
+            continue;
+        for (std::size_t slot = slotOf(name);; slot = slot + 1 == size ? 0 : slot + 1) {
+            if (m_slots[slot] == 0) {
+                m_slots[slot] = static_cast<std::uint32_t>(start + 1);
                 break;
             }
-            if (nameAt(m_slots[at] - 1) == name)
+            if (at(m_slots[slot] - 1) == name)
                 break; // there already
         }
     }
@@ -35,15 +54,52 @@ void DirectoryCache::NameSet::seal()
 
 bool DirectoryCache::NameSet::contains(std::string_view name) const
 {
-    if (m_slots.empty())
+    if (m_slots.empty() || name.empty())
         return false;
-    const std::size_t mask = m_slots.size() - 1;
-    for (std::size_t at = std::hash<std::string_view>()(name) & mask; m_slots[at] != 0; at = (at + 1) & mask) {
-        if (nameAt(m_slots[at] - 1) == name)
+    const std::size_t size = m_slots.size();
+    for (std::size_t slot = slotOf(name); m_slots[slot] != 0; slot = slot + 1 == size ? 0 : slot + 1) {
+        if (at(m_slots[slot] - 1) == name)
             return true;
     }
     return false;
 }
+
+namespace {
+
+// Takes a directory's files into a listing, upper-cased as DOS compares
+// them, and counts them for the sets made of them.
+class Gatherer : public Drive::Visitor
+{
+public:
+    explicit Gatherer(DirectoryCache::Listing &listing) : m_listing(listing) {}
+
+    void expect(qsizetype count) override
+    {
+        // An 8.3 name takes at most 13 bytes with its NUL.
+        m_listing.names.reserve(static_cast<std::size_t>(std::max<qsizetype>(count, 0)) * 13);
+    }
+
+    void entry(QStringView name, bool isDirectory) override
+    {
+        if (isDirectory)
+            return;
+        std::string &names = m_listing.names;
+        const std::size_t start = names.size();
+        ansi::appendUpper(name, names);
+        const std::size_t dot = std::string_view(names).substr(start).rfind('.');
+        names += '\0';
+        ++files;
+        if (dot != std::string_view::npos && dot > 0)
+            ++stems;
+    }
+
+    std::size_t files = 0, stems = 0;
+
+private:
+    DirectoryCache::Listing &m_listing;
+};
+
+} // namespace
 
 DirectoryCache::DirectoryCache(const DriveMap &drives) : m_drives(drives) {}
 
@@ -74,20 +130,11 @@ const DirectoryCache::Listing &DirectoryCache::list(const QByteArray &dosDirecto
         listing = std::make_shared<Listing>();
         listing->path = path;
         ++m_listingsMade;
-        std::string file;
-        const Result<bool> visited = m_drives.visitDirectory(path, [&file, &listing](QStringView name, bool isDirectory) {
-            if (isDirectory)
-                return;
-            file.clear();
-            ansi::appendUpper(name, file);
-            const size_t dot = file.rfind('.');
-            if (dot != std::string::npos && dot > 0)
-                listing->stems.add(std::string_view(file).substr(0, dot));
-            listing->files.add(file);
-        });
+        Gatherer gather(*listing);
+        const Result<bool> visited = m_drives.visitDirectory(path, gather);
         listing->listed = visited.ok();
-        listing->files.seal();
-        listing->stems.seal();
+        listing->files.seal(gather.files);
+        listing->stems.seal(gather.stems);
     }
     m_byWritten.insert(dosDirectory, listing.get());
     return *listing;

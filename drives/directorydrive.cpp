@@ -29,6 +29,9 @@ QString noSuchFile() { return QCoreApplication::translate("drives", "filen finne
 // line list indexes its text with 32 bits.
 constexpr qint64 kMaxFileSize = qint64(1) << 31;
 
+// A directory whose names take more than this is refused as too large to hold.
+constexpr qsizetype kMaxNames = qsizetype(1) << 31;
+
 // A descriptor closed when it goes out of scope.
 class Fd
 {
@@ -158,19 +161,86 @@ QByteArray join(const QByteArray &relative, const QByteArray &name)
     return relative.isEmpty() ? name : relative + '/' + name;
 }
 
-// A host name as the DOS side sees it: UTF-8 where it is, else the bytes of
-// a copy made on the PC itself, Windows-1252.
-// A host name as DOS sees it, appended to `names`: UTF-8, or else
+// A host name as DOS sees it, made in `scratch`: UTF-8 where it is, else
 // Windows-1252 (a folder copied from a FAT disk as it was).
-void appendDosName(QByteArrayView bytes, QString &names)
+QStringView dosName(QByteArrayView bytes, QString &scratch)
 {
+    scratch.resize(0); // keeps its room for the next name
     if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
-        names.append(QLatin1StringView(bytes.data(), bytes.size()));
-        return;
+        scratch.append(QLatin1StringView(bytes.data(), bytes.size()));
+        return scratch;
     }
     const QString name = QString::fromUtf8(bytes);
-    names.append(name.contains(QChar::ReplacementCharacter) ? ansi::decode(bytes) : name);
+    scratch = name.contains(QChar::ReplacementCharacter) ? ansi::decode(bytes) : name;
+    return scratch;
 }
+
+// Why a directory cannot be listed.
+Failed notListed(int error)
+{
+    Failed why = failureFor(error, true);
+    if (error == ENOENT || error == ENOTDIR)
+        why.reason = QCoreApplication::translate("drives", "det er ikke en mappe");
+    return why;
+}
+
+// A directory below the folder, read one entry at a time ("." and ".."
+// left out); a link's kind is that of what it leads to.
+class HostDirectory
+{
+public:
+    HostDirectory() = default;
+    ~HostDirectory()
+    {
+        if (m_stream)
+            ::closedir(m_stream);
+    }
+    HostDirectory(const HostDirectory &) = delete;
+    HostDirectory &operator=(const HostDirectory &) = delete;
+
+    // False, and *error holds the errno, when it cannot be read.
+    bool open(int rootFd, const QByteArray &relative, int *error)
+    {
+        Fd dir(openBeneath(rootFd, relative, O_RDONLY | O_DIRECTORY));
+        if (dir.ok()) {
+            m_fd = dir.get();
+            m_stream = ::fdopendir(m_fd);
+            if (m_stream)
+                dir.release();
+        }
+        if (!m_stream)
+            *error = errno;
+        return m_stream != nullptr;
+    }
+    // The directory's own size on the host's disk (0 when unknown), at
+    // most 32 MB: a hint of how much its entries hold.
+    qsizetype size() const
+    {
+        struct stat folder;
+        return ::fstat(m_fd, &folder) == 0 ? std::clamp<off_t>(folder.st_size, 0, off_t(32) << 20) : 0;
+    }
+    // The next entry, valid until the one after it is read.
+    bool next(QByteArrayView *name, bool *isDirectory)
+    {
+        while (const dirent *entry = ::readdir(m_stream)) {
+            const QByteArrayView bytes(entry->d_name);
+            if (bytes == "." || bytes == "..")
+                continue;
+            *name = bytes;
+            *isDirectory = entry->d_type == DT_DIR;
+            if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+                struct stat st;
+                *isDirectory = ::fstatat(m_fd, entry->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+            }
+            return true;
+        }
+        return false;
+    }
+
+private:
+    DIR *m_stream = nullptr;
+    int m_fd = -1;
+};
 
 } // namespace
 
@@ -187,45 +257,28 @@ const DirectoryDrive::HostListing *DirectoryDrive::listing(int rootFd, const QBy
     const auto known = m_listings.constFind(relative);
     if (known != m_listings.cend())
         return &known.value();
-    Fd dir(openBeneath(rootFd, relative, O_RDONLY | O_DIRECTORY));
-    if (!dir.ok()) {
-        *error = errno;
+    HostDirectory dir;
+    if (!dir.open(rootFd, relative, error))
         return nullptr;
-    }
-    const int dirFd = dir.get();
-    DIR *stream = ::fdopendir(dir.release());
-    if (!stream) {
-        *error = errno;
-        ::close(dirFd);
-        return nullptr;
-    }
     ++m_listingsRead;
     HostListing listed;
-    // Room for about as many entries as the directory's size holds (a
-    // directory entry takes some 20 to 40 bytes on the host's disk), so a
-    // folder of 100,000 files is not moved again and again as it is read.
-    struct stat folder;
-    if (::fstat(dirFd, &folder) == 0 && folder.st_size > 0) {
-        const off_t size = std::min<off_t>(folder.st_size, off_t(32) << 20);
-        listed.entries.reserve(static_cast<std::size_t>(size / 32));
-        listed.hostNames.reserve(static_cast<qsizetype>(size / 2));
-        listed.dosNames.reserve(static_cast<qsizetype>(size / 2));
+    // Room for every entry the directory's size can hold, so a folder of
+    // 100,000 files is not moved as it is read; what is never filled is
+    // never touched, and costs no memory.
+    if (const qsizetype size = dir.size(); size > 0) {
+        listed.entries.reserve(static_cast<std::size_t>(size / 12)); // the smallest entry on ext4
+        listed.hostNames.reserve(size);
     }
-    while (const dirent *entry = ::readdir(stream)) {
-        const QByteArrayView bytes(entry->d_name);
-        if (bytes == "." || bytes == "..")
-            continue;
-        bool isDirectory = entry->d_type == DT_DIR;
-        if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
-            struct stat st;
-            isDirectory = ::fstatat(dirFd, entry->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+    QByteArrayView bytes;
+    bool isDirectory = false;
+    while (dir.next(&bytes, &isDirectory)) {
+        if (listed.hostNames.size() > kMaxNames) {
+            *error = ENOMEM;
+            return nullptr;
         }
-        const qsizetype host = listed.hostNames.size(), dos = listed.dosNames.size();
+        listed.entries.push_back({static_cast<quint32>(listed.hostNames.size()), static_cast<quint16>(bytes.size()), isDirectory});
         listed.hostNames.append(bytes);
-        appendDosName(bytes, listed.dosNames);
-        listed.entries.push_back({host, bytes.size(), dos, listed.dosNames.size() - dos, isDirectory});
     }
-    ::closedir(stream);
     if (!inPass()) {
         // Outside a pass nothing is kept: the one entry serves this call only.
         m_listings.clear();
@@ -253,8 +306,9 @@ Result<QByteArray> DirectoryDrive::resolve(int rootFd, const QStringList &compon
         const HostListing *entries = listing(rootFd, relative, &error);
         if (!entries)
             return error == ENOENT || error == ENOTDIR ? failureFor(error) : failureFor(error, true);
+        QString name;
         const auto match = std::find_if(entries->entries.cbegin(), entries->entries.cend(), [&](const HostListing::Entry &e) {
-            return entries->dosName(e).compare(component, Qt::CaseInsensitive) == 0;
+            return dosName(entries->hostName(e), name).compare(component, Qt::CaseInsensitive) == 0;
         });
         if (match == entries->entries.cend())
             return Failed{noSuchFile(), FailureKind::Missing};
@@ -349,12 +403,8 @@ Result<const DirectoryDrive::HostListing *> DirectoryDrive::listingOf(const QStr
         return relative.failure();
     int error = 0;
     const HostListing *entries = listing(root->get(), *relative, &error);
-    if (!entries) {
-        Failed why = failureFor(error, true);
-        if (error == ENOENT || error == ENOTDIR)
-            why.reason = QCoreApplication::translate("drives", "det er ikke en mappe");
-        return why;
-    }
+    if (!entries)
+        return notListed(error);
     return entries;
 }
 
@@ -365,18 +415,21 @@ Result<QList<DirEntry>> DirectoryDrive::listDirectory(const QStringList &compone
         return entries.failure();
     QList<DirEntry> result;
     result.reserve(static_cast<qsizetype>((*entries)->entries.size()));
+    QString name;
     for (const HostListing::Entry &e : (*entries)->entries)
-        result.append({(*entries)->dosName(e).toString(), e.isDirectory});
+        result.append({dosName((*entries)->hostName(e), name).toString(), e.isDirectory});
     return result;
 }
 
-Result<bool> DirectoryDrive::visitDirectory(const QStringList &components, const Visitor &visit) const
+Result<bool> DirectoryDrive::visitDirectory(const QStringList &components, Visitor &visit) const
 {
     const Result<const HostListing *> entries = listingOf(components);
     if (!entries)
         return entries.failure();
+    visit.expect(static_cast<qsizetype>((*entries)->entries.size()));
+    QString name;
     for (const HostListing::Entry &e : (*entries)->entries)
-        visit((*entries)->dosName(e), e.isDirectory);
+        visit.entry(dosName((*entries)->hostName(e), name), e.isDirectory);
     return true;
 }
 

@@ -29,7 +29,7 @@ public:
     Result<QByteArray> readFile(const QStringList &components) const override;
     bool fileExists(const QStringList &components) const override;
     Result<QList<DirEntry>> listDirectory(const QStringList &components) const override;
-    Result<bool> visitDirectory(const QStringList &components, const Visitor &visit) const override;
+    Result<bool> visitDirectory(const QStringList &components, Visitor &visit) const override;
     std::optional<QString> hostFile(const QStringList &components) const override;
 
     // How many directories were read from the host so far.
@@ -40,21 +40,20 @@ protected:
 
 private:
     // A directory's entries as read from the host, their names one after
-    // another in two buffers: as the host spells them and as DOS sees them.
+    // another in one buffer as the host spells them. How DOS sees a name is
+    // worked out where it is needed: most are plain ASCII, the same either way.
     struct HostListing
     {
         struct Entry
         {
-            qsizetype host, hostLength;
-            qsizetype dos, dosLength;
+            quint32 at;     // the names are held to 2 GB in all
+            quint16 length; // a host name has at most 255 bytes
             bool isDirectory;
         };
         QByteArray hostNames;
-        QString dosNames;
         std::vector<Entry> entries;
 
-        QStringView dosName(const Entry &e) const { return QStringView(dosNames).sliced(e.dos, e.dosLength); }
-        QByteArrayView hostName(const Entry &e) const { return QByteArrayView(hostNames).sliced(e.host, e.hostLength); }
+        QByteArrayView hostName(const Entry &e) const { return QByteArrayView(hostNames).sliced(e.at, e.length); }
     };
     // The path below the folder (opened as rootFd), in the host's bytes,
     // that the components name, or why there is none.

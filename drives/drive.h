@@ -8,8 +8,6 @@
 #include <QStringList>
 #include <QStringView>
 
-#include <functional>
-
 #include <optional>
 
 // One entry of a directory on a drive.
@@ -48,14 +46,23 @@ public:
     // lasts only for the call: a drive that keeps its names together need
     // make no string each for a directory of 100,000 files. `visit` must
     // not ask the drive anything.
-    using Visitor = std::function<void(QStringView name, bool isDirectory)>;
-    virtual Result<bool> visitDirectory(const QStringList &components, const Visitor &visit) const
+    class Visitor
+    {
+    public:
+        virtual ~Visitor() = default;
+        // About how many entries follow, told before the first when the
+        // drive knows (or can guess) it, so room is made once.
+        virtual void expect(qsizetype count) { Q_UNUSED(count); }
+        virtual void entry(QStringView name, bool isDirectory) = 0;
+    };
+    virtual Result<bool> visitDirectory(const QStringList &components, Visitor &visit) const
     {
         const Result<QList<DirEntry>> entries = listDirectory(components);
         if (!entries)
             return entries.failure();
+        visit.expect(entries->size());
         for (const DirEntry &e : *entries)
-            visit(e.name, e.isDirectory);
+            visit.entry(e.name, e.isDirectory);
         return true;
     }
 

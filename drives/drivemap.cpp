@@ -76,7 +76,7 @@ Result<QList<DirEntry>> DriveMap::listDirectory(QByteArrayView dosPath) const
     return d->listDirectory(path.components);
 }
 
-Result<bool> DriveMap::visitDirectory(QByteArrayView dosPath, const Drive::Visitor &visit) const
+Result<bool> DriveMap::visitDirectory(QByteArrayView dosPath, Drive::Visitor &visit) const
 {
     const DosPath path = DosPath::parse(dosPath);
     const std::shared_ptr<Drive> d = drive(path.drive);

@@ -44,7 +44,7 @@ public:
     std::optional<QString> hostFile(QByteArrayView dosPath) const;
     // The entries of a directory, or why it cannot be listed.
     Result<QList<DirEntry>> listDirectory(QByteArrayView dosPath) const;
-    Result<bool> visitDirectory(QByteArrayView dosPath, const Drive::Visitor &visit) const;
+    Result<bool> visitDirectory(QByteArrayView dosPath, Drive::Visitor &visit) const;
 
     static Fallback hostDefault();
     static Fallback none();

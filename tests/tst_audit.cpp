@@ -41,7 +41,7 @@ public:
         ++listings[components.join(QLatin1Char('\\'))];
         return DirectoryDrive::listDirectory(components);
     }
-    Result<bool> visitDirectory(const QStringList &components, const Visitor &visit) const override
+    Result<bool> visitDirectory(const QStringList &components, Visitor &visit) const override
     {
         ++listings[components.join(QLatin1Char('\\'))];
         return DirectoryDrive::visitDirectory(components, visit);
@@ -68,6 +68,7 @@ private slots:
     void winIni_data();
     void winIni();
     void listsEachDirectoryOnce();
+    void nameSetsFindEveryNameAndNoOther();
     void partsAuditInTheContextOfTheLinesBefore();
 
 private:
@@ -388,6 +389,34 @@ void AuditTest::listsEachDirectoryOnce()
     listed.sort();
     QCOMPARE(listed, expected);
     QCOMPARE(audit.listingsMade(), expected.size());
+}
+
+// Enough names that the table's probes collide and wrap around its end.
+void AuditTest::nameSetsFindEveryNameAndNoOther()
+{
+    DirectoryCache::Listing listing;
+    std::size_t files = 0, stems = 0;
+    const auto add = [&](const std::string &name) {
+        listing.names += name + '\0';
+        ++files;
+        stems += name.rfind('.') != std::string::npos && name.rfind('.') > 0;
+    };
+    for (int i = 0; i < 3000; ++i)
+        add("F" + std::to_string(i) + (i % 3 ? ".DLL" : ""));
+    add("F1.DLL"); // twice
+    add(".PROFILE");
+    add("A.B.C");
+    listing.files.seal(files);
+    listing.stems.seal(stems);
+    for (int i = 0; i < 3000; ++i) {
+        const std::string stem = "F" + std::to_string(i);
+        QVERIFY2(listing.files.contains(i % 3 ? stem + ".DLL" : stem), stem.c_str());
+        QCOMPARE(listing.stems.contains(stem), i % 3 != 0);
+        QVERIFY(!listing.files.contains(stem + ".EXE"));
+    }
+    QVERIFY(listing.files.contains(".PROFILE") && !listing.stems.contains(""));
+    QVERIFY(listing.stems.contains("A.B") && !listing.stems.contains("A"));
+    QVERIFY(!listing.files.contains("F3000") && !listing.files.contains(""));
 }
 
 void AuditTest::partsAuditInTheContextOfTheLinesBefore()
