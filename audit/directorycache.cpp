@@ -26,29 +26,48 @@ std::string_view DirectoryCache::NameSet::at(std::uint32_t start) const
 
 std::size_t DirectoryCache::NameSet::slotOf(std::string_view name) const
 {
-    // The hash scaled onto the table: its size need not be a power of two.
+    // The hash scaled onto the table, whose size need not be a power of two.
     const auto hash = static_cast<std::uint64_t>(std::hash<std::string_view>()(name));
     const std::uint64_t folded = (hash ^ (hash >> 32)) & 0xFFFFFFFFu;
     return static_cast<std::size_t>((folded * m_slots.size()) >> 32);
 }
 
-void DirectoryCache::NameSet::seal(std::size_t count)
+void DirectoryCache::NameSet::reserve(std::size_t count)
 {
     // At most two thirds full, so a search ends after a few slots.
-    m_slots.assign(std::max<std::size_t>(16, count + count / 2), 0);
+    const std::size_t size = std::max<std::size_t>(16, count + count / 2 + 1);
+    if (size <= m_slots.size())
+        return;
+    std::vector<std::uint32_t> old(size, 0);
+    old.swap(m_slots);
+    m_count = 0;
+    for (const std::uint32_t slot : old) {
+        if (slot != 0)
+            insert(slot - 1, at(slot - 1));
+    }
+}
+
+void DirectoryCache::NameSet::add(std::size_t start)
+{
+    const std::string_view name = at(static_cast<std::uint32_t>(start));
+    if (name.empty())
+        return;
+    if (3 * (m_count + 1) > 2 * m_slots.size())
+        reserve(2 * m_count + 16);
+    insert(static_cast<std::uint32_t>(start), name);
+}
+
+void DirectoryCache::NameSet::insert(std::uint32_t start, std::string_view name)
+{
     const std::size_t size = m_slots.size();
-    for (std::size_t start = 0; start < m_names.size(); start += std::strlen(m_names.data() + start) + 1) {
-        const std::string_view name = at(static_cast<std::uint32_t>(start));
-        if (name.empty())
-            continue;
-        for (std::size_t slot = slotOf(name);; slot = slot + 1 == size ? 0 : slot + 1) {
-            if (m_slots[slot] == 0) {
-                m_slots[slot] = static_cast<std::uint32_t>(start + 1);
-                break;
-            }
-            if (at(m_slots[slot] - 1) == name)
-                break; // there already
+    for (std::size_t slot = slotOf(name);; slot = slot + 1 == size ? 0 : slot + 1) {
+        if (m_slots[slot] == 0) {
+            m_slots[slot] = start + 1;
+            ++m_count;
+            return;
         }
+        if (at(m_slots[slot] - 1) == name)
+            return; // there already
     }
 }
 
@@ -64,36 +83,46 @@ bool DirectoryCache::NameSet::contains(std::string_view name) const
     return false;
 }
 
+void DirectoryCache::Listing::reserve(std::size_t count)
+{
+    m_names.reserve(count * 13); // an 8.3 name takes at most 13 bytes with its NUL
+    m_files.reserve(count);
+}
+
+void DirectoryCache::Listing::add(QStringView name)
+{
+    const std::size_t start = m_names.size();
+    ansi::appendUpper(name, m_names);
+    m_names += '\0';
+    m_files.add(start);
+}
+
+bool DirectoryCache::Listing::hasStem(std::string_view upperStem) const
+{
+    if (!m_stemsMade) {
+        m_stems.reserve(m_files.size());
+        for (std::size_t start = 0; start < m_names.size(); start += std::strlen(m_names.data() + start) + 1)
+            m_stems.add(start);
+        m_stemsMade = true;
+    }
+    return m_stems.contains(upperStem);
+}
+
 namespace {
 
-// Takes a directory's files into a listing, upper-cased as DOS compares
-// them, and counts them for the sets made of them.
+// Takes a directory's files into a listing.
 class Gatherer : public Drive::Visitor
 {
 public:
     explicit Gatherer(DirectoryCache::Listing &listing) : m_listing(listing) {}
 
-    void expect(qsizetype count) override
-    {
-        // An 8.3 name takes at most 13 bytes with its NUL.
-        m_listing.names.reserve(static_cast<std::size_t>(std::max<qsizetype>(count, 0)) * 13);
-    }
+    void expect(qsizetype count) override { m_listing.reserve(static_cast<std::size_t>(std::max<qsizetype>(count, 0))); }
 
     void entry(QStringView name, bool isDirectory) override
     {
-        if (isDirectory)
-            return;
-        std::string &names = m_listing.names;
-        const std::size_t start = names.size();
-        ansi::appendUpper(name, names);
-        const std::size_t dot = std::string_view(names).substr(start).rfind('.');
-        names += '\0';
-        ++files;
-        if (dot != std::string_view::npos && dot > 0)
-            ++stems;
+        if (!isDirectory)
+            m_listing.add(name);
     }
-
-    std::size_t files = 0, stems = 0;
 
 private:
     DirectoryCache::Listing &m_listing;
@@ -133,8 +162,6 @@ const DirectoryCache::Listing &DirectoryCache::list(const QByteArray &dosDirecto
         Gatherer gather(*listing);
         const Result<bool> visited = m_drives.visitDirectory(path, gather);
         listing->listed = visited.ok();
-        listing->files.seal(gather.files);
-        listing->stems.seal(gather.stems);
     }
     m_byWritten.insert(dosDirectory, listing.get());
     return *listing;

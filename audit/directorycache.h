@@ -19,45 +19,63 @@ class DriveMap;
 class DirectoryCache
 {
 public:
-    // Names gathered once and then only looked up: each is found through an
-    // open-addressing table of where it starts in a buffer of names ended by
-    // NUL, which the set reads but does not own. A directory of 100,000 files
-    // fills it far faster, and in far less memory, than a string each in a
-    // sorted array or a node-based hash set.
+    // Names found through an open-addressing table of where each starts in
+    // a buffer of names ended by NUL, which the set reads but does not own.
+    // A directory of 100,000 files fills it far faster, and in far less
+    // memory, than a string each in a sorted array or a node-based hash set.
     class NameSet
     {
     public:
         enum class Part { Whole, Stem }; // a stem: the name up to its last dot
         NameSet(const std::string &names, Part part) : m_names(names), m_part(part) {}
-        // Done adding to the buffer: the table made of its `count` names
-        // (its stems: the names with a dot past their first byte).
-        void seal(std::size_t count);
+        // Room for about `count` names, made before the first is added.
+        void reserve(std::size_t count);
+        // The name (or its stem, if it has one) that starts at `start`.
+        void add(std::size_t start);
         bool contains(std::string_view name) const;
+        std::size_t size() const { return m_count; }
 
     private:
         // The name, or stem, at a place in the buffer; empty when it has none.
         std::string_view at(std::uint32_t start) const;
         std::size_t slotOf(std::string_view name) const;
+        void insert(std::uint32_t start, std::string_view name);
 
         const std::string &m_names;
         Part m_part;
         std::vector<std::uint32_t> m_slots; // where a name starts + 1; 0 when free
+        std::size_t m_count = 0;
     };
 
-    struct Listing
+    // The files of one directory, by name.
+    class Listing
     {
+    public:
         QByteArray path;     // "C:\WINDOWS\SYSTEM", upper-cased
         bool listed = false; // false when the directory cannot be listed
-        std::string names;   // the files' names, upper-cased, each ended by NUL
-        NameSet files{names, NameSet::Part::Whole};
-        NameSet stems{names, NameSet::Part::Stem};
 
         Listing() = default;
-        Listing(const Listing &) = delete; // the sets read `names`
+        Listing(const Listing &) = delete; // the sets read m_names
         Listing &operator=(const Listing &) = delete;
+
+        // Room for about `count` files, made before the first is added.
+        void reserve(std::size_t count);
+        // A file as the drive names it; it is kept upper-cased.
+        void add(QStringView name);
+        bool hasFile(std::string_view upperName) const { return m_files.contains(upperName); }
+        // Whether a file has this name before its last dot ("SCAN" for
+        // SCAN.EXE): the set is made when first asked, since most
+        // directories are only ever asked for whole names.
+        bool hasStem(std::string_view upperStem) const;
 
         // The DOS path of a name in this directory, written into out.
         void writePath(QByteArrayView upperName, std::string &out) const;
+
+    private:
+        std::string m_names; // the files' names, upper-cased, each ended by NUL
+        NameSet m_files{m_names, NameSet::Part::Whole};
+        mutable NameSet m_stems{m_names, NameSet::Part::Stem};
+        mutable bool m_stemsMade = false;
     };
 
     explicit DirectoryCache(const DriveMap &drives);

@@ -522,17 +522,17 @@ bool StartupAudit::probe(const DirectoryCache::Listing &directory, const QList<Q
     if (!directory.listed || m_probe.empty())
         return false;
     if (extensions.isEmpty()) {
-        if (!directory.files.contains(m_probe))
+        if (!directory.hasFile(m_probe))
             return false;
         directory.writePath(m_probe, m_path);
         return true;
     }
-    if (!directory.stems.contains(m_probe))
+    if (!directory.hasStem(m_probe))
         return false;
     const size_t base = m_probe.size();
     for (const QByteArrayView extension : extensions) {
         m_probe.append(extension.data(), static_cast<size_t>(extension.size()));
-        if (directory.files.contains(m_probe)) {
+        if (directory.hasFile(m_probe)) {
             directory.writePath(m_probe, m_path);
             return true;
         }

@@ -391,32 +391,25 @@ void AuditTest::listsEachDirectoryOnce()
     QCOMPARE(audit.listingsMade(), expected.size());
 }
 
-// Enough names that the table's probes collide and wrap around its end.
+// Enough names that the table's probes collide, wrap around its end and
+// outgrow the room first made.
 void AuditTest::nameSetsFindEveryNameAndNoOther()
 {
     DirectoryCache::Listing listing;
-    std::size_t files = 0, stems = 0;
-    const auto add = [&](const std::string &name) {
-        listing.names += name + '\0';
-        ++files;
-        stems += name.rfind('.') != std::string::npos && name.rfind('.') > 0;
-    };
+    listing.reserve(100);
     for (int i = 0; i < 3000; ++i)
-        add("F" + std::to_string(i) + (i % 3 ? ".DLL" : ""));
-    add("F1.DLL"); // twice
-    add(".PROFILE");
-    add("A.B.C");
-    listing.files.seal(files);
-    listing.stems.seal(stems);
+        listing.add(QStringLiteral("f%1%2").arg(i).arg(i % 3 ? QStringLiteral(".dll") : QString()));
+    for (const char *name : {"F1.DLL", ".PROFILE", "A.B.C"}) // the first twice
+        listing.add(QString::fromLatin1(name));
     for (int i = 0; i < 3000; ++i) {
         const std::string stem = "F" + std::to_string(i);
-        QVERIFY2(listing.files.contains(i % 3 ? stem + ".DLL" : stem), stem.c_str());
-        QCOMPARE(listing.stems.contains(stem), i % 3 != 0);
-        QVERIFY(!listing.files.contains(stem + ".EXE"));
+        QVERIFY2(listing.hasFile(i % 3 ? stem + ".DLL" : stem), stem.c_str());
+        QCOMPARE(listing.hasStem(stem), i % 3 != 0);
+        QVERIFY(!listing.hasFile(stem + ".EXE"));
     }
-    QVERIFY(listing.files.contains(".PROFILE") && !listing.stems.contains(""));
-    QVERIFY(listing.stems.contains("A.B") && !listing.stems.contains("A"));
-    QVERIFY(!listing.files.contains("F3000") && !listing.files.contains(""));
+    QVERIFY(listing.hasFile(".PROFILE") && !listing.hasStem(""));
+    QVERIFY(listing.hasStem("A.B") && !listing.hasStem("A"));
+    QVERIFY(!listing.hasFile("F3000") && !listing.hasFile(""));
 }
 
 void AuditTest::partsAuditInTheContextOfTheLinesBefore()
