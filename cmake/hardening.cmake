@@ -4,9 +4,9 @@
 # Debug builds keep the plain flags; the sanitizer and fuzzer builds are left
 # alone, since _FORTIFY_SOURCE hides buffer overruns from AddressSanitizer.
 #
-# The flags go into the per-configuration variables, which CMake reads when
-# it generates the build, so they reach every target of this directory and
-# of the test directory, whether made before or after this file is included.
+# The flags go into the per-configuration variables. A folder added with
+# add_subdirectory takes a copy of them as they stand at that moment, so this
+# file must be included before the first folder is added.
 if(VENDRAL_SANITIZE OR VENDRAL_FUZZ OR NOT CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
     return()
 endif()

@@ -30,6 +30,13 @@ for f in usr/bin/vendral usr/share/applications/$app_id.desktop usr/share/metain
     [ -e "$root/$f" ] || fail "$f is missing from the package"
 done
 
+# Hardened as Debian builds its own: bound at start (read-only GOT), with a
+# stack protector and fortified libc calls.
+program=$root/usr/bin/vendral
+readelf -d "$program" | grep -q BIND_NOW || fail "the program is not linked with -z now"
+readelf -W --dyn-syms "$program" | grep -q __stack_chk_fail || fail "the program has no stack protector"
+readelf -W --dyn-syms "$program" | grep -qE '__[a-z]+_chk@' || fail "the program has no fortified libc calls"
+
 # The window needs Qt's widgets and the X11 platform plugin (in libqt6gui6),
 # the start-up page libcreg and liblnk; the virtual-disk formats qemu-img.
 depends=$(dpkg-deb --field "$deb" Depends)
