@@ -84,6 +84,39 @@ bool inIsolatedCopy()
     return isolatedCopy;
 }
 
+QList<Result<QByteArray>> runIsolatedEach(const QList<std::function<QByteArray()>> &works, const IsolatedLimits &limits)
+{
+    QList<Result<QByteArray>> answers;
+    if (works.size() > 1) {
+        // The answers one after another, each after its length.
+        const Result<QByteArray> all = runIsolated([&works] {
+            QByteArray out;
+            for (const auto &work : works) {
+                const QByteArray answer = work();
+                const auto length = static_cast<quint64>(answer.size());
+                out.append(reinterpret_cast<const char *>(&length), sizeof length);
+                out.append(answer);
+            }
+            return out;
+        }, limits);
+        for (qsizetype at = 0; all && at + qsizetype(sizeof(quint64)) <= all->size();) {
+            quint64 length = 0;
+            std::memcpy(&length, all->constData() + at, sizeof length);
+            at += sizeof length;
+            if (length > quint64(all->size() - at))
+                break;
+            answers.append(all->sliced(at, qsizetype(length)));
+            at += qsizetype(length);
+        }
+        if (answers.size() == works.size())
+            return answers;
+        answers.clear();
+    }
+    for (const auto &work : works)
+        answers.append(runIsolated(work, limits));
+    return answers;
+}
+
 #ifdef Q_OS_LINUX
 
 namespace {

@@ -58,6 +58,13 @@ struct IsolatedLimits
 };
 Result<QByteArray> runIsolated(const std::function<QByteArray()> &work, const IsolatedLimits &limits = {});
 
+// Runs each of `works` in turn in one forked copy, bounded as runIsolated
+// bounds one, for the price of one fork. When that copy fails (a crash, a
+// hang, a cap reached), each is run again in a copy of its own, so that the
+// failure falls on the input that caused it and the others are still read.
+QList<Result<QByteArray>> runIsolatedEach(const QList<std::function<QByteArray()>> &works,
+                                          const IsolatedLimits &limits = {});
+
 // True inside the copy `runIsolated` runs its work in. All of the copy's
 // memory goes when it ends, so a library's teardown there is time spent for
 // nothing: libcreg's, for one, walks a cache table of pages it never touched.

@@ -266,12 +266,19 @@ Result<RegistryHive> RegistryHive::read(QByteArray bytes, const QList<QByteArray
 {
     if (bytes.size() > kLargestHive) // told without a copy of the program
         return readHere(bytes, keys, parents);
-    const Result<QByteArray> answer = runIsolated([&]() -> QByteArray {
-        const Result<RegistryHive> hive = readHere(bytes, keys, parents);
-        if (!hive)
-            return kFailedMark + hive.reason().toUtf8();
-        return kReadMark + hive->serialised();
-    });
+    return fromAnswer(runIsolated([&] { return answer(bytes, keys, parents); }));
+}
+
+QByteArray RegistryHive::answer(const QByteArray &bytes, const QList<QByteArray> &keys, const QList<QByteArray> &parents)
+{
+    const Result<RegistryHive> hive = readHere(bytes, keys, parents);
+    if (!hive)
+        return kFailedMark + hive.reason().toUtf8();
+    return kReadMark + hive->serialised();
+}
+
+Result<RegistryHive> RegistryHive::fromAnswer(const Result<QByteArray> &answer)
+{
     if (!answer)
         return answer.failure();
     if (answer->startsWith(kFailedMark))

@@ -37,6 +37,11 @@ public:
     // the fuzzer.
     static Result<RegistryHive> readHere(const QByteArray &bytes, const QList<QByteArray> &keys,
                                          const QList<QByteArray> &parents);
+    // read() in two halves, so that several files can be read in one copy:
+    // what the copy works out and sends back, and the hive (or the failure)
+    // that answer holds, once it is back.
+    static QByteArray answer(const QByteArray &bytes, const QList<QByteArray> &keys, const QList<QByteArray> &parents);
+    static Result<RegistryHive> fromAnswer(const Result<QByteArray> &answer);
 
     // A key's string values, in the hive's order; none when it is absent or
     // was not read.

@@ -78,13 +78,20 @@ Result<StartupShortcut> StartupShortcut::read(const QByteArray &bytes)
 {
     if (bytes.size() > kLargest) // told without a copy of the program
         return readHere(bytes);
-    // The answer: "K", the target, a NUL, the arguments; or "E" and why not.
-    const Result<QByteArray> answer = runIsolated([&bytes]() -> QByteArray {
-        const Result<StartupShortcut> link = readHere(bytes);
-        if (!link)
-            return "E" + link.reason().toUtf8();
-        return "K" + link->target + '\0' + link->arguments;
-    });
+    return fromAnswer(runIsolated([&bytes] { return answer(bytes); }));
+}
+
+// The answer: "K", the target, a NUL, the arguments; or "E" and why not.
+QByteArray StartupShortcut::answer(const QByteArray &bytes)
+{
+    const Result<StartupShortcut> link = readHere(bytes);
+    if (!link)
+        return "E" + link.reason().toUtf8();
+    return "K" + link->target + '\0' + link->arguments;
+}
+
+Result<StartupShortcut> StartupShortcut::fromAnswer(const Result<QByteArray> &answer)
+{
     if (!answer)
         return answer.failure();
     if (answer->startsWith('E'))

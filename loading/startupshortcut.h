@@ -21,4 +21,9 @@ struct StartupShortcut
     static Result<StartupShortcut> read(const QByteArray &bytes);
     // The same, in this process: for the copy read() forks, and the fuzzer.
     static Result<StartupShortcut> readHere(const QByteArray &bytes);
+    // read() in two halves, so that several files can be read in one copy:
+    // what the copy works out and sends back, and the shortcut (or the
+    // failure) that answer holds, once it is back.
+    static QByteArray answer(const QByteArray &bytes);
+    static Result<StartupShortcut> fromAnswer(const Result<QByteArray> &answer);
 };

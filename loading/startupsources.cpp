@@ -1,11 +1,13 @@
 #include "loading/startupsources.h"
 
 #include "drives/ansitext.h"
+#include "drives/boundedprocess.h"
 #include "drives/drivemap.h"
 #include "loading/registryhive.h"
 #include "loading/startupshortcut.h"
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -18,12 +20,33 @@ const QByteArray kStartUp = "\\Start Menu\\Programs\\StartUp";
 constexpr int kMostProfiles = 256;
 constexpr int kMostShortcuts = 1024;
 
+// A file the page reads through a library: its bytes, or why there are
+// none, then what the isolated copy made of them.
+struct Parsed
+{
+    QByteArray path;
+    std::optional<Failed> unreadable; // the file is there but cannot be read
+    bool missing = false;             // no such file: no source, and no note
+    QByteArray bytes;
+    Result<QByteArray> answer = Failed{};
+};
+
+// A Startup folder: its files by name, and for each shortcut the file read.
+struct Folder
+{
+    QByteArray path;
+    Result<QList<DirEntry>> entries = QList<DirEntry>();
+    QList<qsizetype> shortcuts; // per file, its place in the parsed list; -1 when not a shortcut
+};
+
 // A user's half of the registry and Startup folder: the Windows
 // directory's own, or a profile's.
 struct User
 {
     QByteArray name;   // the profile's folder; empty for the Windows directory's
     QByteArray folder; // "C:\WINDOWS" or "C:\WINDOWS\PROFILES\ANNE"
+    qsizetype hiveFile = -1;
+    Folder startup;
     std::shared_ptr<const RegistryHive> hive;
 };
 
@@ -45,22 +68,87 @@ public:
         return std::move(bytes).value();
     }
 
+    // A file to be read through a library, its bytes read now and parsed
+    // with all the others by parseAll(); its place in the list.
+    qsizetype want(const QByteArray &path, std::function<QByteArray(const QByteArray &)> parse)
+    {
+        Parsed file{path, std::nullopt, false, {}, Failed{}};
+        Result<QByteArray> bytes = m_drives.readFile(path);
+        if (bytes)
+            file.bytes = std::move(bytes).value();
+        else if (bytes.kind() == FailureKind::Missing)
+            file.missing = true;
+        else
+            file.unreadable = bytes.failure();
+        m_parsed.append(std::move(file));
+        m_parsers.append(std::move(parse));
+        return m_parsed.size() - 1;
+    }
+
+    // The hive and shortcut files asked for, all read in one copy of the
+    // program: one fork for the page instead of one for each file.
+    void parseAll()
+    {
+        QList<std::function<QByteArray()>> works;
+        QList<qsizetype> which;
+        for (qsizetype i = 0; i < m_parsed.size(); ++i) {
+            if (m_parsed[i].missing || m_parsed[i].unreadable)
+                continue;
+            works.append([this, i] { return m_parsers[i](m_parsed[i].bytes); });
+            which.append(i);
+        }
+        const QList<Result<QByteArray>> answers = runIsolatedEach(works);
+        for (qsizetype k = 0; k < which.size(); ++k)
+            m_parsed[which[k]].answer = answers[k];
+    }
+
     // The keys of a hive the page reads: the Run keys, and the VxD key's
     // sub-keys.
-    std::shared_ptr<const RegistryHive> hive(const QByteArray &path)
+    qsizetype wantHive(const QByteArray &path)
     {
-        std::optional<QByteArray> bytes = read(path);
-        if (!bytes)
-            return nullptr;
         QList<QByteArray> keys;
         for (const char *key : {"RunServicesOnce", "RunServices", "RunOnce", "Run"})
             keys.append(kCurrentVersion + key);
-        Result<RegistryHive> hive = RegistryHive::read(std::move(*bytes), keys, {kVxD});
+        return want(path, [keys](const QByteArray &bytes) { return RegistryHive::answer(bytes, keys, {kVxD}); });
+    }
+
+    // The hive read, once parsed; a failure is noted.
+    std::shared_ptr<const RegistryHive> hive(qsizetype file)
+    {
+        const Parsed &parsed = m_parsed[file];
+        if (parsed.missing || !noted(parsed))
+            return nullptr;
+        Result<RegistryHive> hive = RegistryHive::fromAnswer(parsed.answer);
         if (!hive) {
-            m_out.unreadable.append({path, hive.failure()});
+            m_out.unreadable.append({parsed.path, hive.failure()});
             return nullptr;
         }
         return std::make_shared<const RegistryHive>(std::move(hive).value());
+    }
+
+    // A Startup folder's files, and its shortcuts to be parsed.
+    Folder wantStartupFolder(const QByteArray &userFolder)
+    {
+        Folder folder{userFolder + kStartUp, QList<DirEntry>(), {}};
+        folder.entries = m_drives.listDirectory(folder.path);
+        if (!folder.entries)
+            return folder;
+        // By name, so the page does not change with the order a folder
+        // happens to list its entries in.
+        QList<DirEntry> &sorted = folder.entries.value();
+        std::sort(sorted.begin(), sorted.end(), [](const DirEntry &a, const DirEntry &b) {
+            return a.name.compare(b.name, Qt::CaseInsensitive) < 0;
+        });
+        // Its files only, and no more of them than are read.
+        sorted.removeIf([](const DirEntry &entry) { return entry.isDirectory; });
+        if (sorted.size() > kMostShortcuts)
+            sorted.resize(kMostShortcuts);
+        for (const DirEntry &entry : sorted) {
+            const QByteArray name = ansi::encode(entry.name);
+            const bool shortcut = ansi::upper(name).endsWith(".LNK");
+            folder.shortcuts.append(shortcut ? want(folder.path + '\\' + name, &StartupShortcut::answer) : -1);
+        }
+        return folder;
     }
 
     // A section of NAME=VALUE lines, unless it has none.
@@ -87,34 +175,23 @@ public:
                 user.name.isEmpty() ? key : QByteArray(root) + " (" + user.name + ")\\" + kCurrentVersion + name, lines);
     }
 
-    void startupFolder(const User &user)
+    void startupFolder(const Folder &folder)
     {
-        const QByteArray folder = user.folder + kStartUp;
-        Result<QList<DirEntry>> entries = m_drives.listDirectory(folder);
-        if (!entries) {
-            if (entries.kind() != FailureKind::Missing)
-                m_out.unreadable.append({folder, entries.failure()});
+        if (!folder.entries) {
+            if (folder.entries.kind() != FailureKind::Missing)
+                m_out.unreadable.append({folder.path, folder.entries.failure()});
             return;
         }
         QList<std::pair<QByteArray, QByteArray>> lines;
-        int entriesRead = 0;
-        // By name, so the page does not change with the order a folder
-        // happens to list its entries in.
-        QList<DirEntry> sorted = entries.value();
-        std::sort(sorted.begin(), sorted.end(), [](const DirEntry &a, const DirEntry &b) {
-            return a.name.compare(b.name, Qt::CaseInsensitive) < 0;
-        });
-        for (const DirEntry &entry : sorted) {
-            if (entry.isDirectory || ++entriesRead > kMostShortcuts)
-                continue;
-            const QByteArray name = ansi::encode(entry.name);
+        for (qsizetype i = 0; i < folder.entries->size(); ++i) {
+            const QByteArray name = ansi::encode(folder.entries->at(i).name);
             const QByteArray upper = ansi::upper(name);
-            const QByteArray path = folder + '\\' + name;
-            if (upper.endsWith(".LNK")) {
-                std::optional<QByteArray> bytes = read(path);
-                if (!bytes)
+            const QByteArray path = folder.path + '\\' + name;
+            if (folder.shortcuts[i] >= 0) {
+                const Parsed &parsed = m_parsed[folder.shortcuts[i]];
+                if (parsed.missing || !noted(parsed))
                     continue;
-                Result<StartupShortcut> shortcut = StartupShortcut::read(std::move(*bytes));
+                Result<StartupShortcut> shortcut = StartupShortcut::fromAnswer(parsed.answer);
                 if (!shortcut) {
                     m_out.unreadable.append({path, shortcut.failure()});
                     continue;
@@ -128,7 +205,7 @@ public:
                 lines.append({name, path}); // the entry is itself the program
             }
         }
-        section(StartupSection::Kind::Programs, folder, {}, folder, lines);
+        section(StartupSection::Kind::Programs, folder.path, {}, folder.path, lines);
     }
 
     void staticVxDs(const std::shared_ptr<const RegistryHive> &system, const QByteArray &source)
@@ -160,6 +237,14 @@ public:
     }
 
 private:
+    // False, with the failure noted, when the file could not be read.
+    bool noted(const Parsed &parsed)
+    {
+        if (parsed.unreadable)
+            m_out.unreadable.append({parsed.path, *parsed.unreadable});
+        return !parsed.unreadable;
+    }
+
     // One line of the page; a line break inside a registry string would
     // start a false line, so it shows as a blank.
     void add(QByteArray line)
@@ -172,6 +257,8 @@ private:
     const DriveMap &m_drives;
     StartupSources &m_out;
     int m_line = 0;
+    QList<Parsed> m_parsed;
+    QList<std::function<QByteArray(const QByteArray &)>> m_parsers; // one for each of m_parsed
 };
 
 } // namespace
@@ -183,9 +270,8 @@ StartupSources StartupSources::read(const DriveMap &drives, const QByteArray &wi
         return out; // without a Windows directory there is no Windows to start
     Builder builder(drives, out);
     const QByteArray systemDat = winDir + "\\SYSTEM.DAT";
-    const std::shared_ptr<const RegistryHive> system = builder.hive(systemDat);
-
-    QList<User> users{{{}, winDir, builder.hive(winDir + "\\USER.DAT")}};
+    const qsizetype systemFile = builder.wantHive(systemDat);
+    QList<User> users{{{}, winDir, builder.wantHive(winDir + "\\USER.DAT"), {}, nullptr}};
     const QByteArray profiles = winDir + "\\PROFILES";
     if (Result<QList<DirEntry>> entries = drives.listDirectory(profiles)) {
         for (const DirEntry &entry : entries.value()) {
@@ -193,17 +279,24 @@ StartupSources StartupSources::read(const DriveMap &drives, const QByteArray &wi
                 continue;
             const QByteArray name = ansi::encode(entry.name);
             const QByteArray folder = profiles + '\\' + name;
-            users.append({name, folder, builder.hive(folder + "\\USER.DAT")});
+            users.append({name, folder, builder.wantHive(folder + "\\USER.DAT"), {}, nullptr});
         }
     }
+    for (User &user : users)
+        user.startup = builder.wantStartupFolder(user.folder);
+    builder.parseAll();
 
-    User machine{{}, winDir, system};
+    const std::shared_ptr<const RegistryHive> system = builder.hive(systemFile);
+    for (User &user : users)
+        user.hive = builder.hive(user.hiveFile);
+
+    User machine{{}, winDir, -1, {}, system};
     for (const char *key : {"RunServicesOnce", "RunServices", "RunOnce", "Run"})
         builder.runKey(machine, systemDat, "HKLM", key);
     for (const User &user : users)
         builder.runKey(user, user.folder + "\\USER.DAT", "HKCU", "Run");
     for (const User &user : users)
-        builder.startupFolder(user);
+        builder.startupFolder(user.startup);
     for (const User &user : users)
         builder.runKey(user, user.folder + "\\USER.DAT", "HKCU", "RunOnce");
     builder.staticVxDs(system, systemDat);

@@ -361,40 +361,46 @@ void StartupTest::aReaderThatFailsEndsOnlyItsCopy()
         ::mmap(nullptr, diskBytes, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0),
         [diskBytes](void *at) { ::munmap(at, diskBytes); });
     QVERIFY(disk.get() != MAP_FAILED);
-    const Result<QByteArray> answer = runIsolated(
-        [fault]() -> QByteArray {
-            switch (fault) {
-            case 1:
-                ::raise(SIGSEGV);
-                break;
-            case 2:
-                ::pause();
-                break;
-            case 3:
-                throw std::runtime_error("x");
-            case 4:
-                return QByteArray(2 << 20, 'x');
-            case 5: {
-                std::vector<std::unique_ptr<char[]>> hoard;
-                while (true) { // the address-space limit, not the machine's memory, ends it
-                    hoard.emplace_back(new char[1 << 24]);
-                    hoard.back()[0] = 1;
-                }
+    const std::function<QByteArray()> reader = [fault]() -> QByteArray {
+        switch (fault) {
+        case 1:
+            ::raise(SIGSEGV);
+            break;
+        case 2:
+            ::pause();
+            break;
+        case 3:
+            throw std::runtime_error("x");
+        case 4:
+            return QByteArray(2 << 20, 'x');
+        case 5: {
+            std::vector<std::unique_ptr<char[]>> hoard;
+            while (true) { // the address-space limit, not the machine's memory, ends it
+                hoard.emplace_back(new char[1 << 24]);
+                hoard.back()[0] = 1;
             }
-            }
-            // What a reader maps while it reads: new address space, which
-            // no memory left free in the copy's heap can stand in for.
-            void *held = ::mmap(nullptr, 16 << 20, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-            if (held == MAP_FAILED)
-                throw std::bad_alloc();
-            return "read";
-        },
-        limits);
-    if (reason.isEmpty()) {
-        QVERIFY2(answer.ok(), qPrintable(answer.reason()));
-        QCOMPARE(answer.value(), QByteArray("read"));
-    } else {
-        QCOMPARE(answer.reason(), reason);
+        }
+        }
+        // What a reader maps while it reads: new address space, which
+        // no memory left free in the copy's heap can stand in for.
+        void *held = ::mmap(nullptr, 16 << 20, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (held == MAP_FAILED)
+            throw std::bad_alloc();
+        return "read";
+    };
+    // Alone, and among sound readers in one copy: only its own answer fails.
+    const QList<Result<QByteArray>> answers = runIsolatedEach({[] { return QByteArray("first"); }, reader,
+                                                               [] { return QByteArray("last"); }}, limits);
+    QCOMPARE(answers.size(), 3);
+    QCOMPARE(answers[0].value(), QByteArray("first"));
+    QCOMPARE(answers[2].value(), QByteArray("last"));
+    for (const Result<QByteArray> &answer : {runIsolated(reader, limits), answers[1]}) {
+        if (reason.isEmpty()) {
+            QVERIFY2(answer.ok(), qPrintable(answer.reason()));
+            QCOMPARE(answer.value(), QByteArray("read"));
+        } else {
+            QCOMPARE(answer.reason(), reason);
+        }
     }
 }
 
