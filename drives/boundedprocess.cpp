@@ -9,6 +9,8 @@
 #include <atomic>
 #include <cerrno>
 #include <mutex>
+#include <system_error>
+#include <thread>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
@@ -419,10 +421,21 @@ Result<QByteArray> runIsolated(const std::function<QByteArray()> &work, const Is
 #endif
         ::close(out.read);
         QByteArray result;
+        const auto run = [&] {
+            try {
+                result = work();
+            } catch (...) {
+                ::_exit(3);
+            }
+        };
+        // On a thread of its own, which takes its memory from another malloc
+        // arena than this one: memory the program freed is shared with the
+        // copy until written, so reusing it here copies it page by page, and
+        // a library's tables, zeroed as they are made, run to megabytes.
         try {
-            result = work();
-        } catch (...) {
-            ::_exit(3);
+            std::thread(run).join();
+        } catch (const std::system_error &) {
+            run(); // no thread to be had: here, then
         }
         for (qsizetype at = 0; at < result.size();) {
             const ssize_t n = ::write(out.write, result.constData() + at, size_t(result.size() - at));
