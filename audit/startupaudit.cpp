@@ -42,19 +42,37 @@ struct StartupAudit::ConfigFacts
 {
     explicit ConfigFacts(const LineList &config)
     {
+        // Whether a name of the two is in the line, in any case: at a dot
+        // that ".SYS" starts.
+        const auto before = [](QByteArrayView line, qsizetype dot, const char *upperStem, qsizetype length) {
+            return dot >= length && equalsUpper(line.sliced(dot - length, length), upperStem, length);
+        };
         for (int i = 0; i < config.count(); ++i) {
             const QByteArrayView line = config.lineView(i);
             if (line.contains('\x1a'))
                 break;
             const QByteArrayView word = leadingLetters(trimLeft(line));
-            const QByteArrayView file = configSysFile(line);
-            if (equalsUpper(word, "SHELL") && !file.isEmpty())
-                comspec = file.toByteArray();
-            else if (equalsUpper(word, "SET"))
+            const bool shell = equalsUpper(word, "SHELL");
+            if (equalsUpper(word, "SET"))
                 sets.append(line.toByteArray());
+            // The line's file is worked out only where it can matter: it is
+            // part of the line, so it can be HIMEM.SYS only on a line that
+            // has that name in it (a CONFIG.SYS may have 50,000 lines).
+            bool himem = false, ifshlp = false;
+            for (qsizetype dot = line.indexOf('.'); dot >= 0; dot = line.indexOf('.', dot + 1)) {
+                if (equalsUpper(line.sliced(dot).first(std::min<qsizetype>(4, line.size() - dot)), ".SYS")) {
+                    himem = himem || before(line, dot, "HIMEM", 5);
+                    ifshlp = ifshlp || before(line, dot, "IFSHLP", 6);
+                }
+            }
+            if (!shell && !himem && !ifshlp)
+                continue;
+            const QByteArrayView file = configSysFile(line);
+            if (shell && !file.isEmpty())
+                comspec = file.toByteArray();
             const QByteArrayView name = file.sliced(lastSeparator(file) + 1);
-            loadsHimem = loadsHimem || equalsUpper(name, "HIMEM.SYS");
-            loadsIfshlp = loadsIfshlp || equalsUpper(name, "IFSHLP.SYS");
+            loadsHimem = loadsHimem || (himem && equalsUpper(name, "HIMEM.SYS"));
+            loadsIfshlp = loadsIfshlp || (ifshlp && equalsUpper(name, "IFSHLP.SYS"));
         }
     }
 

@@ -146,6 +146,14 @@ void AuditTest::msDosSys_data()
         << QByteArray("DEVICE=C:\\DOS\\HIMEM.SYS\r\nSHELL=C:\\DOS\\COMMAND.COM\r\n--\r\n[Paths]\r\nWinDir=C:\\WIN98\r\n")
         << QByteArray("2: C:\\WIN98 -> C:\\WIN98 found; 2: C:\\WIN98\\IFSHLP.SYS -> C:\\WIN98\\IFSHLP.SYS found; "
                       "2: C:\\WIN98\\SYSTEM\\VMM32.VXD -> C:\\WIN98\\SYSTEM\\VMM32.VXD found");
+    // In small letters, after another name of the line, and a name that
+    // only ends in HIMEM.SYS.
+    QTest::newRow("CONFIG.SYS's own ifshlp.sys, in small letters")
+        << QByteArray("device=c:\\dos\\himem.sys.old /x\r\ninstall=c:\\x.exe c:\\win98\\ifshlp.sys\r\n"
+                      "devicehigh=c:\\win98\\ifshlp.sys\r\nDEVICE=C:\\MYHIMEM.SYS\r\nshell=c:\\dos\\command.com\r\n--\r\n"
+                      "[Paths]\r\nWinDir=C:\\WIN98\r\n")
+        << QByteArray("2: C:\\WIN98 -> C:\\WIN98 found; 2: C:\\WIN98\\HIMEM.SYS -> C:\\WIN98\\HIMEM.SYS found; "
+                      "2: C:\\WIN98\\SYSTEM\\VMM32.VXD -> C:\\WIN98\\SYSTEM\\VMM32.VXD found");
 }
 
 void AuditTest::msDosSys()
