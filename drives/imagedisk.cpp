@@ -1,6 +1,7 @@
 #include "drives/imagedisk.h"
 
 #include "drives/diskmap.h"
+#include "drives/qcow2reader.h"
 #include "drives/qemuimage.h"
 #include "drives/vhddifference.h"
 
@@ -123,16 +124,22 @@ Result<std::unique_ptr<ImageDisk>> ImageDisk::open(const QByteArray &path, int q
         if (!image)
             return Failed{image.reason()};
         size = image->size();
-        Result<std::optional<DiskMap>> map = image->map(qemuTimeLimitMs);
-        if (!map)
-            return Failed{map.reason()};
-        if (map->has_value()) {
-            if (const Result<bool> sound = isSound(**map, file->name(), format); !sound)
-                return Failed{sound.reason()};
-            filler = fillerFor(std::move(**map), file->name());
+        // A QCOW2 of one file is read here, with no helper at all.
+        if (std::optional<VirtualDisk::Filler> own =
+                format.kind == Kind::Qcow2 ? qcow2reader::filler(file, head, file->name()) : std::nullopt) {
+            filler = std::move(*own);
         } else {
-            filler = image->converter(qemuTimeLimitMs);
-            granule = kConvertedGranule;
+            Result<std::optional<DiskMap>> map = image->map(qemuTimeLimitMs);
+            if (!map)
+                return Failed{map.reason()};
+            if (map->has_value()) {
+                if (const Result<bool> sound = isSound(**map, file->name(), format); !sound)
+                    return Failed{sound.reason()};
+                filler = fillerFor(std::move(**map), file->name());
+            } else {
+                filler = image->converter(qemuTimeLimitMs);
+                granule = kConvertedGranule;
+            }
         }
     }
     if (size <= 0)

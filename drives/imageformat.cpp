@@ -1,30 +1,21 @@
 #include "drives/imageformat.h"
 
+#include "drives/byteorder.h"
+
 #include <QtEndian>
 
 #include <iterator>
 
 namespace {
 
-quint32 be32(QByteArrayView s, int at)
-{
-    return s.size() >= at + 4 ? qFromBigEndian<quint32>(s.data() + at) : 0;
-}
+using byteorder::be32;
+using byteorder::be64;
+using byteorder::le32;
+using byteorder::le64;
 
-quint64 be64(QByteArrayView s, int at)
-{
-    return s.size() >= at + 8 ? qFromBigEndian<quint64>(s.data() + at) : 0;
-}
 
-quint32 le32(QByteArrayView s, int at)
-{
-    return s.size() >= at + 4 ? qFromLittleEndian<quint32>(s.data() + at) : 0;
-}
 
-quint64 le64(QByteArrayView s, int at)
-{
-    return s.size() >= at + 8 ? qFromLittleEndian<quint64>(s.data() + at) : 0;
-}
+
 
 constexpr quint32 kVdiSignature = 0xbeda107f;
 

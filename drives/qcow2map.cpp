@@ -1,5 +1,7 @@
 #include "drives/qcow2map.h"
 
+#include "drives/byteorder.h"
+
 #include <QCoreApplication>
 #include <QtEndian>
 
@@ -9,15 +11,10 @@
 namespace qcow2map {
 namespace {
 
-quint32 be32(QByteArrayView s, qsizetype at)
-{
-    return s.size() >= at + 4 ? qFromBigEndian<quint32>(s.data() + at) : 0;
-}
+using byteorder::be32;
+using byteorder::be64;
 
-quint64 be64(QByteArrayView s, qsizetype at)
-{
-    return s.size() >= at + 8 ? qFromBigEndian<quint64>(s.data() + at) : 0;
-}
+
 
 // QEMU's own bound on the top table.
 constexpr quint64 kLargestL1 = quint64(32) << 20;

@@ -1,5 +1,6 @@
 #include "drives/vhddifference.h"
 
+#include "drives/byteorder.h"
 #include "drives/relatedfile.h"
 
 #include <QCoreApplication>
@@ -11,19 +12,14 @@
 namespace vhddifference {
 namespace {
 
+using byteorder::be32;
+using byteorder::be64;
+
 constexpr quint32 kUnallocated = 0xFFFFFFFF;
 constexpr qint64 kLargestBlock = qint64(256) << 20;
 constexpr quint32 kMostBlocks = 1u << 24;
 
-quint32 be32(QByteArrayView s, qsizetype at)
-{
-    return s.size() >= at + 4 ? qFromBigEndian<quint32>(s.data() + at) : 0;
-}
 
-quint64 be64(QByteArrayView s, qsizetype at)
-{
-    return s.size() >= at + 8 ? qFromBigEndian<quint64>(s.data() + at) : 0;
-}
 
 QString directoryOf(const QString &path)
 {

@@ -16,6 +16,7 @@ packages=(
     strace                          # proves in a test that nothing is written
     mtools                          # builds the tests' and the benchmark's disk images
     qemu-utils                      # qemu-img: reads QCOW2, VHD, VDI and VMDK images
+    zlib1g-dev                      # inflates a QCOW2 image's compressed clusters
     libcreg-dev liblnk-dev libbfio-dev # the Windows 9x registry and shell links, read from memory
     libcreg-utils liblnk-utils      # cregexport and lnkinfo check the tests' own hives and shortcuts
     qt6-l10n-tools qt6-tools-dev    # lrelease builds the English catalogue; lupdate checks it is complete

@@ -334,9 +334,10 @@ QStringList writesOfAReportOn(const QString &image)
     return writes;
 }
 
-QByteArray reportOn(const QString &image)
+// `environment` as vendral() takes it.
+QByteArray reportOn(const QString &image, const QStringList &environment = {})
 {
-    const Run run = vendral({QStringLiteral("--drive"), QStringLiteral("C=") + image, QStringLiteral("--report")});
+    const Run run = vendral({QStringLiteral("--drive"), QStringLiteral("C=") + image, QStringLiteral("--report")}, environment);
     if (run.exitCode != 0 || !QJsonDocument::fromJson(run.out).isObject())
         qWarning("report on %s: exit %d, %s", qPrintable(image), run.exitCode, run.err.constData());
     return run.out;
@@ -681,6 +682,9 @@ void ImageTest::everyFormatReadsLikeTheRawImage()
     const QByteArray expected = reportOn(raw);
     QVERIFY(QJsonDocument::fromJson(expected).isObject());
     QCOMPARE(reportOn(image), expected);
+    // A QCOW2 of one file is read with no helper: so too with no qemu-img.
+    if (format.contains(QLatin1String("qcow2")) && !format.contains(QLatin1String("parent")))
+        QCOMPARE(reportOn(image, {QStringLiteral("PATH=/nonexistent")}), expected);
 
     const Result<std::shared_ptr<ImageDrive>> drive = ImageDrive::open(image, 0);
     QVERIFY2(drive, qPrintable(drive.reason()));
@@ -729,6 +733,11 @@ void ImageTest::badImages_data()
     QTest::newRow("vmdk header alone") << headerOf({QStringLiteral("-O"), QStringLiteral("vmdk")}) << damaged.arg(QLatin1String("VMDK"));
     const QByteArray qcow2 = imageOf({QStringLiteral("-O"), QStringLiteral("qcow2")});
     QTest::newRow("qcow2 cut in half") << qcow2.left(qcow2.size() / 2) << damaged.arg(QLatin1String("QCOW2"));
+    // A compressed cluster, which vendral inflates itself, that does not
+    // inflate: its bytes are the last of the file.
+    QByteArray badCluster = imageOf({QStringLiteral("-c"), QStringLiteral("-O"), QStringLiteral("qcow2")});
+    badCluster.replace(badCluster.size() - 512, 512, QByteArray(512, '\xff'));
+    QTest::newRow("compressed qcow2 whose cluster does not inflate") << badCluster << damaged.arg(QLatin1String("QCOW2"));
     QByteArray version4 = qcow2;
     version4[7] = 4;
     QTest::newRow("qcow2 of a version QEMU does not know")
@@ -791,7 +800,7 @@ void ImageTest::helpersAreBounded_data()
     QTest::newRow("hangs, ignoring SIGTERM") << hang << false << 0 << QByteArray()
                                              << "helper ble ikke ferdig innen 300 ms og ble stoppet";
     QTest::newRow("qemu-img hangs") << hang << true << 0 << QByteArray()
-                                    << "kan ikke lese x.qcow2: qemu-img ble ikke ferdig innen 300 ms og ble stoppet";
+                                    << "kan ikke lese x.vdi: qemu-img ble ikke ferdig innen 300 ms og ble stoppet";
     QTest::newRow("leaves a child holding its output")
         << QByteArray("sleep 1000 & echo $! > \"$PIDFILE\"\necho done") << false << 0 << QByteArray("done\n") << QString();
     QTest::newRow("floods its output") << QByteArray("exec yes") << false << 0 << QByteArray()
@@ -820,14 +829,14 @@ void ImageTest::helpersAreBounded()
     QString reason;
     if (throughDrive) {
         // The image is made by the real qemu-img; the fake one comes first
-        // in PATH when the drive is opened.
-        const QString qcow2 = bin.filePath(QStringLiteral("x.qcow2"));
+        // in PATH when the drive is opened. A VDI, which only QEMU reads.
+        const QString vdi = bin.filePath(QStringLiteral("x.vdi"));
         if (!qemuImg({QStringLiteral("convert"), QStringLiteral("-f"), QStringLiteral("raw"), QStringLiteral("-O"),
-                      QStringLiteral("qcow2"), m_floppy, qcow2}))
+                      QStringLiteral("vdi"), m_floppy, vdi}))
             QSKIP("qemu-img is not installed");
         const QByteArray path = qgetenv("PATH");
         qputenv("PATH", QFile::encodeName(bin.path()) + ':' + path);
-        const Result<std::shared_ptr<ImageDrive>> drive = ImageDrive::open(qcow2, 0, ImageDrive::Limits{300});
+        const Result<std::shared_ptr<ImageDrive>> drive = ImageDrive::open(vdi, 0, ImageDrive::Limits{300});
         qputenv("PATH", path);
         QVERIFY(!drive);
         reason = drive.reason();
@@ -1296,9 +1305,9 @@ void ImageTest::helpersDieWithTheProgram()
     QTemporaryDir bin;
     const QString pidFile = bin.filePath(QStringLiteral("helper.pid"));
     QVERIFY(!script(bin.path(), QStringLiteral("qemu-img"), "echo $$ > \"$PIDFILE\"\nexec sleep 1000").isEmpty());
-    const QString image = m_dir.filePath(QStringLiteral("hang.qcow2"));
+    const QString image = m_dir.filePath(QStringLiteral("hang.vdi")); // only QEMU reads a VDI
     QFile::remove(image);
-    QVERIFY(qemuImg({QStringLiteral("create"), QStringLiteral("-f"), QStringLiteral("qcow2"), image, QStringLiteral("1M")}));
+    QVERIFY(qemuImg({QStringLiteral("create"), QStringLiteral("-f"), QStringLiteral("vdi"), image, QStringLiteral("1M")}));
 
     QProcess program;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
