@@ -32,8 +32,8 @@ public:
     qint64 size() const { return m_size; }
 
     // Where the disk's bytes lie in the image's files, as qemu-img map tells
-    // it; nothing when some are kept compressed, which only QEMU can read
-    // (a QCOW2 that says so is not asked).
+    // it; nothing when some are kept compressed, which only an unpacking
+    // reader can give (a QCOW2 that says so is not asked).
     Result<std::optional<DiskMap>> map(int timeLimitMs) const;
     // Fills a virtual disk by having qemu-img convert the missing ranges.
     VirtualDisk::Filler converter(int timeLimitMs) const;
