@@ -97,6 +97,14 @@ void DirectoryCache::Listing::add(QStringView name)
     m_files.add(start);
 }
 
+void DirectoryCache::Listing::add(QByteArrayView ansiName)
+{
+    const std::size_t start = m_names.size();
+    ansi::appendUpper(ansiName, m_names);
+    m_names += '\0';
+    m_files.add(start);
+}
+
 bool DirectoryCache::Listing::hasStem(std::string_view upperStem) const
 {
     if (!m_stemsMade) {
@@ -119,6 +127,11 @@ public:
     void expect(qsizetype count) override { m_listing.reserve(static_cast<std::size_t>(std::max<qsizetype>(count, 0))); }
 
     void entry(QStringView name, bool isDirectory) override
+    {
+        if (!isDirectory)
+            m_listing.add(name);
+    }
+    void ansiEntry(QByteArrayView name, bool isDirectory) override
     {
         if (!isDirectory)
             m_listing.add(name);

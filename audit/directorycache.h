@@ -62,6 +62,7 @@ public:
         void reserve(std::size_t count);
         // A file as the drive names it; it is kept upper-cased.
         void add(QStringView name);
+        void add(QByteArrayView ansiName); // Windows-1252 bytes
         bool hasFile(std::string_view upperName) const { return m_files.contains(upperName); }
         // Whether a file has this name before its last dot ("SCAN" for
         // SCAN.EXE): the set is made when first asked, since most

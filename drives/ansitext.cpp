@@ -1,8 +1,8 @@
 #include "drives/ansitext.h"
 
-#include <optional>
-
+#include <algorithm>
 #include <array>
+#include <optional>
 
 namespace ansi {
 namespace {
@@ -98,6 +98,14 @@ void appendUpper(QStringView text, std::string &out)
 {
     for (const QChar ch : text)
         out.push_back(static_cast<char>(kUpper[static_cast<unsigned char>(byteOf(ch.unicode()).value_or('?'))]));
+}
+
+void appendUpper(QByteArrayView bytes, std::string &out)
+{
+    const std::size_t at = out.size();
+    out.resize(at + static_cast<std::size_t>(bytes.size()));
+    std::transform(bytes.begin(), bytes.end(), out.begin() + static_cast<std::ptrdiff_t>(at),
+                   [](char c) { return static_cast<char>(kUpper[static_cast<unsigned char>(c)]); });
 }
 
 QByteArray upper(QByteArray text)

@@ -23,5 +23,7 @@ char upperByte(char byte);
 QByteArray upper(QByteArray text);
 // upper(encode(text)) appended to `out`, with nothing made on the way.
 void appendUpper(QStringView text, std::string &out);
+// upper(bytes) appended to `out`.
+void appendUpper(QByteArrayView bytes, std::string &out);
 
 } // namespace ansi

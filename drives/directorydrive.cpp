@@ -163,10 +163,15 @@ QByteArray join(const QByteArray &relative, const QByteArray &name)
 
 // A host name as DOS sees it, made in `scratch`: UTF-8 where it is, else
 // Windows-1252 (a folder copied from a FAT disk as it was).
+bool isAscii(QByteArrayView bytes)
+{
+    return std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
 QStringView dosName(QByteArrayView bytes, QString &scratch)
 {
     scratch.resize(0); // keeps its room for the next name
-    if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    if (isAscii(bytes)) {
         scratch.append(QLatin1StringView(bytes.data(), bytes.size()));
         return scratch;
     }
@@ -428,8 +433,13 @@ Result<bool> DirectoryDrive::visitDirectory(const QStringList &components, Visit
         return entries.failure();
     visit.expect(static_cast<qsizetype>((*entries)->entries.size()));
     QString name;
-    for (const HostListing::Entry &e : (*entries)->entries)
-        visit.entry(dosName((*entries)->hostName(e), name), e.isDirectory);
+    for (const HostListing::Entry &e : (*entries)->entries) {
+        const QByteArrayView host = (*entries)->hostName(e);
+        if (isAscii(host))
+            visit.ansiEntry(host, e.isDirectory);
+        else
+            visit.entry(dosName(host, name), e.isDirectory);
+    }
     return true;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "drives/ansitext.h"
 #include "drives/result.h"
 
 #include <QByteArray>
@@ -54,6 +55,9 @@ public:
         // drive knows (or can guess) it, so room is made once.
         virtual void expect(qsizetype count) { Q_UNUSED(count); }
         virtual void entry(QStringView name, bool isDirectory) = 0;
+        // The same for a name that is Windows-1252 bytes as it stands, as
+        // a plain ASCII name is: a visitor that keeps bytes takes it so.
+        virtual void ansiEntry(QByteArrayView name, bool isDirectory) { entry(ansi::decode(name), isDirectory); }
     };
     virtual Result<bool> visitDirectory(const QStringList &components, Visitor &visit) const
     {

@@ -56,6 +56,9 @@ done
 { printf '\1'; head -c 65536 "$build/seeds/floppy.qcow2"; } > "$build/corpus/imagetables/qcow2"
 qemu-img create -q -f qcow2 -o cluster_size=512 "$build/seeds/small-clusters.qcow2" 1M
 { printf '\1'; cat "$build/seeds/small-clusters.qcow2"; } > "$build/corpus/imagetables/qcow2-512"
+# Compressed, in clusters small enough that the whole file is one input.
+qemu-img convert -f raw -c -O qcow2 -o cluster_size=4096 "$build/seeds/floppy.img" "$build/seeds/compressed.qcow2"
+{ printf '\1'; head -c 65535 "$build/seeds/compressed.qcow2"; } > "$build/corpus/imagetables/qcow2-compressed"
 
 # The registry and shortcuts of the sample drive's start-up page.
 mkdir -p "$build/corpus/hive" "$build/corpus/shortcut"

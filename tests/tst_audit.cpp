@@ -88,6 +88,8 @@ void AuditTest::initTestCase()
                              "UTILS/SCAN.COM", "UTILS/SCAN.EXE", "UTILS/SCAN.BAT", "UTILS/ONLY.BAT", "WINDOWS/SYSTEM/OLD.DLL",
                              "WINDOWS/COMMAND/OLDDOS.EXE", "CDROM/OAKCDROM.SYS/KEEP"})
         m_drive.write(QString::fromLatin1(file), QByteArray(file).endsWith(".BAT") ? "@ECHO OFF" : "x");
+    // A name beyond ASCII, which the host folder spells in UTF-8.
+    m_drive.write(QStringLiteral(u"UTILS/TAST\u00C6.SYS"), "x");
     // Batch files that call one another.
     m_drive.write(QStringLiteral("GAMES/GO.BAT"), "@ECHO OFF\r\nCD \\GAMES\r\nDOOM\r\nCALL NEXT\r\nGONE\r\n");
     m_drive.write(QStringLiteral("GAMES/NEXT.BAT"), "CALL GO.BAT\r\nSET PATH=C:\\UTILS\r\n\x1a\r\nGONE2\r\n");
@@ -196,6 +198,8 @@ void AuditTest::configSys_data()
     QTest::newRow("switch glued to the name") << QByteArray("DEVICE=C:\\WIN98\\HIMEM.SYS/TESTMEM:OFF")
                                               << QByteArray("1: C:\\WIN98\\HIMEM.SYS -> C:\\WIN98\\HIMEM.SYS found");
     QTest::newRow("bare name from the root") << QByteArray("DEVICE=HIMEM.SYS") << QByteArray("1: HIMEM.SYS -> C:\\HIMEM.SYS missing");
+    QTest::newRow("a name beyond ASCII, in small letters")
+        << QByteArray("DEVICE=c:\\utils\\tast\xe6.sys") << QByteArray("1: c:\\utils\\tast\xe6.sys -> C:\\UTILS\\TAST\xc6.SYS found");
     QTest::newRow("install and installhigh") << QByteArray("INSTALL=C:\\WIN98\\COMMAND\\DOSKEY.COM\r\nINSTALLHIGH=/L:1 SHARE.EXE")
                                              << QByteArray("1: C:\\WIN98\\COMMAND\\DOSKEY.COM -> C:\\WIN98\\COMMAND\\DOSKEY.COM found; "
                                                            "2: SHARE.EXE -> C:\\SHARE.EXE missing");

@@ -2,9 +2,15 @@
 // is let at and how much it unpacks. The first byte chooses: a VMDK
 // descriptor (parsed strictly, then rewritten with the files the program
 // pinned) or a QCOW2 file (header, feature bits, first- and second-level
-// tables). The rest of the bytes are the descriptor or the file.
+// tables, and then, as the program reads a file that passes, its first
+// clusters found and inflated). The rest of the bytes are the descriptor or
+// the file.
+#include "drives/pinnedfile.h"
 #include "drives/qcow2map.h"
+#include "drives/qcow2reader.h"
 #include "drives/vmdkdescriptor.h"
+
+#include <vector>
 
 #include <cstdlib>
 
@@ -50,8 +56,27 @@ void qcow2(const QByteArray &file)
         return file.mid(offset, length);
     };
     const Result<qcow2map::Facts> checked = qcow2map::check(file.left(512), file.size(), readAt, QStringLiteral("x.qcow2"));
-    if (!checked && checked.reason().isEmpty())
-        std::abort();
+    if (!checked) {
+        if (checked.reason().isEmpty())
+            std::abort();
+        return;
+    }
+    const Result<std::shared_ptr<MemoryFile>> held = MemoryFile::holding(file);
+    if (!held)
+        return;
+    const Result<std::shared_ptr<PinnedFile>> pinned = PinnedFile::open((*held)->procPath());
+    if (!pinned)
+        return;
+    const std::optional<VirtualDisk::Filler> filler = qcow2reader::filler(*pinned, file.left(512), QStringLiteral("x.qcow2"));
+    if (!filler)
+        return;
+    // The first 256 KiB, a few pieces at a time, as a FAT is read.
+    std::vector<char> disk(256 << 10);
+    for (const ByteRange &r : {ByteRange{0, 4096}, ByteRange{4096, 61440}, ByteRange{65536, 196608}}) {
+        const Result<bool> filled = (*filler)({r}, disk.data());
+        if (!filled && filled.reason().isEmpty())
+            std::abort();
+    }
 }
 
 } // namespace
