@@ -32,10 +32,14 @@ done
 
 # Hardened as Debian builds its own: bound at start (read-only GOT), with a
 # stack protector and fortified libc calls.
+# Read whole first: grep -q stops at its first match, and under pipefail the
+# reader it leaves behind would fail the check.
 program=$root/usr/bin/vendral
-readelf -d "$program" | grep -q BIND_NOW || fail "the program is not linked with -z now"
-readelf -W --dyn-syms "$program" | grep -q __stack_chk_fail || fail "the program has no stack protector"
-readelf -W --dyn-syms "$program" | grep -qE '__[a-z]+_chk@' || fail "the program has no fortified libc calls"
+dynamic=$(readelf -d "$program")
+symbols=$(readelf -W --dyn-syms "$program")
+grep -q BIND_NOW <<<"$dynamic" || fail "the program is not linked with -z now"
+grep -q __stack_chk_fail <<<"$symbols" || fail "the program has no stack protector"
+grep -qE '__[a-z]+_chk@' <<<"$symbols" || fail "the program has no fortified libc calls"
 
 # The window needs Qt's widgets and the X11 platform plugin (in libqt6gui6),
 # the start-up page libcreg and liblnk; the virtual-disk formats qemu-img.
