@@ -93,14 +93,18 @@ void DirectoryCache::Listing::add(QStringView name)
 {
     const std::size_t start = m_names.size();
     ansi::appendUpper(name, m_names);
-    m_names += '\0';
-    m_files.add(start);
+    ended(start);
 }
 
 void DirectoryCache::Listing::add(QByteArrayView ansiName)
 {
     const std::size_t start = m_names.size();
     ansi::appendUpper(ansiName, m_names);
+    ended(start);
+}
+
+void DirectoryCache::Listing::ended(std::size_t start)
+{
     m_names += '\0';
     m_files.add(start);
 }

@@ -73,6 +73,9 @@ public:
         void writePath(QByteArrayView upperName, std::string &out) const;
 
     private:
+        // The name just written from `start` on: ended, and in the set.
+        void ended(std::size_t start);
+
         std::string m_names; // the files' names, upper-cased, each ended by NUL
         NameSet m_files{m_names, NameSet::Part::Whole};
         mutable NameSet m_stems{m_names, NameSet::Part::Stem};

@@ -161,13 +161,13 @@ QByteArray join(const QByteArray &relative, const QByteArray &name)
     return relative.isEmpty() ? name : relative + '/' + name;
 }
 
-// A host name as DOS sees it, made in `scratch`: UTF-8 where it is, else
-// Windows-1252 (a folder copied from a FAT disk as it was).
 bool isAscii(QByteArrayView bytes)
 {
     return std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
+// A host name as DOS sees it, made in `scratch`: UTF-8 where it is, else
+// Windows-1252 (a folder copied from a FAT disk as it was).
 QStringView dosName(QByteArrayView bytes, QString &scratch)
 {
     scratch.resize(0); // keeps its room for the next name
@@ -178,15 +178,6 @@ QStringView dosName(QByteArrayView bytes, QString &scratch)
     const QString name = QString::fromUtf8(bytes);
     scratch = name.contains(QChar::ReplacementCharacter) ? ansi::decode(bytes) : name;
     return scratch;
-}
-
-// Why a directory cannot be listed.
-Failed notListed(int error)
-{
-    Failed why = failureFor(error, true);
-    if (error == ENOENT || error == ENOTDIR)
-        why.reason = QCoreApplication::translate("drives", "det er ikke en mappe");
-    return why;
 }
 
 // A directory below the folder, read one entry at a time ("." and ".."
@@ -408,8 +399,12 @@ Result<const DirectoryDrive::HostListing *> DirectoryDrive::listingOf(const QStr
         return relative.failure();
     int error = 0;
     const HostListing *entries = listing(root->get(), *relative, &error);
-    if (!entries)
-        return notListed(error);
+    if (!entries) {
+        Failed why = failureFor(error, true);
+        if (error == ENOENT || error == ENOTDIR)
+            why.reason = QCoreApplication::translate("drives", "det er ikke en mappe");
+        return why;
+    }
     return entries;
 }
 

@@ -59,28 +59,17 @@ public:
     // cannot be read is noted.
     std::optional<QByteArray> read(const QByteArray &path)
     {
-        Result<QByteArray> bytes = m_drives.readFile(path);
-        if (!bytes) {
-            if (bytes.kind() != FailureKind::Missing)
-                m_out.unreadable.append({path, bytes.failure()});
+        Parsed file = fetched(path);
+        if (file.missing || !noted(file))
             return std::nullopt;
-        }
-        return std::move(bytes).value();
+        return std::move(file.bytes);
     }
 
     // A file to be read through a library, its bytes read now and parsed
     // with all the others by parseAll(); its place in the list.
     qsizetype want(const QByteArray &path, std::function<QByteArray(const QByteArray &)> parse)
     {
-        Parsed file{path, std::nullopt, false, {}, Failed{}};
-        Result<QByteArray> bytes = m_drives.readFile(path);
-        if (bytes)
-            file.bytes = std::move(bytes).value();
-        else if (bytes.kind() == FailureKind::Missing)
-            file.missing = true;
-        else
-            file.unreadable = bytes.failure();
-        m_parsed.append(std::move(file));
+        m_parsed.append(fetched(path));
         m_parsers.append(std::move(parse));
         return m_parsed.size() - 1;
     }
@@ -237,6 +226,20 @@ public:
     }
 
 private:
+    // A file's bytes, or that it is missing, or why it cannot be read.
+    Parsed fetched(const QByteArray &path) const
+    {
+        Parsed file{path, std::nullopt, false, {}, Failed{}};
+        Result<QByteArray> bytes = m_drives.readFile(path);
+        if (bytes)
+            file.bytes = std::move(bytes).value();
+        else if (bytes.kind() == FailureKind::Missing)
+            file.missing = true;
+        else
+            file.unreadable = bytes.failure();
+        return file;
+    }
+
     // False, with the failure noted, when the file could not be read.
     bool noted(const Parsed &parsed)
     {
