@@ -55,6 +55,16 @@ void LineList::clear()
     endResetModel();
 }
 
+void LineList::takeLines(LineList &from)
+{
+    const QScopedValueRollback guard(m_programSelects, true);
+    beginResetModel();
+    m_text = std::exchange(from.m_text, QByteArray());
+    m_spans = std::exchange(from.m_spans, {});
+    m_unusedBytes = std::exchange(from.m_unusedBytes, 0);
+    endResetModel();
+}
+
 void LineList::append(QByteArrayView line)
 {
     if (count() >= kMaxLines)

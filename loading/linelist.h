@@ -23,6 +23,10 @@ public:
     // Replaces every line with the lines of a file's contents.
     void replaceWithText(QByteArray text);
     void clear();
+    // Takes every line of `from`, which is left empty, without a copy and
+    // without a signal of `from`'s: a list another thread filled hands its
+    // lines over this way once that thread is done.
+    void takeLines(LineList &from);
     void append(QByteArrayView line);
     QByteArray line(int index) const;    // throws IndexError
     // The line without a copy; valid until the list next changes.

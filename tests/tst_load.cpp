@@ -1,7 +1,9 @@
 // The load sequence: MSDOS.SYS values, the lines of the five files, the
 // section lists, and what stays when a file cannot be read.
+#include "loading/backgroundload.h"
 #include "loading/failure.h"
 #include "loading/loadsequence.h"
+#include "loading/startupfiles.h"
 #include "scratchdrive.h"
 #include "testhelpers.h"
 
@@ -35,6 +37,8 @@ private slots:
     void iniFilesComeFromTheWinDirField();
     void failureOrder_data();
     void failureOrder();
+    void backgroundLoadHandsOverAll_data();
+    void backgroundLoadHandsOverAll();
 
 private:
     void load(ScratchDrive &c, ConfigState &s) { LoadSequence(s, c.drives).HentKnappClick(); }
@@ -299,6 +303,59 @@ void LoadTest::failureOrder()
     QCOMPARE(isNew(s.systeminilist), reloaded[4]);
     // What was not reloaded still holds the first load's lines.
     QCOMPARE(s.systeminimemo.count() > 0, true);
+}
+
+void LoadTest::backgroundLoadHandsOverAll_data()
+{
+    QTest::addColumn<QString>("missing");
+    QTest::newRow("every file") << QString();
+    // The failure comes after the lines read before it are handed over.
+    QTest::newRow("autoexec.bat gone") << "AUTOEXEC.BAT";
+    QTest::newRow("win.ini gone") << "WINDOWS/WIN.INI";
+}
+
+void LoadTest::backgroundLoadHandsOverAll()
+{
+    QFETCH(QString, missing);
+    ScratchDrive c;
+    c.writeMachine();
+    c.write(QStringLiteral("MSDOS.SYS"), "[Paths]\r\nWinDir=C:\\WINDOWS\r\nWinBootDir=C:\\WINDOWS\r\nHostWinBootDrv=C\r\n"
+                                         "[Options]\r\nBootMulti=1\r\nBootGUI=1\r\nDoubleBuffer=1\r\nAutoScan=1\r\n"
+                                         "BootDelay=0\r\nNetwork=1\r\n");
+    c.write(QStringLiteral("WINDOWS/WINSTART.BAT"), "NET START\r\n");
+    if (!missing.isEmpty())
+        c.remove(missing);
+    const auto loaded = [](const std::function<void()> &load) {
+        try {
+            load();
+        } catch (const Failure &e) {
+            return e.message();
+        }
+        return QString();
+    };
+    ConfigState inPlace, handed;
+    const QString inPlaceFailure = loaded([&] { loadAtStart(inPlace, c.drives); });
+    const QString handedFailure = loaded([&] { BackgroundLoad(c.drives).takeInto(handed); });
+    QCOMPARE(handedFailure, inPlaceFailure);
+    QCOMPARE(handedFailure.isEmpty(), missing.isEmpty());
+
+    QCOMPARE(handed.WD, inPlace.WD);
+    QCOMPARE(handed.WBD, inPlace.WBD);
+    QCOMPARE(handed.HWBD, inPlace.HWBD);
+    QCOMPARE(handed.WV, inPlace.WV);
+    const QList<bool> flags{inPlace.BM, inPlace.BGUI, inPlace.DB, inPlace.ASC, inPlace.BD, inPlace.NW, inPlace.BootDelayFlag};
+    QCOMPARE((QList<bool>{handed.BM, handed.BGUI, handed.DB, handed.ASC, handed.BD, handed.NW, handed.BootDelayFlag}), flags);
+    // Every list the window shows, by the table of start-up files.
+    for (const StartupFile *file : startupfiles::all) {
+        QCOMPARE(linesOf(handed.*file->lines), linesOf(inPlace.*file->lines));
+        if (file->sections)
+            QCOMPARE(linesOf(handed.*file->sections), linesOf(inPlace.*file->sections));
+    }
+    if (missing.isEmpty())
+        QVERIFY(handed.startupmemo.count() > 0 && handed.BM && handed.NW);
+    QCOMPARE(handed.startupSections.size(), inPlace.startupSections.size());
+    for (qsizetype i = 0; i < handed.startupSections.size(); ++i)
+        QCOMPARE(handed.startupSections[i].source, inPlace.startupSections[i].source);
 }
 
 QTEST_GUILESS_MAIN(LoadTest)

@@ -5,6 +5,7 @@
 #include "drives/dospath.h"
 #include "drives/drivemap.h"
 #include "editing/lineeditrouting.h"
+#include "loading/backgroundload.h"
 #include "loading/failure.h"
 #include "loading/loadsequence.h"
 #include "loading/sectionnavigation.h"
@@ -63,6 +64,8 @@ QString noDriveC()
 TMsDosForm::TMsDosForm(const DriveMap &drives, QWidget *parent)
     : QWidget(parent), ui(std::make_unique<Ui::TMsDosForm>()), m_drives(drives)
 {
+    // The machine is read while the window is built, on another core.
+    m_firstLoad = std::make_unique<BackgroundLoad>(m_drives);
     ui->setupUi(this);
     if (auto *application = qobject_cast<QApplication *>(QCoreApplication::instance()))
         installAltChordGuard(*application);
@@ -289,6 +292,7 @@ void TMsDosForm::openMachine(const QList<QByteArray> &disks)
         return;
     // The drives change under the marking: it ends its pass first.
     m_marking->stop();
+    m_firstLoad.reset();
     const Result<bool> opened = m_openMachine(disks);
     if (!opened) {
         m_marking->restart();
@@ -319,7 +323,12 @@ void TMsDosForm::FormShow()
     // Started without a drive C: (no disk, no --drive, no Wine prefix), and
     // with a way to choose one, the user is asked for the machine.
     try {
-        load([this] { loadAtStart(m_state, m_drives); });
+        load([this] {
+            if (const std::unique_ptr<BackgroundLoad> first = std::move(m_firstLoad))
+                first->takeInto(m_state);
+            else
+                loadAtStart(m_state, m_drives);
+        });
     } catch (const NoDriveC &) {
         if (!m_openMachine)
             throw;
@@ -329,6 +338,7 @@ void TMsDosForm::FormShow()
 
 void TMsDosForm::HentKnappClick()
 {
+    m_firstLoad.reset();
     load([this] { LoadSequence(m_state, m_drives).HentKnappClick(); });
 }
 

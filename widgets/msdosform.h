@@ -14,6 +14,7 @@ namespace Ui {
 class TMsDosForm;
 }
 class AuditMarking;
+class BackgroundLoad;
 class DriveMap;
 class LineListView;
 class TEndreForm;
@@ -94,4 +95,7 @@ private:
     MachineOpener m_openMachine;
     bool m_edited = false; // a line was changed since the last load
     bool m_shown = false;
+    // The load at start, begun as the window is made and taken when it is
+    // first shown; dropped by any other load before that.
+    std::unique_ptr<BackgroundLoad> m_firstLoad;
 };
