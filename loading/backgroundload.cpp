@@ -2,16 +2,23 @@
 
 #include "loading/loadsequence.h"
 
-BackgroundLoad::BackgroundLoad(const DriveMap &drives)
-    : m_thread([this, &drives] {
-          m_state = std::make_unique<ConfigState>();
-          try {
-              loadAtStart(*m_state, drives);
-          } catch (...) {
-              m_failure = std::current_exception();
-          }
-      })
+namespace {
+
+// AddressSanitizer's allocator keeps its spin locks across fork(): a reader
+// copy forked while another thread allocates waits for them for ever. Built
+// with it, the load runs when it is taken, on the taker's thread.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kOwnThread = false;
+#else
+constexpr bool kOwnThread = true;
+#endif
+
+} // namespace
+
+BackgroundLoad::BackgroundLoad(const DriveMap &drives) : m_drives(drives)
 {
+    if (kOwnThread)
+        m_thread = std::thread([this] { run(); });
 }
 
 BackgroundLoad::~BackgroundLoad()
@@ -20,9 +27,22 @@ BackgroundLoad::~BackgroundLoad()
         m_thread.join();
 }
 
+void BackgroundLoad::run()
+{
+    m_state = std::make_unique<ConfigState>();
+    try {
+        loadAtStart(*m_state, m_drives);
+    } catch (...) {
+        m_failure = std::current_exception();
+    }
+}
+
 void BackgroundLoad::takeInto(ConfigState &state)
 {
-    m_thread.join();
+    if (m_thread.joinable())
+        m_thread.join();
+    else
+        run();
     ConfigState &read = *m_state;
     state.WD = std::move(read.WD);
     state.WBD = std::move(read.WBD);

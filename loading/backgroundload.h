@@ -28,6 +28,9 @@ public:
     void takeInto(ConfigState &state);
 
 private:
+    void run();
+
+    const DriveMap &m_drives;
     // Made on the load's thread, so the lists' own signals stay on it.
     std::unique_ptr<ConfigState> m_state;
     std::exception_ptr m_failure;
