@@ -2,6 +2,7 @@
 #include "app/driveoption.h"
 #include "app/headless.h"
 #include "app/vendralapplication.h"
+#include "drives/boundedprocess.h"
 #include "translations/language.h"
 #include "widgets/failurereport.h"
 #include "widgets/msdosform.h"
@@ -41,6 +42,7 @@ int main(int argc, char *argv[])
         // read the same words everywhere; the rest is the user's language.
         if (!options->machineReadable())
             useLanguage(language);
+        startCopyMaker();
         return headless::run(*options);
     }
 
@@ -49,6 +51,7 @@ int main(int argc, char *argv[])
     // in a box, as well as on standard error.
     VendralApplication app(argc, argv);
     useLanguage(language);
+    startCopyMaker();
     Result<DriveMap> drives = openDrives(options->drives, options->disks);
     if (!drives) {
         const int status = headless::refuse(drives.reason());

@@ -5,6 +5,7 @@
 #include "app/vendralapplication.h"
 #include "audit/startupaudit.h"
 #include "bench/imagebench.h"
+#include "drives/boundedprocess.h"
 #include "drives/directorydrive.h"
 #include "drives/drivemap.h"
 #include "editing/filecheck.h"
@@ -275,6 +276,7 @@ int child(const QString &mode, const QString &drive, int argc, char **argv)
         window.show();
         return QTest::qWaitForWindowExposed(&window) ? 0 : 1;
     }
+    startCopyMaker(); // as the program does
     DriveMap drives;
     drives.setDrive(QLatin1Char('C'), std::make_shared<DirectoryDrive>(drive));
     if (mode.startsWith(QLatin1String("memory"))) {
@@ -329,6 +331,7 @@ int main(int argc, char **argv)
         return child(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]), argc, argv);
 
     VendralApplication app(argc, argv);
+    startCopyMaker(); // as the program does
     const QString sample = QStringLiteral(VENDRAL_EXAMPLES);
     QTemporaryDir large;
     writeLargeDrive(large.path());

@@ -5,6 +5,9 @@
 #include <QFile>
 #include <QStandardPaths>
 
+#include <cstring>
+#include <optional>
+
 #ifdef Q_OS_LINUX
 #include <atomic>
 #include <cerrno>
@@ -17,6 +20,7 @@
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -67,6 +71,53 @@ Failed killedBy(const BoundedCommand &c, int signal)
     return Failed{QCoreApplication::translate("drives", "%1 stoppet uventet (signal %2)").arg(programName(c)).arg(signal)};
 }
 
+// The answers of a batch, each after its length; fewer than expected when
+// the batch failed.
+QList<Result<QByteArray>> answersOf(const Result<QByteArray> &all, qsizetype expected)
+{
+    QList<Result<QByteArray>> answers;
+    for (qsizetype at = 0; all && at + qsizetype(sizeof(quint64)) <= all->size() && answers.size() < expected;) {
+        quint64 length = 0;
+        std::memcpy(&length, all->constData() + at, sizeof length);
+        at += sizeof length;
+        if (length > quint64(all->size() - at))
+            break;
+        answers.append(all->sliced(at, qsizetype(length)));
+        at += qsizetype(length);
+    }
+    return answers;
+}
+
+// What the program asks of the copy maker; the input follows.
+struct Order
+{
+    QByteArray (*function)(QByteArrayView input);
+    quint64 inputLength;
+    qint64 addressSpace;
+};
+
+// Runs the works listed in its input, one after another, and answers each
+// answer after its length: a batch, given by value.
+QByteArray runEach(QByteArrayView input)
+{
+    QByteArray out;
+    for (qsizetype at = 0; at + qsizetype(sizeof(Order)) <= input.size();) {
+        Order order{};
+        std::memcpy(&order, input.data() + at, sizeof order);
+        at += sizeof order;
+        const QByteArray answer = order.function(input.sliced(at, qsizetype(order.inputLength)));
+        at += qsizetype(order.inputLength);
+        const auto length = static_cast<quint64>(answer.size());
+        out.append(reinterpret_cast<const char *>(&length), sizeof length);
+        out.append(answer);
+    }
+    return out;
+}
+
+// The work run in a copy the copy maker makes; nothing when there is no
+// copy maker, or it has gone, and the caller must make a copy itself.
+std::optional<Result<QByteArray>> runInMadeCopy(const IsolatedWork &work, const IsolatedLimits &limits);
+
 } // namespace
 
 QString ProcessOutput::firstErrorLine() const
@@ -101,20 +152,38 @@ QList<Result<QByteArray>> runIsolatedEach(const QList<std::function<QByteArray()
             }
             return out;
         }, limits);
-        for (qsizetype at = 0; all && at + qsizetype(sizeof(quint64)) <= all->size();) {
-            quint64 length = 0;
-            std::memcpy(&length, all->constData() + at, sizeof length);
-            at += sizeof length;
-            if (length > quint64(all->size() - at))
-                break;
-            answers.append(all->sliced(at, qsizetype(length)));
-            at += qsizetype(length);
-        }
+        answers = answersOf(all, works.size());
         if (answers.size() == works.size())
             return answers;
         answers.clear();
     }
     for (const auto &work : works)
+        answers.append(runIsolated(work, limits));
+    return answers;
+}
+
+Result<QByteArray> runIsolated(const IsolatedWork &work, const IsolatedLimits &limits)
+{
+    if (std::optional<Result<QByteArray>> made = runInMadeCopy(work, limits))
+        return std::move(*made);
+    return runIsolated([&work] { return work.function(work.input); }, limits);
+}
+
+QList<Result<QByteArray>> runIsolatedEach(const QList<IsolatedWork> &works, const IsolatedLimits &limits)
+{
+    if (works.size() > 1) {
+        IsolatedWork batch{&runEach, {}};
+        for (const IsolatedWork &work : works) {
+            const Order order{work.function, quint64(work.input.size()), 0};
+            batch.input.append(reinterpret_cast<const char *>(&order), sizeof order);
+            batch.input.append(work.input);
+        }
+        const QList<Result<QByteArray>> answers = answersOf(runIsolated(batch, limits), works.size());
+        if (answers.size() == works.size())
+            return answers;
+    }
+    QList<Result<QByteArray>> answers;
+    for (const IsolatedWork &work : works)
         answers.append(runIsolated(work, limits));
     return answers;
 }
@@ -291,6 +360,83 @@ bool drain(int fd, QByteArray &into, qint64 cap, bool *overflow)
     return true;
 }
 
+// In a reader copy: runs the work, writes its answer to `out` and ends the
+// copy. A fault ends the copy as the kernel ends it, without a core.
+[[noreturn]] void answerAndEnd(const std::function<QByteArray()> &work, int out, [[maybe_unused]] rlim_t space)
+{
+    isolatedCopy = true;
+    const rlimit noCore{0, 0};
+    ::setrlimit(RLIMIT_CORE, &noCore);
+#if !defined(__SANITIZE_ADDRESS__)
+    const rlimit bound{space, space};
+    ::setrlimit(RLIMIT_AS, &bound);
+#endif
+    QByteArray result;
+    const auto run = [&] {
+        try {
+            result = work();
+        } catch (...) {
+            ::_exit(3);
+        }
+    };
+    // On a thread of its own, which takes its memory from another malloc
+    // arena than this one: memory the program freed is shared with the
+    // copy until written, so reusing it here copies it page by page, and
+    // a library's tables, zeroed as they are made, run to megabytes.
+    try {
+        std::thread(run).join();
+    } catch (const std::system_error &) {
+        run(); // no thread to be had: here, then
+    }
+    for (qsizetype at = 0; at < result.size();) {
+        const ssize_t n = ::write(out, result.constData() + at, size_t(result.size() - at));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            ::_exit(4);
+        at += n;
+    }
+    ::_exit(0); // no destructors, no exit handlers of the program
+}
+
+// What a reader copy wrote, read until it ends, its cap or the time limit.
+struct Answer
+{
+    QByteArray bytes;
+    bool overflow = false;
+    bool expired = false;
+
+    // The answer, given how the copy ended.
+    Result<QByteArray> result(int status) const
+    {
+        if (expired)
+            return Failed{QCoreApplication::translate("drives", "det tok for lang tid å lese filen"), FailureKind::DamagedImage};
+        if (overflow || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+            return Failed{QCoreApplication::translate("drives", "filen er skadet: leseren stoppet"), FailureKind::DamagedImage};
+        return bytes;
+    }
+};
+
+Answer collect(int fd, const IsolatedLimits &limits, const QElapsedTimer &clock)
+{
+    Answer answer;
+    bool open = true;
+    while (open && !answer.overflow) {
+        const qint64 left = limits.timeLimitMs - clock.elapsed();
+        if (left <= 0) {
+            answer.expired = true;
+            break;
+        }
+        pollfd ready{fd, POLLIN, 0};
+        const int n = ::poll(&ready, 1, static_cast<int>(left));
+        if (n < 0 && errno != EINTR)
+            break;
+        if (n > 0)
+            open = drain(fd, answer.bytes, limits.outputCap, &answer.overflow);
+    }
+    return answer;
+}
+
 } // namespace
 
 Result<ProcessOutput> runBounded(const BoundedCommand &command)
@@ -410,71 +556,192 @@ Result<QByteArray> runIsolated(const std::function<QByteArray()> &work, const Is
     if (pid < 0)
         return Failed{QCoreApplication::translate("drives", "kunne ikke lese filen (%1)").arg(QString::fromLocal8Bit(std::strerror(errno)))};
     if (pid == 0) {
-        isolatedCopy = true;
-        // A fault ends the copy as the kernel ends it, without a core.
         detachChild(parent);
-        const rlimit noCore{0, 0};
-        ::setrlimit(RLIMIT_CORE, &noCore);
-#if !defined(__SANITIZE_ADDRESS__)
-        const rlimit bound{space, space};
-        ::setrlimit(RLIMIT_AS, &bound);
-#endif
         ::close(out.read);
-        QByteArray result;
-        const auto run = [&] {
-            try {
-                result = work();
-            } catch (...) {
-                ::_exit(3);
-            }
-        };
-        // On a thread of its own, which takes its memory from another malloc
-        // arena than this one: memory the program freed is shared with the
-        // copy until written, so reusing it here copies it page by page, and
-        // a library's tables, zeroed as they are made, run to megabytes.
-        try {
-            std::thread(run).join();
-        } catch (const std::system_error &) {
-            run(); // no thread to be had: here, then
-        }
-        for (qsizetype at = 0; at < result.size();) {
-            const ssize_t n = ::write(out.write, result.constData() + at, size_t(result.size() - at));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                ::_exit(4);
-            at += n;
-        }
-        ::_exit(0); // no destructors, no exit handlers of the program
+        answerAndEnd(work, out.write, space);
     }
     ::setpgid(pid, pid);
     const RunningGroup running(pid);
     out.closeWrite();
-    QByteArray result;
-    bool open = true, overflow = false, expired = false;
-    while (open && !overflow) {
-        const qint64 left = limits.timeLimitMs - clock.elapsed();
-        if (left <= 0) {
-            expired = true;
-            break;
-        }
-        pollfd fd{out.read, POLLIN, 0};
-        const int ready = ::poll(&fd, 1, static_cast<int>(left));
-        if (ready < 0 && errno != EINTR)
-            break;
-        if (ready > 0)
-            open = drain(out.read, result, limits.outputCap, &overflow);
-    }
+    const Answer answer = collect(out.read, limits, clock);
     ::kill(-pid, SIGKILL);
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
-    if (expired)
-        return Failed{QCoreApplication::translate("drives", "det tok for lang tid å lese filen"), FailureKind::DamagedImage};
-    if (overflow || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        return Failed{QCoreApplication::translate("drives", "filen er skadet: leseren stoppet"), FailureKind::DamagedImage};
-    return result;
+    return answer.result(status);
 }
+
+namespace {
+
+// The copy maker's end of its socket in the program; -1 when there is none.
+std::mutex g_makerLock;
+int g_maker = -1;
+
+
+bool sendAll(int socket, const void *data, size_t length)
+{
+    for (size_t at = 0; at < length;) {
+        const ssize_t n = ::send(socket, static_cast<const char *>(data) + at, length - at, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        at += size_t(n);
+    }
+    return true;
+}
+
+// Reads `length` bytes, waiting at most until the deadline (none: -1).
+bool receiveAll(int socket, void *data, size_t length, const QElapsedTimer *clock = nullptr, qint64 limitMs = -1)
+{
+    for (size_t at = 0; at < length;) {
+        if (clock) {
+            const qint64 left = limitMs - clock->elapsed();
+            pollfd fd{socket, POLLIN, 0};
+            if (left <= 0 || ::poll(&fd, 1, static_cast<int>(left)) == 0)
+                return false;
+        }
+        const ssize_t n = ::recv(socket, static_cast<char *>(data) + at, length - at, 0);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        at += size_t(n);
+    }
+    return true;
+}
+
+// The order, with the descriptor the copy writes its answer to.
+bool sendOrder(int socket, const Order &order, int answerFd)
+{
+    char control[CMSG_SPACE(sizeof(int))] = {};
+    iovec part{const_cast<Order *>(&order), sizeof order};
+    msghdr message{};
+    message.msg_iov = &part;
+    message.msg_iovlen = 1;
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
+    cmsghdr *header = CMSG_FIRSTHDR(&message);
+    header->cmsg_level = SOL_SOCKET;
+    header->cmsg_type = SCM_RIGHTS;
+    header->cmsg_len = CMSG_LEN(sizeof(int));
+    std::memcpy(CMSG_DATA(header), &answerFd, sizeof(int));
+    ssize_t n;
+    while ((n = ::sendmsg(socket, &message, MSG_NOSIGNAL)) < 0 && errno == EINTR) {
+    }
+    return n == ssize_t(sizeof order);
+}
+
+bool receiveOrder(int socket, Order &order, int &answerFd)
+{
+    char control[CMSG_SPACE(sizeof(int))] = {};
+    iovec part{&order, sizeof order};
+    msghdr message{};
+    message.msg_iov = &part;
+    message.msg_iovlen = 1;
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
+    ssize_t n;
+    while ((n = ::recvmsg(socket, &message, MSG_CMSG_CLOEXEC)) < 0 && errno == EINTR) {
+    }
+    const cmsghdr *header = CMSG_FIRSTHDR(&message);
+    if (n != ssize_t(sizeof order) || !header || header->cmsg_type != SCM_RIGHTS)
+        return false;
+    std::memcpy(&answerFd, CMSG_DATA(header), sizeof(int));
+    return true;
+}
+
+// The copy maker: takes an order, makes a copy of itself that answers it
+// straight to the program, tells the program the copy's pid, waits for the
+// copy and tells how it ended. It ends with the program, or when the
+// program closes the socket.
+[[noreturn]] void makeCopies(int socket, pid_t program)
+{
+    detachChild(program);
+    for (;;) {
+        Order order{};
+        int answerFd = -1;
+        if (!receiveOrder(socket, order, answerFd))
+            ::_exit(0);
+        QByteArray input(qsizetype(order.inputLength), Qt::Uninitialized);
+        if (!receiveAll(socket, input.data(), size_t(input.size())))
+            ::_exit(0);
+        const rlim_t space = rlim_t(addressSpaceInUse() + order.addressSpace);
+        const pid_t maker = ::getpid();
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            ::close(socket);
+            detachChild(maker);
+            answerAndEnd([&order, &input] { return order.function(input); }, answerFd, space);
+        }
+        ::close(answerFd);
+        int status = -1;
+        if (!sendAll(socket, &pid, sizeof pid))
+            ::_exit(0);
+        while (pid > 0 && ::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+        if (!sendAll(socket, &status, sizeof status))
+            ::_exit(0);
+    }
+}
+
+std::optional<Result<QByteArray>> runInMadeCopy(const IsolatedWork &work, const IsolatedLimits &limits)
+{
+    const std::lock_guard guard(g_makerLock);
+    if (g_maker < 0)
+        return std::nullopt;
+    const auto gone = [] {
+        ::close(g_maker);
+        g_maker = -1;
+        return std::nullopt;
+    };
+    QElapsedTimer clock;
+    clock.start();
+    Pipe out;
+    if (!out.open())
+        return std::nullopt;
+    const Order order{work.function, quint64(work.input.size()), limits.addressSpace};
+    if (!sendOrder(g_maker, order, out.write) || !sendAll(g_maker, work.input.constData(), size_t(work.input.size())))
+        return gone();
+    out.closeWrite();
+    pid_t pid = -1;
+    if (!receiveAll(g_maker, &pid, sizeof pid, &clock, limits.timeLimitMs) || pid <= 0)
+        return gone();
+    const Answer answer = collect(out.read, limits, clock);
+    ::kill(pid, SIGKILL);
+    int status = -1;
+    // The copy is dead or about to be: its end comes at once.
+    if (!receiveAll(g_maker, &status, sizeof status))
+        gone();
+    return answer.result(status);
+}
+
+
+} // namespace
+
+void startCopyMaker()
+{
+    const std::lock_guard guard(g_makerLock);
+    if (g_maker >= 0)
+        return;
+    int ends[2];
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0)
+        return;
+    installSignalHandlers();
+    const pid_t program = ::getpid();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(ends[0]);
+        makeCopies(ends[1], program);
+    }
+    ::close(ends[1]);
+    if (pid < 0) {
+        ::close(ends[0]);
+        return;
+    }
+    g_maker = ends[0];
+}
+
 
 #else
 
@@ -519,6 +786,19 @@ Result<ProcessOutput> runBounded(const BoundedCommand &command)
 Result<QByteArray> runIsolated(const std::function<QByteArray()> &work, const IsolatedLimits &)
 {
     return work(); // no fork here: read in the program itself
+}
+
+namespace {
+
+std::optional<Result<QByteArray>> runInMadeCopy(const IsolatedWork &, const IsolatedLimits &)
+{
+    return std::nullopt;
+}
+
+} // namespace
+
+void startCopyMaker()
+{
 }
 
 #endif

@@ -65,6 +65,26 @@ Result<QByteArray> runIsolated(const std::function<QByteArray()> &work, const Is
 QList<Result<QByteArray>> runIsolatedEach(const QList<std::function<QByteArray()>> &works,
                                           const IsolatedLimits &limits = {});
 
+// Work a reader copy is given by value: one of the program's own functions
+// and the bytes it reads. Only such work can run in a copy the copy maker
+// makes (see startCopyMaker); other work runs in a copy of the program.
+struct IsolatedWork
+{
+    QByteArray (*function)(QByteArrayView input) = nullptr;
+    QByteArray input;
+};
+Result<QByteArray> runIsolated(const IsolatedWork &work, const IsolatedLimits &limits = {});
+QList<Result<QByteArray>> runIsolatedEach(const QList<IsolatedWork> &works, const IsolatedLimits &limits = {});
+
+// Starts the copy maker: a copy of the program, made while the program is
+// still small, that makes the copies work given by value runs in from then
+// on. A copy costs in proportion to the memory of what it is made from, and
+// a program that holds a large machine holds hundreds of megabytes. Call it
+// early in main(), before the program starts threads of its own, and once
+// its language is in place: the copies say in it what went wrong. Without
+// it, or once it has gone, each copy is made from the program itself.
+void startCopyMaker();
+
 // True inside the copy `runIsolated` runs its work in. All of the copy's
 // memory goes when it ends, so a library's teardown there is time spent for
 // nothing: libcreg's, for one, walks a cache table of pages it never touched.

@@ -6,6 +6,8 @@
 #include "drives/pinnedfile.h"
 
 #include <QCoreApplication>
+
+#include <cstring>
 #include <QDataStream>
 #include <QFile>
 #include <QIODevice>
@@ -266,15 +268,61 @@ Result<RegistryHive> RegistryHive::read(QByteArray bytes, const QList<QByteArray
 {
     if (bytes.size() > kLargestHive) // told without a copy of the program
         return readHere(bytes, keys, parents);
-    return fromAnswer(runIsolated([&] { return answer(bytes, keys, parents); }));
+    return fromAnswer(runIsolated(work(bytes, keys, parents)));
 }
 
-QByteArray RegistryHive::answer(const QByteArray &bytes, const QList<QByteArray> &keys, const QList<QByteArray> &parents)
+namespace {
+
+// The work's input: the count of keys, each key after its length, the same
+// for the parents, then the hive.
+void appendPaths(QByteArray &to, const QList<QByteArray> &paths)
 {
-    const Result<RegistryHive> hive = readHere(bytes, keys, parents);
+    const auto count = static_cast<quint32>(paths.size());
+    to.append(reinterpret_cast<const char *>(&count), sizeof count);
+    for (const QByteArray &path : paths) {
+        const auto length = static_cast<quint32>(path.size());
+        to.append(reinterpret_cast<const char *>(&length), sizeof length);
+        to.append(path);
+    }
+}
+
+QList<QByteArray> takePaths(QByteArrayView &from)
+{
+    const auto take = [&from]() {
+        quint32 value = 0;
+        std::memcpy(&value, from.data(), sizeof value);
+        from = from.sliced(sizeof value);
+        return value;
+    };
+    QList<QByteArray> paths;
+    for (quint32 count = take(); count > 0; --count) {
+        const quint32 length = take();
+        paths.append(from.first(length).toByteArray());
+        from = from.sliced(length);
+    }
+    return paths;
+}
+
+} // namespace
+
+QByteArray RegistryHive::answerWork(QByteArrayView input)
+{
+    const QList<QByteArray> keys = takePaths(input);
+    const QList<QByteArray> parents = takePaths(input);
+    const Result<RegistryHive> hive =
+        RegistryHive::readHere(QByteArray::fromRawData(input.data(), input.size()), keys, parents);
     if (!hive)
         return kFailedMark + hive.reason().toUtf8();
     return kReadMark + hive->serialised();
+}
+
+IsolatedWork RegistryHive::work(const QByteArray &bytes, const QList<QByteArray> &keys, const QList<QByteArray> &parents)
+{
+    IsolatedWork work{&answerWork, {}};
+    appendPaths(work.input, keys);
+    appendPaths(work.input, parents);
+    work.input.append(bytes);
+    return work;
 }
 
 Result<RegistryHive> RegistryHive::fromAnswer(const Result<QByteArray> &answer)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "drives/boundedprocess.h"
 #include "drives/result.h"
 
 #include <QByteArray>
@@ -38,9 +39,9 @@ public:
     static Result<RegistryHive> readHere(const QByteArray &bytes, const QList<QByteArray> &keys,
                                          const QList<QByteArray> &parents);
     // read() in two halves, so that several files can be read in one copy:
-    // what the copy works out and sends back, and the hive (or the failure)
-    // that answer holds, once it is back.
-    static QByteArray answer(const QByteArray &bytes, const QList<QByteArray> &keys, const QList<QByteArray> &parents);
+    // the work the copy is given, whose answer it sends back, and the hive
+    // (or the failure) that answer holds, once it is back.
+    static IsolatedWork work(const QByteArray &bytes, const QList<QByteArray> &keys, const QList<QByteArray> &parents);
     static Result<RegistryHive> fromAnswer(const Result<QByteArray> &answer);
 
     // A key's string values, in the hive's order; none when it is absent or
@@ -50,6 +51,8 @@ public:
     QList<QByteArray> subKeys(QByteArrayView path) const;
 
 private:
+    // What the copy works out of a work's input and sends back.
+    static QByteArray answerWork(QByteArrayView input);
     QByteArray serialised() const;
     static Result<RegistryHive> fromSerialised(const QByteArray &bytes);
 

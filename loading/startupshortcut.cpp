@@ -78,16 +78,25 @@ Result<StartupShortcut> StartupShortcut::read(const QByteArray &bytes)
 {
     if (bytes.size() > kLargest) // told without a copy of the program
         return readHere(bytes);
-    return fromAnswer(runIsolated([&bytes] { return answer(bytes); }));
+    return fromAnswer(runIsolated(work(bytes)));
 }
 
+namespace {
+
 // The answer: "K", the target, a NUL, the arguments; or "E" and why not.
-QByteArray StartupShortcut::answer(const QByteArray &bytes)
+QByteArray answerWork(QByteArrayView bytes)
 {
-    const Result<StartupShortcut> link = readHere(bytes);
+    const Result<StartupShortcut> link = StartupShortcut::readHere(QByteArray::fromRawData(bytes.data(), bytes.size()));
     if (!link)
         return "E" + link.reason().toUtf8();
     return "K" + link->target + '\0' + link->arguments;
+}
+
+} // namespace
+
+IsolatedWork StartupShortcut::work(const QByteArray &bytes)
+{
+    return {&answerWork, bytes};
 }
 
 Result<StartupShortcut> StartupShortcut::fromAnswer(const Result<QByteArray> &answer)

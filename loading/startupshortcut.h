@@ -1,5 +1,6 @@
 #pragma once
 
+#include "drives/boundedprocess.h"
 #include "drives/result.h"
 
 #include <QByteArray>
@@ -22,8 +23,8 @@ struct StartupShortcut
     // The same, in this process: for the copy read() forks, and the fuzzer.
     static Result<StartupShortcut> readHere(const QByteArray &bytes);
     // read() in two halves, so that several files can be read in one copy:
-    // what the copy works out and sends back, and the shortcut (or the
-    // failure) that answer holds, once it is back.
-    static QByteArray answer(const QByteArray &bytes);
+    // the work the copy is given, whose answer it sends back, and the
+    // shortcut (or the failure) that answer holds, once it is back.
+    static IsolatedWork work(const QByteArray &bytes);
     static Result<StartupShortcut> fromAnswer(const Result<QByteArray> &answer);
 };

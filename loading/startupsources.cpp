@@ -67,7 +67,7 @@ public:
 
     // A file to be read through a library, its bytes read now and parsed
     // with all the others by parseAll(); its place in the list.
-    qsizetype want(const QByteArray &path, std::function<QByteArray(const QByteArray &)> parse)
+    qsizetype want(const QByteArray &path, std::function<IsolatedWork(const QByteArray &)> parse)
     {
         m_parsed.append(fetched(path));
         m_parsers.append(std::move(parse));
@@ -78,12 +78,12 @@ public:
     // program: one fork for the page instead of one for each file.
     void parseAll()
     {
-        QList<std::function<QByteArray()>> works;
+        QList<IsolatedWork> works;
         QList<qsizetype> which;
         for (qsizetype i = 0; i < m_parsed.size(); ++i) {
             if (m_parsed[i].missing || m_parsed[i].unreadable)
                 continue;
-            works.append([this, i] { return m_parsers[i](m_parsed[i].bytes); });
+            works.append(m_parsers[i](m_parsed[i].bytes));
             which.append(i);
         }
         const QList<Result<QByteArray>> answers = runIsolatedEach(works);
@@ -98,7 +98,7 @@ public:
         QList<QByteArray> keys;
         for (const char *key : {"RunServicesOnce", "RunServices", "RunOnce", "Run"})
             keys.append(kCurrentVersion + key);
-        return want(path, [keys](const QByteArray &bytes) { return RegistryHive::answer(bytes, keys, {kVxD}); });
+        return want(path, [keys](const QByteArray &bytes) { return RegistryHive::work(bytes, keys, {kVxD}); });
     }
 
     // The hive read, once parsed; a failure is noted.
@@ -135,7 +135,7 @@ public:
         for (const DirEntry &entry : sorted) {
             const QByteArray name = ansi::encode(entry.name);
             const bool shortcut = ansi::upper(name).endsWith(".LNK");
-            folder.shortcuts.append(shortcut ? want(folder.path + '\\' + name, &StartupShortcut::answer) : -1);
+            folder.shortcuts.append(shortcut ? want(folder.path + '\\' + name, &StartupShortcut::work) : -1);
         }
         return folder;
     }
@@ -261,7 +261,7 @@ private:
     StartupSources &m_out;
     int m_line = 0;
     QList<Parsed> m_parsed;
-    QList<std::function<QByteArray(const QByteArray &)>> m_parsers; // one for each of m_parsed
+    QList<std::function<IsolatedWork(const QByteArray &)>> m_parsers; // one for each of m_parsed
 };
 
 } // namespace

@@ -447,6 +447,16 @@ void HeadlessTest::languageOfTheText_data()
                                 << QByteArray("vendral: --lang trenger nb (norsk) eller en (engelsk)\n");
     QTest::newRow("audit, --lang en") << QStringList{"--lang", "en"} + audit << QStringList()
                                       << QByteArray("C:\\CONFIG.SYS:5: C:\\CDROM\\OAKCDROM.SYS does not exist\n");
+    // Read in a copy the copy maker made, which speaks the user's language too.
+    static const auto badLink = [] {
+        auto drive = std::make_unique<ScratchDrive>();
+        drive->writeMachine();
+        drive->write(QStringLiteral("WINDOWS/Start Menu/Programs/StartUp/Bad.lnk"), "not a link");
+        return drive;
+    }();
+    QTest::newRow("a reader's reason, --lang en")
+        << QStringList{"--lang", "en", "--audit", QStringLiteral("--drive=C=") + badLink->dir.path()} << QStringList()
+        << QByteArray("Bad.lnk: cannot be read (the file is not a readable shortcut)\n");
     QTest::newRow("audit JSON, German") << audit + QStringList{"--json"} << german << QByteArray("\"missing\"");
     QTest::newRow("check JSON, --lang en") << QStringList{"--lang", "en"} + check << QStringList()
                                            << QByteArray("C:\\\\NOPE.SYS finnes ikke !");

@@ -80,6 +80,8 @@ class StartupTest : public QObject
     Q_OBJECT
 
 private slots:
+    // Reads here go through the copy maker, as they do in the program.
+    void initTestCase() { startCopyMaker(); }
     void page_data();
     void page();
     void audit_data();
@@ -331,6 +333,40 @@ void StartupTest::writersAgreeWithTheLibrariesOwnTools()
         QVERIFY2(info.contains(expected), info.constData());
 }
 
+namespace {
+
+// A reader that fails as the first byte of its input says.
+QByteArray faultyReader(QByteArrayView input)
+{
+    switch (input.at(0)) {
+    case 1:
+        ::raise(SIGSEGV);
+        break;
+    case 2:
+        ::pause();
+        break;
+    case 3:
+        throw std::runtime_error("x");
+    case 4:
+        return QByteArray(2 << 20, 'x');
+    case 5: {
+        std::vector<std::unique_ptr<char[]>> hoard;
+        while (true) { // the address-space limit, not the machine's memory, ends it
+            hoard.emplace_back(new char[1 << 24]);
+            hoard.back()[0] = 1;
+        }
+    }
+    }
+    // What a reader maps while it reads: new address space, which no memory
+    // left free in the copy's heap can stand in for.
+    void *held = ::mmap(nullptr, 16 << 20, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (held == MAP_FAILED)
+        throw std::bad_alloc();
+    return "read";
+}
+
+} // namespace
+
 // The libraries read in a copy of the program: whatever they do there, the
 // program goes on and the file is one line. The program has two gigabytes
 // mapped, as it has for a large virtual disk: the copy's memory limit is on
@@ -361,40 +397,23 @@ void StartupTest::aReaderThatFailsEndsOnlyItsCopy()
         ::mmap(nullptr, diskBytes, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0),
         [diskBytes](void *at) { ::munmap(at, diskBytes); });
     QVERIFY(disk.get() != MAP_FAILED);
-    const std::function<QByteArray()> reader = [fault]() -> QByteArray {
-        switch (fault) {
-        case 1:
-            ::raise(SIGSEGV);
-            break;
-        case 2:
-            ::pause();
-            break;
-        case 3:
-            throw std::runtime_error("x");
-        case 4:
-            return QByteArray(2 << 20, 'x');
-        case 5: {
-            std::vector<std::unique_ptr<char[]>> hoard;
-            while (true) { // the address-space limit, not the machine's memory, ends it
-                hoard.emplace_back(new char[1 << 24]);
-                hoard.back()[0] = 1;
-            }
-        }
-        }
-        // What a reader maps while it reads: new address space, which
-        // no memory left free in the copy's heap can stand in for.
-        void *held = ::mmap(nullptr, 16 << 20, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (held == MAP_FAILED)
-            throw std::bad_alloc();
-        return "read";
-    };
+    // The same reader given by value, which a copy the copy maker makes
+    // runs, and as a function of the program, which a copy of it runs.
+    const IsolatedWork work{&faultyReader, QByteArray(1, char(fault))};
+    const std::function<QByteArray()> reader = [&work] { return faultyReader(work.input); };
     // Alone, and among sound readers in one copy: only its own answer fails.
     const QList<Result<QByteArray>> answers = runIsolatedEach({[] { return QByteArray("first"); }, reader,
                                                                [] { return QByteArray("last"); }}, limits);
-    QCOMPARE(answers.size(), 3);
-    QCOMPARE(answers[0].value(), QByteArray("first"));
-    QCOMPARE(answers[2].value(), QByteArray("last"));
-    for (const Result<QByteArray> &answer : {runIsolated(reader, limits), answers[1]}) {
+    const auto echo = [](QByteArrayView input) { return input.toByteArray(); };
+    const QList<Result<QByteArray>> made =
+        runIsolatedEach({IsolatedWork{echo, "first"}, work, IsolatedWork{echo, "last"}}, limits);
+    for (const QList<Result<QByteArray>> &batch : {answers, made}) {
+        QCOMPARE(batch.size(), 3);
+        QCOMPARE(batch[0].value(), QByteArray("first"));
+        QCOMPARE(batch[2].value(), QByteArray("last"));
+    }
+    for (const Result<QByteArray> &answer :
+         {runIsolated(reader, limits), answers[1], runIsolated(work, limits), made[1]}) {
         if (reason.isEmpty()) {
             QVERIFY2(answer.ok(), qPrintable(answer.reason()));
             QCOMPARE(answer.value(), QByteArray("read"));
