@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <set>
 #include <csignal>
 #include <cstring>
 #include <cstdio>
@@ -169,12 +170,24 @@ std::pair<long, long> peaksOf(const QString &program, const QStringList &argumen
            PTRACE_O_TRACEEXIT | PTRACE_O_TRACEFORK | PTRACE_O_TRACEVFORK | PTRACE_O_TRACECLONE | PTRACE_O_EXITKILL);
     ptrace(PTRACE_CONT, pid, nullptr, nullptr);
     long own = 0, helpers = 0;
-    for (;;) {
+    // The traced processes alive: the benchmark's own children (its copy
+    // maker) are not waited for.
+    std::set<pid_t> traced{pid};
+    while (!traced.empty()) {
         const pid_t t = waitpid(-1, &status, __WALL);
         if (t < 0)
             break;
-        if (WIFEXITED(status) || WIFSIGNALED(status))
+        if (WIFEXITED(status) || WIFSIGNALED(status)) {
+            traced.erase(t);
             continue;
+        }
+        traced.insert(t);
+        const int event = status >> 16;
+        if (event == PTRACE_EVENT_FORK || event == PTRACE_EVENT_VFORK || event == PTRACE_EVENT_CLONE) {
+            unsigned long child = 0;
+            ptrace(PTRACE_GETEVENTMSG, t, nullptr, &child);
+            traced.insert(static_cast<pid_t>(child));
+        }
         int signal = WSTOPSIG(status);
         if (status >> 16 == PTRACE_EVENT_EXIT) {
             const long kb = hwmKb(t);
