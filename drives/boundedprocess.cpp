@@ -360,9 +360,11 @@ bool drain(int fd, QByteArray &into, qint64 cap, bool *overflow)
     return true;
 }
 
-// In a reader copy: runs the work, writes its answer to `out` and ends the
-// copy. A fault ends the copy as the kernel ends it, without a core.
-[[noreturn]] void answerAndEnd(const std::function<QByteArray()> &work, int out, [[maybe_unused]] rlim_t space)
+// In a reader copy: runs the work (on a thread of its own, unless told not
+// to), writes its answer to `out` and ends the copy. A fault ends the copy as
+// the kernel ends it, without a core.
+[[noreturn]] void answerAndEnd(const std::function<QByteArray()> &work, int out, [[maybe_unused]] rlim_t space,
+                               bool ownThread = true)
 {
     isolatedCopy = true;
     const rlimit noCore{0, 0};
@@ -384,7 +386,10 @@ bool drain(int fd, QByteArray &into, qint64 cap, bool *overflow)
     // copy until written, so reusing it here copies it page by page, and
     // a library's tables, zeroed as they are made, run to megabytes.
     try {
-        std::thread(run).join();
+        if (!ownThread)
+            run();
+        else
+            std::thread(run).join();
     } catch (const std::system_error &) {
         run(); // no thread to be had: here, then
     }
@@ -672,7 +677,9 @@ bool receiveOrder(int socket, Order &order, int &answerFd)
         if (pid == 0) {
             ::close(socket);
             detachChild(maker);
-            answerAndEnd([&order, &input] { return order.function(input); }, answerFd, space);
+            // Here the work runs on this thread: the copy maker is small, and
+            // has little freed memory a copy could reuse.
+            answerAndEnd([&order, &input] { return order.function(input); }, answerFd, space, false);
         }
         ::close(answerFd);
         int status = -1;
