@@ -4,6 +4,7 @@
 #include "drives/qcow2reader.h"
 #include "drives/qemuimage.h"
 #include "drives/vhddifference.h"
+#include "drives/vmdkmap.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -124,10 +125,17 @@ Result<std::unique_ptr<ImageDisk>> ImageDisk::open(const QByteArray &path, int q
         if (!image)
             return Failed{image.reason()};
         size = image->size();
-        // A QCOW2 of one file is read here, with no helper at all.
+        // A QCOW2 of one file is read here, with no helper at all; so is the
+        // map of a sparse VMDK of one file.
+        std::optional<DiskMap> ownMap =
+            format.kind == Kind::Vmdk && image->isOneFile() ? vmdkmap::map(file, head) : std::nullopt;
         if (std::optional<VirtualDisk::Filler> own =
                 format.kind == Kind::Qcow2 ? qcow2reader::filler(file, head, file->name()) : std::nullopt) {
             filler = std::move(*own);
+        } else if (ownMap) {
+            if (const Result<bool> sound = isSound(*ownMap, file->name(), format); !sound)
+                return Failed{sound.reason()};
+            filler = fillerFor(std::move(*ownMap), file->name());
         } else {
             Result<std::optional<DiskMap>> map = image->map(qemuTimeLimitMs);
             if (!map)

@@ -30,6 +30,8 @@ public:
     static Result<QemuImage> open(std::shared_ptr<PinnedFile> image, const ImageFormat &format, QByteArrayView head);
 
     qint64 size() const { return m_size; }
+    // Whether the image is the one file it was opened from: no parent, no parts.
+    bool isOneFile() const { return m_files.size() == 1; }
 
     // Where the disk's bytes lie in the image's files, as qemu-img map tells
     // it; nothing when some are kept compressed, which only an unpacking

@@ -59,6 +59,8 @@ qemu-img create -q -f qcow2 -o cluster_size=512 "$build/seeds/small-clusters.qco
 # Compressed, in clusters small enough that the whole file is one input.
 qemu-img convert -f raw -c -O qcow2 -o cluster_size=4096 "$build/seeds/floppy.img" "$build/seeds/compressed.qcow2"
 { printf '\1'; head -c 65535 "$build/seeds/compressed.qcow2"; } > "$build/corpus/imagetables/qcow2-compressed"
+qemu-img convert -f raw -O vmdk "$build/seeds/floppy.img" "$build/seeds/sparse.vmdk"
+{ printf '\2'; head -c 65535 "$build/seeds/sparse.vmdk"; } > "$build/corpus/imagetables/vmdk-sparse"
 
 # The registry and shortcuts of the sample drive's start-up page.
 mkdir -p "$build/corpus/hive" "$build/corpus/shortcut"

@@ -682,8 +682,9 @@ void ImageTest::everyFormatReadsLikeTheRawImage()
     const QByteArray expected = reportOn(raw);
     QVERIFY(QJsonDocument::fromJson(expected).isObject());
     QCOMPARE(reportOn(image), expected);
-    // A QCOW2 of one file is read with no helper: so too with no qemu-img.
-    if (format.contains(QLatin1String("qcow2")) && !format.contains(QLatin1String("parent")))
+    // A QCOW2 or a sparse VMDK of one file is read with no helper: so too
+    // with no qemu-img.
+    if ((format.contains(QLatin1String("qcow2")) && !format.contains(QLatin1String("parent"))) || format == QLatin1String("vmdk"))
         QCOMPARE(reportOn(image, {QStringLiteral("PATH=/nonexistent")}), expected);
 
     const Result<std::shared_ptr<ImageDrive>> drive = ImageDrive::open(image, 0);
@@ -733,6 +734,8 @@ void ImageTest::badImages_data()
     QTest::newRow("vmdk header alone") << headerOf({QStringLiteral("-O"), QStringLiteral("vmdk")}) << damaged.arg(QLatin1String("VMDK"));
     const QByteArray qcow2 = imageOf({QStringLiteral("-O"), QStringLiteral("qcow2")});
     QTest::newRow("qcow2 cut in half") << qcow2.left(qcow2.size() / 2) << damaged.arg(QLatin1String("QCOW2"));
+    const QByteArray vmdk = imageOf({QStringLiteral("-O"), QStringLiteral("vmdk")});
+    QTest::newRow("vmdk cut in half") << vmdk.left(vmdk.size() / 2) << damaged.arg(QLatin1String("VMDK"));
     // A compressed cluster, which vendral inflates itself, that does not
     // inflate: its bytes are the last of the file.
     QByteArray badCluster = imageOf({QStringLiteral("-c"), QStringLiteral("-O"), QStringLiteral("qcow2")});

@@ -1,14 +1,16 @@
 // libFuzzer target: the tables of a disk image that decide which files QEMU
 // is let at and how much it unpacks. The first byte chooses: a VMDK
 // descriptor (parsed strictly, then rewritten with the files the program
-// pinned) or a QCOW2 file (header, feature bits, first- and second-level
+// pinned), a QCOW2 file (header, feature bits, first- and second-level
 // tables, and then, as the program reads a file that passes, its first
-// clusters found and inflated). The rest of the bytes are the descriptor or
-// the file.
+// clusters found and inflated) or a sparse VMDK (its grain directory and
+// tables, made a map). The rest of the bytes are the descriptor or the file.
+#include "drives/byteorder.h"
 #include "drives/pinnedfile.h"
 #include "drives/qcow2map.h"
 #include "drives/qcow2reader.h"
 #include "drives/vmdkdescriptor.h"
+#include "drives/vmdkmap.h"
 
 #include <vector>
 
@@ -79,6 +81,28 @@ void qcow2(const QByteArray &file)
     }
 }
 
+void sparseVmdk(const QByteArray &file)
+{
+    const Result<std::shared_ptr<MemoryFile>> held = MemoryFile::holding(file);
+    if (!held)
+        return;
+    const Result<std::shared_ptr<PinnedFile>> pinned = PinnedFile::open((*held)->procPath());
+    if (!pinned)
+        return;
+    const std::optional<DiskMap> map = vmdkmap::map(*pinned, file.left(512));
+    if (!map)
+        return;
+    // Runs of the disk in order, none empty, none past the disk's end.
+    qint64 end = 0;
+    for (const DiskMap::Extent &e : map->extents) {
+        if (e.start < end || e.length <= 0 || e.offset < 0 || e.file != 0)
+            std::abort();
+        end = e.end();
+    }
+    if (end > qint64(byteorder::le64(file, 12)) * 512)
+        std::abort();
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -86,9 +110,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (size < 1)
         return 0;
     const QByteArray rest(reinterpret_cast<const char *>(data) + 1, static_cast<qsizetype>(size - 1));
-    if (data[0] % 2 == 0)
+    if (data[0] % 3 == 0)
         descriptor(rest);
-    else
+    else if (data[0] % 3 == 1)
         qcow2(rest);
+    else
+        sparseVmdk(rest);
     return 0;
 }
