@@ -578,6 +578,10 @@ Result<QByteArray> runIsolated(const std::function<QByteArray()> &work, const Is
 
 namespace {
 
+// How long the copy maker may take to tell how a copy it was told to end
+// ended.
+constexpr qint64 kCopyEndMs = 5000;
+
 // The copy maker's end of its socket in the program; -1 when there is none.
 std::mutex g_makerLock;
 int g_maker = -1;
@@ -716,10 +720,12 @@ std::optional<Result<QByteArray>> runInMadeCopy(const IsolatedWork &work, const 
         return gone();
     const Answer answer = collect(out.read, limits, clock);
     ::kill(pid, SIGKILL);
+    // The copy is dead or about to be: how it ended comes at once. Without
+    // it (the copy maker itself was ended), the work is done again in a
+    // copy of the program, not called damaged.
     int status = -1;
-    // The copy is dead or about to be: its end comes at once.
-    if (!receiveAll(g_maker, &status, sizeof status))
-        gone();
+    if (!receiveAll(g_maker, &status, sizeof status, &clock, clock.elapsed() + kCopyEndMs))
+        return gone();
     return answer.result(status);
 }
 
