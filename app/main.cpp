@@ -42,7 +42,9 @@ int main(int argc, char *argv[])
         // read the same words everywhere; the rest is the user's language.
         if (!options->machineReadable())
             useLanguage(language);
-        startCopyMaker();
+        // Only a report and an audit read hives and shortcuts.
+        if (options->mode == CommandLine::Mode::Report || options->mode == CommandLine::Mode::Audit)
+            startCopyMaker();
         return headless::run(*options);
     }
 

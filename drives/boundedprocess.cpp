@@ -586,7 +586,6 @@ constexpr qint64 kCopyEndMs = 5000;
 std::mutex g_makerLock;
 int g_maker = -1;
 
-
 bool sendAll(int socket, const void *data, size_t length)
 {
     for (size_t at = 0; at < length;) {
@@ -620,40 +619,46 @@ bool receiveAll(int socket, void *data, size_t length, const QElapsedTimer *cloc
     return true;
 }
 
-// The order, with the descriptor the copy writes its answer to.
-bool sendOrder(int socket, const Order &order, int answerFd)
+// An order as one message, with room for the descriptor that goes with it.
+struct OrderMessage
 {
+    explicit OrderMessage(Order &order) : part{&order, sizeof order}
+    {
+        message.msg_iov = &part;
+        message.msg_iovlen = 1;
+        message.msg_control = control;
+        message.msg_controllen = sizeof control;
+    }
+    OrderMessage(const OrderMessage &) = delete;
+    OrderMessage &operator=(const OrderMessage &) = delete;
+
     char control[CMSG_SPACE(sizeof(int))] = {};
-    iovec part{const_cast<Order *>(&order), sizeof order};
+    iovec part;
     msghdr message{};
-    message.msg_iov = &part;
-    message.msg_iovlen = 1;
-    message.msg_control = control;
-    message.msg_controllen = sizeof control;
-    cmsghdr *header = CMSG_FIRSTHDR(&message);
+};
+
+// The order, with the descriptor the copy writes its answer to.
+bool sendOrder(int socket, Order order, int answerFd)
+{
+    OrderMessage m(order);
+    cmsghdr *header = CMSG_FIRSTHDR(&m.message);
     header->cmsg_level = SOL_SOCKET;
     header->cmsg_type = SCM_RIGHTS;
     header->cmsg_len = CMSG_LEN(sizeof(int));
     std::memcpy(CMSG_DATA(header), &answerFd, sizeof(int));
     ssize_t n;
-    while ((n = ::sendmsg(socket, &message, MSG_NOSIGNAL)) < 0 && errno == EINTR) {
+    while ((n = ::sendmsg(socket, &m.message, MSG_NOSIGNAL)) < 0 && errno == EINTR) {
     }
     return n == ssize_t(sizeof order);
 }
 
 bool receiveOrder(int socket, Order &order, int &answerFd)
 {
-    char control[CMSG_SPACE(sizeof(int))] = {};
-    iovec part{&order, sizeof order};
-    msghdr message{};
-    message.msg_iov = &part;
-    message.msg_iovlen = 1;
-    message.msg_control = control;
-    message.msg_controllen = sizeof control;
+    OrderMessage m(order);
     ssize_t n;
-    while ((n = ::recvmsg(socket, &message, MSG_CMSG_CLOEXEC)) < 0 && errno == EINTR) {
+    while ((n = ::recvmsg(socket, &m.message, MSG_CMSG_CLOEXEC)) < 0 && errno == EINTR) {
     }
-    const cmsghdr *header = CMSG_FIRSTHDR(&message);
+    const cmsghdr *header = CMSG_FIRSTHDR(&m.message);
     if (n != ssize_t(sizeof order) || !header || header->cmsg_type != SCM_RIGHTS)
         return false;
     std::memcpy(&answerFd, CMSG_DATA(header), sizeof(int));

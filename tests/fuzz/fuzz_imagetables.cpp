@@ -50,6 +50,16 @@ void descriptor(const QByteArray &text)
     }
 }
 
+// The bytes as a file the program has opened, as it opens an image.
+std::shared_ptr<PinnedFile> pinnedCopy(const QByteArray &file)
+{
+    const Result<std::shared_ptr<MemoryFile>> held = MemoryFile::holding(file);
+    if (!held)
+        return nullptr;
+    const Result<std::shared_ptr<PinnedFile>> pinned = PinnedFile::open((*held)->procPath());
+    return pinned ? *pinned : nullptr;
+}
+
 void qcow2(const QByteArray &file)
 {
     const auto readAt = [&file](qint64 offset, qint64 length) {
@@ -63,13 +73,10 @@ void qcow2(const QByteArray &file)
             std::abort();
         return;
     }
-    const Result<std::shared_ptr<MemoryFile>> held = MemoryFile::holding(file);
-    if (!held)
-        return;
-    const Result<std::shared_ptr<PinnedFile>> pinned = PinnedFile::open((*held)->procPath());
+    const std::shared_ptr<PinnedFile> pinned = pinnedCopy(file);
     if (!pinned)
         return;
-    const std::optional<VirtualDisk::Filler> filler = qcow2reader::filler(*pinned, file.left(512), QStringLiteral("x.qcow2"));
+    const std::optional<VirtualDisk::Filler> filler = qcow2reader::filler(pinned, file.left(512), QStringLiteral("x.qcow2"));
     if (!filler)
         return;
     // The first 256 KiB, a few pieces at a time, as a FAT is read.
@@ -83,13 +90,10 @@ void qcow2(const QByteArray &file)
 
 void sparseVmdk(const QByteArray &file)
 {
-    const Result<std::shared_ptr<MemoryFile>> held = MemoryFile::holding(file);
-    if (!held)
-        return;
-    const Result<std::shared_ptr<PinnedFile>> pinned = PinnedFile::open((*held)->procPath());
+    const std::shared_ptr<PinnedFile> pinned = pinnedCopy(file);
     if (!pinned)
         return;
-    const std::optional<DiskMap> map = vmdkmap::map(*pinned, file.left(512));
+    const std::optional<DiskMap> map = vmdkmap::map(pinned, file.left(512));
     if (!map)
         return;
     // Runs of the disk in order, none empty, none past the disk's end.
