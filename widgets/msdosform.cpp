@@ -13,6 +13,7 @@
 #include "widgets/accessibleroles.h"
 #include "widgets/altchordguard.h"
 #include "widgets/auditmarking.h"
+#include "widgets/buttonglyph.h"
 #include "widgets/designfont.h"
 #include "widgets/editcycle.h"
 #include "widgets/failurereport.h"
@@ -95,8 +96,8 @@ TMsDosForm::TMsDosForm(const DriveMap &drives, QWidget *parent)
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::Button);
     growLabelsToFit(this);
-    ui->BitBtn1->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
-    ui->BitBtn2->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
+    ui->BitBtn1->setIcon(buttonGlyph(*ui->BitBtn1, QStyle::SP_DialogOkButton));
+    ui->BitBtn2->setIcon(buttonGlyph(*ui->BitBtn2, QStyle::SP_DialogCancelButton));
 
     wire();
     setAcceptDrops(true);

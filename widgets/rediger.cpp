@@ -5,6 +5,7 @@
 #include "editing/filecheck.h"
 #include "editing/fixrule.h"
 #include "widgets/accessibleroles.h"
+#include "widgets/buttonglyph.h"
 #include "widgets/designfont.h"
 #include "widgets/failurereport.h"
 #include "widgets/keyboardfocus.h"
@@ -42,8 +43,8 @@ TEndreForm::TEndreForm(const DriveMap &drives, Launcher launcher, QWidget *paren
     ui->FixKnapp->setAccessibleDescription(
         tr("Setter inn den norske linjen: landkode 047 og tegntabell 850 i en COUNTRY-linje, "
                        "eller den norske skjermdriveren i en DISPLAY.SYS-linje."));
-    ui->BitBtn1->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
-    ui->BitBtn2->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
+    ui->BitBtn1->setIcon(buttonGlyph(*ui->BitBtn1, QStyle::SP_DialogOkButton));
+    ui->BitBtn2->setIcon(buttonGlyph(*ui->BitBtn2, QStyle::SP_DialogCancelButton));
 
     using failurereport::guarded;
     connect(ui->ny, &QLineEdit::textChanged, this, [this] { guarded([this] { nyChange(); }); });
