@@ -13,8 +13,9 @@
 MachineChooser::MachineChooser(Kind kind, QWidget *parent)
     : QDialog(parent), ui(std::make_unique<Ui::MachineChooser>()), m_model(new QFileSystemModel(this)), m_kind(kind)
 {
-    ui->setupUi(this);
+    // The font first, so each control is made in it and laid out once.
     setFont(designFont());
+    ui->setupUi(this);
     if (kind == Kind::Folder) {
         ui->forklaring->setText(tr("&Mappe med PC-ens stasjon C:"));
         setWindowTitle(tr("Velg mappe"));

@@ -67,6 +67,8 @@ TMsDosForm::TMsDosForm(const DriveMap &drives, QWidget *parent)
 {
     // The machine is read while the window is built, on another core.
     m_firstLoad = std::make_unique<BackgroundLoad>(m_drives);
+    // The font first, so each control is made in it and laid out once.
+    setFont(designFont());
     ui->setupUi(this);
     if (auto *application = qobject_cast<QApplication *>(QCoreApplication::instance()))
         installAltChordGuard(*application);
@@ -92,7 +94,6 @@ TMsDosForm::TMsDosForm(const DriveMap &drives, QWidget *parent)
     }
     resize(548, 329);
     placeOnScreen();
-    setFont(designFont());
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::Button);
     growLabelsToFit(this);

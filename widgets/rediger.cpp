@@ -23,8 +23,9 @@ TEndreForm::TEndreForm(const DriveMap &drives, Launcher launcher, QWidget *paren
     : QDialog(parent), ui(std::make_unique<Ui::TEndreForm>()), m_drives(drives),
       m_launcher(std::move(launcher))
 {
-    ui->setupUi(this);
+    // The font first, so each control is made in it and laid out once.
     setFont(designFont());
+    ui->setupUi(this);
     // The two messages have their own sizes; the family follows the form.
     QFont fins = designFont(10);
     fins.setBold(true);
