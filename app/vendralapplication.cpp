@@ -1,5 +1,6 @@
 #include "app/vendralapplication.h"
 
+#include "widgets/designfont.h"
 #include "widgets/failurereport.h"
 
 #include <QIcon>
@@ -12,6 +13,11 @@ VendralApplication::VendralApplication(int &argc, char **argv) : QApplication(ar
     setApplicationName(QStringLiteral("Vendral"));
     setDesktopFileName(QStringLiteral(VENDRAL_APP_ID));
     setWindowIcon(QIcon(QStringLiteral(":/vendral/vendral.png")));
+    // The windows' font for every window, box, menu and tooltip: the line
+    // edits lay out their first text in the application's font before they
+    // take their window's, and the desktop's font would cost the start a
+    // second font of its own.
+    setFont(designFont());
 }
 
 bool VendralApplication::notify(QObject *receiver, QEvent *event)
