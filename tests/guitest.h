@@ -47,7 +47,10 @@ struct Windows
     {
         form->show();
         form->activateWindow();
-        return QTest::qWaitForWindowActive(form.get());
+        const bool active = QTest::qWaitForWindowActive(form.get());
+        // The lists of the other pages are made on the turn after the first frame.
+        QCoreApplication::sendPostedEvents();
+        return active;
     }
 
     template <typename T = QWidget>

@@ -58,6 +58,7 @@ private slots:
 
     void startLoadsEverythingAndFocusesAvbryt();
     void startWithoutMsDosSysStillShowsTheWindow();
+    void aPageTurnedToBeforeTheFirstFrameShowsItsLists();
     void startWithoutADriveSaysWhatToDo();
     void failureBoxesKeepPathsWholeInTheProgramsFont();
     void escapeEndsTheProgram_data();
@@ -149,6 +150,24 @@ void MainWindowTest::startWithoutMsDosSysStillShowsTheWindow()
     // The event loop goes on: the window still answers its buttons.
     QTest::mouseClick(w.child("BitBtn2"), Qt::LeftButton);
     QTRY_VERIFY(!w.form->isVisible());
+}
+
+// The lists of the pages behind the first are made once the window's first
+// frame is out; a page the user turns to before then has its lists at once,
+// loaded and named.
+void MainWindowTest::aPageTurnedToBeforeTheFirstFrameShowsItsLists()
+{
+    m_drive->write(QStringLiteral("CONFIG.SYS"), "FILES=40\r\nBUFFERS=20\r\n");
+    Windows w(m_drive->drives);
+    w.form->show();
+    QVERIFY(!w.list("ConfigMemo"));
+    QTabBar *tabs = w.child<QTabWidget>("PageControl")->tabBar();
+    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(3).center());
+    LineListView *config = w.list("ConfigMemo");
+    QVERIFY(config);
+    QVERIFY(config->isVisible());
+    QCOMPARE(config->model()->rowCount(), 2);
+    QCOMPARE(config->accessibleName(), QStringLiteral("Linjer i config.sys"));
 }
 
 void MainWindowTest::startWithoutADriveSaysWhatToDo()
@@ -1453,6 +1472,8 @@ void MainWindowTest::noDriveBoxChoosesAMachine()
             return;
         }
     }
+    // The lists are made once the window's first frame is out.
+    QTRY_VERIFY(w.list("ConfigMemo"));
     QTRY_COMPARE(w.list("ConfigMemo")->model()->index(0, 0).data().toString(), QStringLiteral("REM the chosen machine"));
 }
 

@@ -1,5 +1,6 @@
 #include "widgets/msdosform.h"
 #include "ui_msdosform.h"
+#include "ui_listviews.h"
 
 #include "drives/ansitext.h"
 #include "drives/dospath.h"
@@ -24,6 +25,7 @@
 #include "widgets/tabfocusstyle.h"
 
 #include <QApplication>
+#include <QBoxLayout>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
@@ -42,6 +44,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -50,6 +53,31 @@ class NoDriveC : public Failure
 {
 public:
     using Failure::Failure;
+};
+
+// Calls `then` on the event loop's turn after `widget` is first painted: once
+// that frame is out.
+class AfterFirstPaint : public QObject
+{
+public:
+    AfterFirstPaint(QWidget *widget, std::function<void()> then) : QObject(widget), m_then(std::move(then))
+    {
+        widget->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            watched->removeEventFilter(this);
+            QMetaObject::invokeMethod(watched, std::move(m_then), Qt::QueuedConnection);
+            deleteLater();
+        }
+        return false;
+    }
+
+private:
+    std::function<void()> m_then;
 };
 
 QString noDriveC()
@@ -121,42 +149,24 @@ void TMsDosForm::wire()
     on(ui->HentKnapp, &QPushButton::clicked, &TMsDosForm::HentKnappClick);
     on(ui->BitBtn2, &QPushButton::clicked, &TMsDosForm::BitBtn2Click);
 
-    // Each start-up file's lists are shown in the views of the same names; a
-    // double-click on the full list and a click on a section header do what
-    // the file's row says.
+    // An edit of a full list counts as a change; a section header the user
+    // selects goes to its section.
     for (const StartupFile *file : startupfiles::all) {
-        const auto guardedFor = [this, file](void (TMsDosForm::*handler)(const StartupFile &)) {
-            return [this, file, handler] { guarded([this, file, handler] { (this->*handler)(*file); }); };
-        };
-        const StartupFile &row = *file;
-        const bool startupPage = row.reader == StartupFile::Reader::StartupSources;
-        const QString key = startupPage ? tr("oppstart") : QString::fromLatin1(row.key);
-        const QString where = row.fixedPath ? QString::fromLatin1(row.fixedPath)
-                              : startupPage
-                                  ? tr("registeret, Oppstart-mappene, WINSTART.BAT og DOSSTART.BAT")
-                                  : QString::fromLatin1(row.windowsName) + tr(" i Windows-mappen");
-        LineListView *lines = listView(row.linesName);
-        lines->setLineList(&(m_state.*row.lines));
-        connect(&(m_state.*row.lines), &LineList::dataChanged, this,
+        connect(&(m_state.*file->lines), &LineList::dataChanged, this,
                 [this](const QModelIndex &, const QModelIndex &, const QList<int> &roles) {
                     if (roles.contains(Qt::DisplayRole))
                         m_edited = true;
                 });
-        connect(lines, &LineListView::doubleClicked, this, guardedFor(&TMsDosForm::lineDoubleClicked));
-        // What a screen reader says of the list.
-        lines->setAccessibleName(tr("Linjer i %1").arg(key));
-        lines->setAccessibleDescription(
-            tr("Linjene i %1 slik de står nå. Dobbeltklikk en linje for å endre den.").arg(where));
-        if (row.sections) {
-            LineList *sections = &(m_state.*row.sections);
-            LineListView *view = listView(row.sectionsName);
-            view->setLineList(sections);
-            connect(sections, &LineList::selectionChangedByUser, this, guardedFor(&TMsDosForm::goToSection));
-            view->setAccessibleName(tr("Seksjoner i %1").arg(key));
-            view->setAccessibleDescription(
-                tr("Seksjonsoverskriftene i %1. Velg en for å gå til den i linjene.").arg(where));
-        }
+        if (file->sections)
+            connect(&(m_state.*file->sections), &LineList::selectionChangedByUser, this,
+                    guardedFor(*file, &TMsDosForm::goToSection));
     }
+
+    // The lists of the other pages are made just after the window's first
+    // frame, which comes that much sooner; a page turned to before then has
+    // its lists made at once.
+    connect(ui->PageControl, &QTabWidget::currentChanged, this, &TMsDosForm::makeListViews);
+    new AfterFirstPaint(ui->PageControl, [this] { makeListViews(); });
 
     installPageTurning(*ui->PageControl);
     auto *tabFocus = new TabFocusStyle;
@@ -170,6 +180,74 @@ void TMsDosForm::wire()
     // Escape anywhere in the window presses "&Avbryt".
     auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(escape, &QShortcut::activated, ui->BitBtn2, &QPushButton::click);
+}
+
+std::function<void()> TMsDosForm::guardedFor(const StartupFile &file, void (TMsDosForm::*handler)(const StartupFile &))
+{
+    return [this, &file, handler] { failurereport::guarded([this, &file, handler] { (this->*handler)(file); }); };
+}
+
+void TMsDosForm::makeListViews()
+{
+    if (m_listViewsMade)
+        return;
+    m_listViewsMade = true;
+    Ui::ListViews views;
+    QWidget made(this); // so the views are made in the window's font
+    views.setupUi(&made);
+    // Each page's lists from left to right. A page on screen shows them at
+    // once, not a frame later.
+    const std::pair<QBoxLayout *, QList<LineListView *>> pages[] = {
+        {ui->TabSheet3Layout, {views.msdoslist, views.msdosmemo}},
+        {ui->TabSheet4Layout, {views.ConfigMemo}},
+        {ui->TabSheet5Layout, {views.AutoMemo}},
+        {ui->TabSheet6Layout, {views.WinIniList, views.Wininimemo}},
+        {ui->TabSheet7Layout, {views.systeminilist, views.systeminimemo}},
+        {ui->TabSheet8Layout, {views.startuplist, views.startupmemo}},
+    };
+    for (const auto &[layout, lists] : pages) {
+        for (LineListView *list : lists) {
+            layout->addWidget(list);
+            if (layout->parentWidget()->isVisible())
+                list->show();
+        }
+    }
+    // The tab order runs from the options through the lists to the panel.
+    QWidget *previous = ui->NW;
+    for (QWidget *next : {views.msdosmemo, views.msdoslist, views.ConfigMemo, views.AutoMemo, views.WinIniList,
+                          views.Wininimemo, views.systeminimemo, views.systeminilist, views.startuplist,
+                          views.startupmemo}) {
+        setTabOrder(previous, next);
+        previous = next;
+    }
+
+    // Each start-up file's lists are shown in the views of the same names; a
+    // double-click on the full list does what the file's row says.
+    for (const StartupFile *file : startupfiles::all) {
+        const StartupFile &row = *file;
+        const bool startupPage = row.reader == StartupFile::Reader::StartupSources;
+        const QString key = startupPage ? tr("oppstart") : QString::fromLatin1(row.key);
+        const QString where = row.fixedPath ? QString::fromLatin1(row.fixedPath)
+                              : startupPage
+                                  ? tr("registeret, Oppstart-mappene, WINSTART.BAT og DOSSTART.BAT")
+                                  : QString::fromLatin1(row.windowsName) + tr(" i Windows-mappen");
+        LineListView *lines = listView(row.linesName);
+        lines->setLineList(&(m_state.*row.lines));
+        connect(lines, &LineListView::doubleClicked, this, guardedFor(row, &TMsDosForm::lineDoubleClicked));
+        // What a screen reader says of the list.
+        lines->setAccessibleName(tr("Linjer i %1").arg(key));
+        lines->setAccessibleDescription(
+            tr("Linjene i %1 slik de står nå. Dobbeltklikk en linje for å endre den.").arg(where));
+        if (row.sections) {
+            LineListView *view = listView(row.sectionsName);
+            view->setLineList(&(m_state.*row.sections));
+            view->setAccessibleName(tr("Seksjoner i %1").arg(key));
+            view->setAccessibleDescription(
+                tr("Seksjonsoverskriftene i %1. Velg en for å gå til den i linjene.").arg(where));
+        }
+    }
+    if (std::exchange(m_markWhenListsMade, false))
+        m_marking->restart();
 }
 
 void TMsDosForm::showEvent(QShowEvent *event)
@@ -238,8 +316,13 @@ void TMsDosForm::load(Load &&loadState)
     m_edited = false;
     const auto showResult = qScopeGuard([this] {
         showStateInFields();
-        // The lines as loaded, also when a file failed, are audited anew.
-        m_marking->restart();
+        // The lines as loaded, also when a file failed, are audited anew:
+        // once there are views to show the marks in. Until the first frame
+        // is out there are none, and the first frame does not wait for it.
+        if (m_listViewsMade)
+            m_marking->restart();
+        else
+            m_markWhenListsMade = true;
     });
     try {
         loadState();

@@ -74,6 +74,8 @@ private:
     void chooseMachine();
 
     void wire();
+    void makeListViews();
+    std::function<void()> guardedFor(const StartupFile &file, void (TMsDosForm::*handler)(const StartupFile &));
     LineListView *listView(const char *name) const;
     // Runs a load on the state: the fields go in before it and come back out
     // after it, also when a file fails.
@@ -95,6 +97,8 @@ private:
     MachineOpener m_openMachine;
     bool m_edited = false; // a line was changed since the last load
     bool m_shown = false;
+    bool m_listViewsMade = false;
+    bool m_markWhenListsMade = false; // a load came before the views
     // The load at start, begun as the window is made and taken when it is
     // first shown; dropped by any other load before that.
     std::unique_ptr<BackgroundLoad> m_firstLoad;
