@@ -1329,6 +1329,14 @@ void MainWindowTest::designColoursReadOnAnyPalette()
         QCOMPARE(text, maroon);
     else
         QVERIFY2(contrastRatio(text, base) >= 4.4 && qAbs(text.hslHue() - maroon.hslHue()) <= 2, qPrintable(text.name()));
+    // The options page's divider: one line of the palette's dark shade.
+    w.child<QTabWidget>("PageControl")->setCurrentWidget(w.child("TabO"));
+    QWidget *divider = w.child("Bevel1");
+    QTRY_VERIFY(divider->isVisible());
+    const QImage line = divider->grab().toImage();
+    const QRgb shade = divider->palette().color(QPalette::Dark).rgb();
+    QCOMPARE(line.pixel(line.width() / 2, 0), shade);
+    QVERIFY(line.pixel(line.width() / 2, 4) != shade);
     // The dialog's messages likewise, against its background.
     whileModal([&](QDialog *d) {
         for (const auto &[label, design] : {std::pair("fins", maroon), std::pair("ok", QColor(0, 0, 0x80))}) {
