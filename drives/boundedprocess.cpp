@@ -11,10 +11,10 @@
 #ifdef Q_OS_LINUX
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
 #include <mutex>
 #include <system_error>
 #include <thread>
-#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -193,13 +193,22 @@ QList<Result<QByteArray>> runIsolatedEach(const QList<IsolatedWork> &works, cons
 namespace {
 
 // The address space this process has mapped now, in bytes (0 when unknown):
-// a copy of it starts with all of it, a disk image's mapping included.
+// a copy of it starts with all of it, a disk image's mapping included. Read
+// with plain calls into a buffer on the stack: the copy maker reads it before
+// every copy, and there each allocation writes to pages it still shares with
+// the program, which the kernel then copies one by one.
 qint64 addressSpaceInUse()
 {
-    QFile statm(QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly))
+    const int fd = ::open("/proc/self/statm", O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
         return 0;
-    return statm.readLine().split(' ').value(0).toLongLong() * ::sysconf(_SC_PAGESIZE);
+    char text[64];
+    const ssize_t n = ::read(fd, text, sizeof text - 1);
+    ::close(fd);
+    if (n <= 0)
+        return 0;
+    text[n] = '\0';
+    return std::strtoll(text, nullptr, 10) * ::sysconf(_SC_PAGESIZE);
 }
 
 // The environment the program gets: ours with the command's changes.
