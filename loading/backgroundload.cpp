@@ -31,7 +31,7 @@ void BackgroundLoad::run()
 {
     m_state = std::make_unique<ConfigState>();
     try {
-        loadAtStart(*m_state, m_drives);
+        loadFilesAtStart(*m_state, m_drives);
     } catch (...) {
         m_failure = std::current_exception();
     }

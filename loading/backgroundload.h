@@ -8,9 +8,10 @@
 
 class DriveMap;
 
-// The load at start, run on a thread of its own from the moment it is made,
-// so that it reads the machine while the window is being built. What it
-// read is handed over once, to the window's own state.
+// The first part of the load at start (the five start-up files, not the
+// start-up page), run on a thread of its own from the moment it is made, so
+// that it reads the machine while the window is being built. What it read
+// is handed over once, to the window's own state.
 //
 // Nothing else may use the drives until the load is taken or dropped: they
 // are the thread's alone until then.

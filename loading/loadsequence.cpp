@@ -67,7 +67,20 @@ void loadAtStart(ConfigState &state, const DriveMap &drives)
     LoadSequence(state, drives).HentKnappClick();
 }
 
+void loadFilesAtStart(ConfigState &state, const DriveMap &drives)
+{
+    state.BootDelayFlag = true;
+    LoadSequence(state, drives).loadFiles();
+}
+
 void LoadSequence::HentKnappClick()
+{
+    const DriveMap::Pass pass(m_drives);
+    loadFiles();
+    loadStartupPage();
+}
+
+void LoadSequence::loadFiles()
 {
     const DriveMap::Pass pass(m_drives);
     // The files of the Windows directory come after MSDOS.SYS, which names
@@ -81,6 +94,12 @@ void LoadSequence::HentKnappClick()
             readLines(*file);
     }
     scanini();
+}
+
+void LoadSequence::loadStartupPage()
+{
+    const DriveMap::Pass pass(m_drives);
+    readStartupSources(startupfiles::startup);
 }
 
 void LoadSequence::readMsDosSys(const StartupFile &file)
@@ -201,9 +220,7 @@ void LoadSequence::parseoptionline()
 void LoadSequence::scanini()
 {
     for (const StartupFile *file : startupfiles::loadOrder) {
-        if (file->reader == StartupFile::Reader::StartupSources)
-            readStartupSources(*file);
-        else if (file->inWindowsDirectory())
+        if (file->inWindowsDirectory())
             readLines(*file);
     }
 }

@@ -33,6 +33,11 @@ public:
     LoadSequence(ConfigState &state, const DriveMap &drives, OnFailure onFailure = OnFailure::Stop);
 
     void HentKnappClick();
+    // HentKnappClick in its two parts, for a window that shows its first
+    // frame before the start-up page is read: the five start-up files, then
+    // the start-up page from the Windows directory the first part found.
+    void loadFiles();
+    void loadStartupPage();
 
     // The files that could not be read, in the order the load met them.
     const QList<UnreadableFile> &unreadable() const { return m_unreadable; }
@@ -70,6 +75,8 @@ private:
 // The load the program runs when it starts, in the window and headless alike:
 // BootDelayFlag starts out set, then the load sequence runs.
 void loadAtStart(ConfigState &state, const DriveMap &drives);
+// The first part of it: the five start-up files, not the start-up page.
+void loadFilesAtStart(ConfigState &state, const DriveMap &drives);
 
 // Upper-cases a line and drops its trailing blanks; leading blanks, tabs and
 // everything else stay.

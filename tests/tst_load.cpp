@@ -308,15 +308,19 @@ void LoadTest::failureOrder()
 void LoadTest::backgroundLoadHandsOverAll_data()
 {
     QTest::addColumn<QString>("missing");
-    QTest::newRow("every file") << QString();
+    QTest::addColumn<QByteArray>("systemDat");
+    QTest::newRow("every file") << QString() << QByteArray();
     // The failure comes after the lines read before it are handed over.
-    QTest::newRow("autoexec.bat gone") << "AUTOEXEC.BAT";
-    QTest::newRow("win.ini gone") << "WINDOWS/WIN.INI";
+    QTest::newRow("autoexec.bat gone") << "AUTOEXEC.BAT" << QByteArray();
+    QTest::newRow("win.ini gone") << "WINDOWS/WIN.INI" << QByteArray();
+    // The start-up page fails in its own part, after the files.
+    QTest::newRow("system.dat damaged") << QString() << QByteArray("CREG but not a hive");
 }
 
 void LoadTest::backgroundLoadHandsOverAll()
 {
     QFETCH(QString, missing);
+    QFETCH(QByteArray, systemDat);
     ScratchDrive c;
     c.writeMachine();
     c.write(QStringLiteral("MSDOS.SYS"), "[Paths]\r\nWinDir=C:\\WINDOWS\r\nWinBootDir=C:\\WINDOWS\r\nHostWinBootDrv=C\r\n"
@@ -325,6 +329,8 @@ void LoadTest::backgroundLoadHandsOverAll()
     c.write(QStringLiteral("WINDOWS/WINSTART.BAT"), "NET START\r\n");
     if (!missing.isEmpty())
         c.remove(missing);
+    if (!systemDat.isEmpty())
+        c.write(QStringLiteral("WINDOWS/SYSTEM.DAT"), systemDat);
     const auto loaded = [](const std::function<void()> &load) {
         try {
             load();
@@ -335,9 +341,13 @@ void LoadTest::backgroundLoadHandsOverAll()
     };
     ConfigState inPlace, handed;
     const QString inPlaceFailure = loaded([&] { loadAtStart(inPlace, c.drives); });
-    const QString handedFailure = loaded([&] { BackgroundLoad(c.drives).takeInto(handed); });
+    // The window's start: the files handed over, then the start-up page.
+    const QString handedFailure = loaded([&] {
+        BackgroundLoad(c.drives).takeInto(handed);
+        LoadSequence(handed, c.drives).loadStartupPage();
+    });
     QCOMPARE(handedFailure, inPlaceFailure);
-    QCOMPARE(handedFailure.isEmpty(), missing.isEmpty());
+    QCOMPARE(handedFailure.isEmpty(), missing.isEmpty() && systemDat.isEmpty());
 
     QCOMPARE(handed.WD, inPlace.WD);
     QCOMPARE(handed.WBD, inPlace.WBD);

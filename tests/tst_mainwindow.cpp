@@ -57,7 +57,9 @@ private slots:
     void cleanup();
 
     void startLoadsEverythingAndFocusesAvbryt();
-    void startWithoutMsDosSysStillShowsTheWindow();
+    void startWithAFailingFileStillShowsTheWindow_data();
+    void startWithAFailingFileStillShowsTheWindow();
+    void aPageTurnedToBeforeTheFirstFrameShowsItsLists_data();
     void aPageTurnedToBeforeTheFirstFrameShowsItsLists();
     void startWithoutADriveSaysWhatToDo();
     void failureBoxesKeepPathsWholeInTheProgramsFont();
@@ -136,38 +138,75 @@ void MainWindowTest::startLoadsEverythingAndFocusesAvbryt()
     QVERIFY(m_failures->messages.isEmpty());
 }
 
-void MainWindowTest::startWithoutMsDosSysStillShowsTheWindow()
+// A file that fails at start is told once; what was read before it stays.
+void MainWindowTest::startWithAFailingFileStillShowsTheWindow_data()
 {
-    m_drive->remove(QStringLiteral("MSDOS.SYS"));
+    QTest::addColumn<QString>("missing");
+    QTest::addColumn<QByteArray>("systemDat");
+    QTest::addColumn<QString>("told");
+    QTest::addColumn<int>("winIniLines");
+    QTest::newRow("MSDOS.SYS gone") << "MSDOS.SYS" << QByteArray() << "C:\\MSDOS.SYS" << 0;
+    // The start-up page is read after the first frame, and fails there.
+    QTest::newRow("SYSTEM.DAT damaged") << QString() << QByteArray("CREG but not a hive")
+                                        << "C:\\WINDOWS\\SYSTEM.DAT" << 4;
+}
+
+void MainWindowTest::startWithAFailingFileStillShowsTheWindow()
+{
+    QFETCH(QString, missing);
+    QFETCH(QByteArray, systemDat);
+    QFETCH(QString, told);
+    QFETCH(int, winIniLines);
+    if (!missing.isEmpty())
+        m_drive->remove(missing);
+    if (!systemDat.isEmpty())
+        m_drive->write(QStringLiteral("WINDOWS/SYSTEM.DAT"), systemDat);
     Windows &w = start();
     QVERIFY(w.form->isVisible());
     QCOMPARE(m_failures->messages.size(), 1);
-    QVERIFY2(m_failures->messages[0].contains(QLatin1String("C:\\MSDOS.SYS")), qPrintable(m_failures->messages[0]));
+    QVERIFY2(m_failures->messages[0].contains(told), qPrintable(m_failures->messages[0]));
     QCOMPARE(w.list("ConfigMemo")->model()->rowCount(), 2);
     QCOMPARE(w.list("AutoMemo")->model()->rowCount(), 2);
-    QCOMPARE(w.list("msdosmemo")->model()->rowCount(), 0);
-    QCOMPARE(w.list("Wininimemo")->model()->rowCount(), 0);
+    QCOMPARE(w.list("msdosmemo")->model()->rowCount() > 0, missing.isEmpty());
+    QCOMPARE(w.list("Wininimemo")->model()->rowCount(), winIniLines);
     // The event loop goes on: the window still answers its buttons.
     QTest::mouseClick(w.child("BitBtn2"), Qt::LeftButton);
     QTRY_VERIFY(!w.form->isVisible());
 }
 
-// The lists of the pages behind the first are made once the window's first
-// frame is out; a page the user turns to before then has its lists at once,
-// loaded and named.
+// The lists of the pages behind the first are made, and the start-up page is
+// read, once the window's first frame is out; a page the user turns to
+// before then has its lists at once, loaded and named.
+void MainWindowTest::aPageTurnedToBeforeTheFirstFrameShowsItsLists_data()
+{
+    QTest::addColumn<int>("tab");
+    QTest::addColumn<QByteArray>("list");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QList<QByteArray>>("lines");
+    QTest::newRow("config.sys") << 3 << QByteArray("ConfigMemo") << "Linjer i config.sys"
+                                << QList<QByteArray>{"FILES=40", "BUFFERS=20"};
+    QTest::newRow("oppstart") << 7 << QByteArray("startupmemo") << "Linjer i oppstart"
+                              << QList<QByteArray>{"[C:\\WINDOWS\\WINSTART.BAT]", "NET START"};
+}
+
 void MainWindowTest::aPageTurnedToBeforeTheFirstFrameShowsItsLists()
 {
+    QFETCH(int, tab);
+    QFETCH(QByteArray, list);
+    QFETCH(QString, name);
+    QFETCH(QList<QByteArray>, lines);
     m_drive->write(QStringLiteral("CONFIG.SYS"), "FILES=40\r\nBUFFERS=20\r\n");
+    m_drive->write(QStringLiteral("WINDOWS/WINSTART.BAT"), "NET START\r\n");
     Windows w(m_drive->drives);
     w.form->show();
-    QVERIFY(!w.list("ConfigMemo"));
     QTabBar *tabs = w.child<QTabWidget>("PageControl")->tabBar();
-    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(3).center());
-    LineListView *config = w.list("ConfigMemo");
-    QVERIFY(config);
-    QVERIFY(config->isVisible());
-    QCOMPARE(config->model()->rowCount(), 2);
-    QCOMPARE(config->accessibleName(), QStringLiteral("Linjer i config.sys"));
+    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(tab).center());
+    LineListView *shown = w.list(list.constData());
+    QVERIFY(shown);
+    QVERIFY(shown->isVisible());
+    QCOMPARE(linesOf(*shown->lineList()), lines);
+    QCOMPARE(shown->accessibleName(), name);
+    QVERIFY(m_failures->messages.isEmpty());
 }
 
 void MainWindowTest::startWithoutADriveSaysWhatToDo()

@@ -162,11 +162,13 @@ void TMsDosForm::wire()
                     guardedFor(*file, &TMsDosForm::goToSection));
     }
 
-    // The lists of the other pages are made just after the window's first
-    // frame, which comes that much sooner; a page turned to before then has
-    // its lists made at once.
-    connect(ui->PageControl, &QTabWidget::currentChanged, this, &TMsDosForm::makeListViews);
-    new AfterFirstPaint(ui->PageControl, [this] { makeListViews(); });
+    // The start-up page is read, and the lists of the other pages are made,
+    // just after the window's first frame, which comes that much sooner: the
+    // page's hives and shortcuts are read by copies of the program, which
+    // would slow the window's build on the other core. A page turned to
+    // before then has them at once.
+    connect(ui->PageControl, &QTabWidget::currentChanged, this, &TMsDosForm::finishStart);
+    new AfterFirstPaint(ui->PageControl, [this] { finishStart(); });
 
     installPageTurning(*ui->PageControl);
     auto *tabFocus = new TabFocusStyle;
@@ -185,6 +187,19 @@ void TMsDosForm::wire()
 std::function<void()> TMsDosForm::guardedFor(const StartupFile &file, void (TMsDosForm::*handler)(const StartupFile &))
 {
     return [this, &file, handler] { failurereport::guarded([this, &file, handler] { (this->*handler)(file); }); };
+}
+
+void TMsDosForm::finishStart()
+{
+    if (std::exchange(m_startupPageDue, false))
+        failurereport::guarded([this] { readStartupPage(); });
+    makeListViews();
+}
+
+void TMsDosForm::readStartupPage()
+{
+    const auto mark = qScopeGuard([this] { markLoadedLines(); });
+    LoadSequence(m_state, m_drives).loadStartupPage();
 }
 
 void TMsDosForm::makeListViews()
@@ -316,13 +331,8 @@ void TMsDosForm::load(Load &&loadState)
     m_edited = false;
     const auto showResult = qScopeGuard([this] {
         showStateInFields();
-        // The lines as loaded, also when a file failed, are audited anew:
-        // once there are views to show the marks in. Until the first frame
-        // is out there are none, and the first frame does not wait for it.
-        if (m_listViewsMade)
-            m_marking->restart();
-        else
-            m_markWhenListsMade = true;
+        // The lines as loaded, also when a file failed.
+        markLoadedLines();
     });
     try {
         loadState();
@@ -333,6 +343,22 @@ void TMsDosForm::load(Load &&loadState)
             throw NoDriveC(noDriveC());
         throw;
     }
+}
+
+void TMsDosForm::markLoadedLines()
+{
+    // Until the first frame is out there are no views to show the marks in,
+    // and the first frame does not wait for the marking.
+    if (m_listViewsMade)
+        m_marking->restart();
+    else
+        m_markWhenListsMade = true;
+}
+
+void TMsDosForm::dropStartLoad()
+{
+    m_firstLoad.reset();
+    m_startupPageDue = false;
 }
 
 void TMsDosForm::askForAMachine()
@@ -377,7 +403,7 @@ void TMsDosForm::openMachine(const QList<QByteArray> &disks)
         return;
     // The drives change under the marking: it ends its pass first.
     m_marking->stop();
-    m_firstLoad.reset();
+    dropStartLoad();
     const Result<bool> opened = m_openMachine(disks);
     if (!opened) {
         m_marking->restart();
@@ -409,9 +435,10 @@ void TMsDosForm::FormShow()
     // with a way to choose one, the user is asked for the machine.
     try {
         load([this] {
-            if (const std::unique_ptr<BackgroundLoad> first = std::move(m_firstLoad))
+            if (const std::unique_ptr<BackgroundLoad> first = std::move(m_firstLoad)) {
                 first->takeInto(m_state);
-            else
+                m_startupPageDue = true; // read once the first frame is out
+            } else
                 loadAtStart(m_state, m_drives);
         });
     } catch (const NoDriveC &) {
@@ -423,7 +450,7 @@ void TMsDosForm::FormShow()
 
 void TMsDosForm::HentKnappClick()
 {
-    m_firstLoad.reset();
+    dropStartLoad();
     load([this] { LoadSequence(m_state, m_drives).HentKnappClick(); });
 }
 

@@ -74,6 +74,11 @@ private:
     void chooseMachine();
 
     void wire();
+    // What the first frame does not wait for: the start-up page and the
+    // lists of the pages behind the first. Once; at the first page turn if
+    // that comes before.
+    void finishStart();
+    void readStartupPage();
     void makeListViews();
     std::function<void()> guardedFor(const StartupFile &file, void (TMsDosForm::*handler)(const StartupFile &));
     LineListView *listView(const char *name) const;
@@ -81,6 +86,10 @@ private:
     // after it, also when a file fails.
     template <typename Load>
     void load(Load &&loadState);
+    // The lines as loaded are audited anew, once there are views for the marks.
+    void markLoadedLines();
+    // Drops the load at start and the start-up page still to follow it.
+    void dropStartLoad();
     void goToSection(const StartupFile &file);
     void readFieldsIntoState();
     void showStateInFields();
@@ -102,4 +111,5 @@ private:
     // The load at start, begun as the window is made and taken when it is
     // first shown; dropped by any other load before that.
     std::unique_ptr<BackgroundLoad> m_firstLoad;
+    bool m_startupPageDue = false; // the load at start's second part, after the first frame
 };
