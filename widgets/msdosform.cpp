@@ -355,12 +355,6 @@ void TMsDosForm::markLoadedLines()
         m_markWhenListsMade = true;
 }
 
-void TMsDosForm::dropStartLoad()
-{
-    m_firstLoad.reset();
-    m_startupPageDue = false;
-}
-
 void TMsDosForm::askForAMachine()
 {
     QMessageBox box(QMessageBox::Information, windowTitle(), noDriveC(), QMessageBox::NoButton, this);
@@ -403,13 +397,14 @@ void TMsDosForm::openMachine(const QList<QByteArray> &disks)
         return;
     // The drives change under the marking: it ends its pass first.
     m_marking->stop();
-    dropStartLoad();
+    m_firstLoad.reset();
     const Result<bool> opened = m_openMachine(disks);
     if (!opened) {
         m_marking->restart();
         failurereport::report(opened.reason());
         return;
     }
+    m_startupPageDue = false; // the other machine's is read with the rest
     failurereport::guarded([this] { load([this] { loadAtStart(m_state, m_drives); }); });
 }
 
@@ -450,7 +445,8 @@ void TMsDosForm::FormShow()
 
 void TMsDosForm::HentKnappClick()
 {
-    dropStartLoad();
+    m_firstLoad.reset();
+    m_startupPageDue = false; // read with the rest
     load([this] { LoadSequence(m_state, m_drives).HentKnappClick(); });
 }
 

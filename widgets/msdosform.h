@@ -88,8 +88,6 @@ private:
     void load(Load &&loadState);
     // The lines as loaded are audited anew, once there are views for the marks.
     void markLoadedLines();
-    // Drops the load at start and the start-up page still to follow it.
-    void dropStartLoad();
     void goToSection(const StartupFile &file);
     void readFieldsIntoState();
     void showStateInFields();
