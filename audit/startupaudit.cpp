@@ -200,8 +200,7 @@ bool StartupAudit::advance(Cursor &cursor, qint64 budget, AuditFindings &out, qi
     switch (file.audit) {
     case Rules::ConfigSys:
         for (int i = cursor.line; i < end && !cursor.ended; ++i) {
-            configSys(file, i, out);
-            cursor.ended = lines(file).lineView(i).contains('\x1a'); // DOS reads no further
+            cursor.ended = configSys(file, i, out); // DOS reads no further than a Ctrl-Z
         }
         break;
     case Rules::Batch:
@@ -350,14 +349,16 @@ void StartupAudit::loadedWithoutALine(const StartupFile &file, int line, AuditFi
         look(file, line, name, name, m_root, kNoExtensions, out);
 }
 
-void StartupAudit::configSys(const StartupFile &file, int line, AuditFindings &out)
+bool StartupAudit::configSys(const StartupFile &file, int line, AuditFindings &out)
 {
     QByteArrayView text = lines(file).lineView(line);
-    if (const qsizetype end = text.indexOf('\x1a'); end >= 0)
+    const qsizetype end = text.indexOf('\x1a');
+    if (end >= 0)
         text = text.first(end);
     const QByteArrayView name = configSysFile(text);
     if (!name.isEmpty())
         look(file, line, name, name, m_root, kNoExtensions, out);
+    return end >= 0;
 }
 
 void StartupAudit::batchLine(Batch &batch, QByteArrayView text, const BatchLine &where, AuditFindings *out)
@@ -516,8 +517,12 @@ bool StartupAudit::find(QByteArrayView name, SearchList &directories, const QLis
     while (!name.isEmpty() && (name.back() == '.' || isBlank(name.back())))
         name.chop(1);
     m_probe.resize(static_cast<size_t>(name.size()));
-    std::transform(name.begin(), name.end(), m_probe.begin(), linewords::upper);
-    const QList<QByteArrayView> &tried = m_probe.find('.') == std::string::npos ? extensions : kNoExtensions;
+    bool dotted = false;
+    std::transform(name.begin(), name.end(), m_probe.begin(), [&dotted](char c) {
+        dotted = dotted || c == '.';
+        return linewords::upper(c);
+    });
+    const QList<QByteArrayView> &tried = dotted ? kNoExtensions : extensions;
 
     bool found = false;
     if (where) {

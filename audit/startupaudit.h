@@ -54,7 +54,8 @@ private:
     AuditFindings msDosSys(const StartupFile &file);
     // The files IO.SYS and WIN.COM load with no line naming them.
     void loadedWithoutALine(const StartupFile &file, int line, AuditFindings &out);
-    void configSys(const StartupFile &file, int line, AuditFindings &out);
+    // True when the line ends the file for DOS (it holds a Ctrl-Z).
+    bool configSys(const StartupFile &file, int line, AuditFindings &out);
     struct ConfigFacts;
     const ConfigFacts &configFacts();
     struct Batch;
