@@ -145,7 +145,7 @@ BatchRun::Programs BatchRun::step(QByteArrayView line)
 {
     if (m_ended)
         return {};
-    const qsizetype end = line.indexOf('\x1a');
+    const qsizetype end = linewords::indexOf(line, '\x1a');
     if (end >= 0) {
         m_ended = true;
         line = line.first(end);

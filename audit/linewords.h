@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 // Small pieces of the syntax every start-up file shares, on Windows-1252
 // bytes: blanks are spaces and tabs, keys compare without regard to case.
@@ -44,6 +45,18 @@ private:
 // The Windows-1252 capital of a byte (ansi::upperByte, as a table).
 extern const std::array<char, 256> kUpper;
 inline char upper(char c) { return kUpper[static_cast<unsigned char>(c)]; }
+
+// Where c first stands in the text from `from` on, or -1: one memchr, which
+// a large file's every line pays for, without the general search behind
+// QByteArrayView's.
+inline qsizetype indexOf(QByteArrayView text, char c, qsizetype from = 0)
+{
+    if (from >= text.size())
+        return -1;
+    const auto *at = static_cast<const char *>(
+        std::memchr(text.data() + from, c, static_cast<size_t>(text.size() - from)));
+    return at ? at - text.data() : -1;
+}
 
 QByteArrayView trimLeft(QByteArrayView text);
 QByteArrayView trimmed(QByteArrayView text);

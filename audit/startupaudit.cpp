@@ -49,7 +49,7 @@ struct StartupAudit::ConfigFacts
         };
         for (int i = 0; i < config.count(); ++i) {
             const QByteArrayView line = config.lineView(i);
-            if (line.contains('\x1a'))
+            if (linewords::indexOf(line, '\x1a') >= 0)
                 break;
             const QByteArrayView word = leadingLetters(trimLeft(line));
             const bool shell = equalsUpper(word, "SHELL");
@@ -59,7 +59,7 @@ struct StartupAudit::ConfigFacts
             // part of the line, so it can be HIMEM.SYS only on a line that
             // has that name in it (a CONFIG.SYS may have 50,000 lines).
             bool himem = false, ifshlp = false;
-            for (qsizetype dot = line.indexOf('.'); dot >= 0; dot = line.indexOf('.', dot + 1)) {
+            for (qsizetype dot = linewords::indexOf(line, '.'); dot >= 0; dot = linewords::indexOf(line, '.', dot + 1)) {
                 if (equalsUpper(line.sliced(dot).first(std::min<qsizetype>(4, line.size() - dot)), ".SYS")) {
                     himem = himem || before(line, dot, "HIMEM", 5);
                     ifshlp = ifshlp || before(line, dot, "IFSHLP", 6);
@@ -352,7 +352,7 @@ void StartupAudit::loadedWithoutALine(const StartupFile &file, int line, AuditFi
 bool StartupAudit::configSys(const StartupFile &file, int line, AuditFindings &out)
 {
     QByteArrayView text = lines(file).lineView(line);
-    const qsizetype end = text.indexOf('\x1a');
+    const qsizetype end = linewords::indexOf(text, '\x1a');
     if (end >= 0)
         text = text.first(end);
     const QByteArrayView name = configSysFile(text);
