@@ -179,6 +179,15 @@ bool StartupAudit::runSome(int lines, AuditFindings &out)
     return m_nextFile < kLoadOrder.size();
 }
 
+qint64 StartupAudit::leastLinesNext() const
+{
+    if (m_nextFile >= kLoadOrder.size())
+        return 0;
+    if (kLoadOrder[m_nextFile]->audit == StartupFile::AuditRules::MsDosSys && !m_configFacts)
+        return 1 + m_state.ConfigMemo.count();
+    return 1;
+}
+
 void StartupAudit::startAt(const StartupFile &file)
 {
     m_cursor.reset();

@@ -42,6 +42,9 @@ public:
     void startAt(const StartupFile &file);
     // The place in load order of the file runSome() audits next.
     std::size_t fileUnderWay() const { return m_nextFile; }
+    // The fewest lines the next call of runSome() reads, whatever it is
+    // given: MSDOS.SYS's audit reads all of CONFIG.SYS first.
+    qint64 leastLinesNext() const;
 
     int listingsMade() const { return m_cache.listingsMade(); }
 

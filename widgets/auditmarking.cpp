@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <utility>
 #include <new>
 
 namespace {
@@ -113,7 +114,11 @@ void AuditMarking::runSlice()
         clock.start();
         int lines = 0;
         const int most = m_firstSlice ? kLinesInFirstSlice : kLinesPerSlice;
-        m_firstSlice = false;
+        // The first slice, in the turn that shows the lines, begins nothing
+        // larger than itself (MSDOS.SYS's marks need all of a CONFIG.SYS of
+        // thousands of lines read): that waits for the next turn.
+        if (std::exchange(m_firstSlice, false) && m_audit->leastLinesNext() > most)
+            return;
         do {
             more = m_audit->runSome(kLinesPerStep, found);
             lines += kLinesPerStep;
