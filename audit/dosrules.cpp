@@ -7,6 +7,7 @@
 #include <QScopeGuard>
 
 #include <algorithm>
+#include <cstring>
 #include <iterator>
 
 using namespace linewords;
@@ -48,8 +49,11 @@ bool isInternalCommand(QByteArrayView word)
         return false;
     char capitals[8];
     std::transform(word.begin(), word.end(), capitals, upper);
-    const QByteArrayView upperWord(capitals, word.size());
-    return std::find(std::begin(kInternal), std::end(kInternal), upperWord) != std::end(kInternal);
+    // Length and first letter first: every line of a batch file asks.
+    return std::any_of(std::begin(kInternal), std::end(kInternal), [&](QByteArrayView name) {
+        return name.size() == word.size() && name.front() == capitals[0]
+            && std::memcmp(name.data(), capitals, static_cast<size_t>(word.size())) == 0;
+    });
 }
 
 // What follows the condition of an IF; empty when the line has none.
