@@ -75,6 +75,8 @@ void loadFilesAtStart(ConfigState &state, const DriveMap &drives)
 
 void LoadSequence::HentKnappClick()
 {
+    // One pass for both parts: a directory the files' part listed is not
+    // listed again for the page.
     const DriveMap::Pass pass(m_drives);
     loadFiles();
     loadStartupPage();

@@ -10,8 +10,8 @@
 
 #include <algorithm>
 #include <climits>
-#include <utility>
 #include <new>
+#include <utility>
 
 namespace {
 
